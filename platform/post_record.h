@@ -1,0 +1,19 @@
+// The native stand-in for PostMessageW: every post is recorded in order, and
+// posting can be made to fail, so tests can read what a worker reported.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct RecordedMessage {
+    void* window;
+    uint32_t message;
+    uintptr_t wParam;
+    intptr_t lParam;
+};
+
+void PostRecorderReset();
+size_t PostRecorderCount();
+RecordedMessage PostRecorderAt(size_t index);
+// From now on posts of `message` fail (0 means every message) until reset.
+void PostRecorderFailMessage(uint32_t message);

@@ -1,0 +1,27 @@
+// Size text, bounded formatting and the diagnostic trace.
+//
+// The one format dialect of the program: %s a UTF-16 string, %c one UTF-16
+// unit, %d a signed 32-bit integer, %llu an unsigned 64-bit integer, %p a
+// pointer, %.2f a double with two decimals and '.' as separator, %% a
+// percent sign. Anything else after '%' makes the format invalid.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+
+// Units a size text needs at most, terminator included.
+constexpr int kSizeTextUnits = 32;
+
+// Writes "%.2f GB", "%.2f MB", "%.2f KB" or "%llu B" (powers of 1024) into
+// out, which must hold kSizeTextUnits units. A null out does nothing.
+void FormatSize(uint64_t bytes, char16_t* out);
+
+// Formats into dst, writing at most capacity - 1 units and a terminator.
+// Returns the units written without the terminator, or -1 with dst empty
+// when the text does not fit or the format is invalid.
+int FormatText(char16_t* dst, int capacity, const char16_t* format, ...);
+int FormatTextV(char16_t* dst, int capacity, const char16_t* format, va_list args);
+
+// Milestones of the program report here. The arguments are discarded: a
+// trace call has no effect and cannot fail, and nothing depends on it.
+void Trace(const char16_t* format, ...);

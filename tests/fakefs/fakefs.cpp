@@ -1,0 +1,387 @@
+#include "tests/fakefs/fakefs.h"
+
+#include "platform/expand.h"
+#include "platform/fs.h"
+#include "platform/text16.h"
+#include "platform/wildcard.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct Node {
+    std::u16string name;
+    uint32_t attributes = 0;
+    uint64_t size = 0;
+    std::u16string target;  // links only
+    Node* parent = nullptr;
+    std::vector<std::unique_ptr<Node>> children;
+};
+
+struct State {
+    Node root;  // children are the drives, "C:" and so on
+    std::map<std::pair<int, std::u16string>, uint32_t> failures;
+    std::map<std::pair<int, std::u16string>, int> calls;
+    std::map<std::u16string, std::u16string> environment;
+    std::vector<std::pair<std::u16string, uint32_t>> drives;
+    int recycleEmptyCalls = 0;
+};
+
+std::recursive_mutex g_lock;
+State* g_state = new State;
+thread_local uint32_t t_lastError = 0;
+
+char16_t Fold(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
+
+bool SameName(const std::u16string& a, const std::u16string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (Fold(a[i]) != Fold(b[i])) return false;
+    }
+    return true;
+}
+
+std::vector<std::u16string> Components(const char16_t* path) {
+    std::vector<std::u16string> parts;
+    std::u16string current;
+    for (const char16_t* p = path; *p; ++p) {
+        if (*p == u'\\' || *p == u'/') {
+            if (!current.empty()) parts.push_back(current);
+            current.clear();
+        } else {
+            current += *p;
+        }
+    }
+    if (!current.empty()) parts.push_back(current);
+    return parts;
+}
+
+std::u16string Key(const char16_t* path) {
+    std::u16string key;
+    for (const std::u16string& part : Components(path)) {
+        if (!key.empty()) key += u'\\';
+        for (char16_t c : part) key += Fold(c);
+    }
+    return key;
+}
+
+Node* Child(Node* node, const std::u16string& name) {
+    for (auto& child : node->children) {
+        if (SameName(child->name, name)) return child.get();
+    }
+    return nullptr;
+}
+
+Node* Resolve(const char16_t* path, bool followLast, int hops = 0);
+
+Node* FollowLink(Node* node, int hops) {
+    if (!node || !(node->attributes & FS_ATTR_REPARSE_POINT) || hops > 8) return node;
+    return Resolve(node->target.c_str(), true, hops + 1);
+}
+
+// Walks the path, following links in every component but (optionally) the
+// last, as the Windows path resolver does with junctions.
+Node* Resolve(const char16_t* path, bool followLast, int hops) {
+    std::vector<std::u16string> parts = Components(path);
+    if (parts.empty()) return nullptr;
+    Node* node = &g_state->root;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (parts[i] == u".") continue;
+        node = Child(node, parts[i]);
+        if (!node) return nullptr;
+        if (i + 1 < parts.size() || followLast) node = FollowLink(node, hops);
+        if (!node) return nullptr;
+    }
+    return node;
+}
+
+bool Failing(FakeOp op, const char16_t* path) {
+    std::u16string key = Key(path);
+    g_state->calls[{static_cast<int>(op), key}]++;
+    auto it = g_state->failures.find({static_cast<int>(op), key});
+    if (it == g_state->failures.end()) return false;
+    t_lastError = it->second;
+    return true;
+}
+
+Node* Create(const char16_t* path, uint32_t attributes) {
+    std::vector<std::u16string> parts = Components(path);
+    Node* node = &g_state->root;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        Node* child = Child(node, parts[i]);
+        if (!child) {
+            auto fresh = std::make_unique<Node>();
+            fresh->name = parts[i];
+            fresh->attributes = FS_ATTR_DIRECTORY;
+            fresh->parent = node;
+            child = fresh.get();
+            node->children.push_back(std::move(fresh));
+        }
+        node = child;
+    }
+    if (node != &g_state->root) node->attributes = attributes;
+    return node;
+}
+
+void Unlink(Node* node) {
+    Node* parent = node->parent;
+    for (auto it = parent->children.begin(); it != parent->children.end(); ++it) {
+        if (it->get() == node) {
+            parent->children.erase(it);
+            return;
+        }
+    }
+}
+
+int CountBelow(const Node& node) {
+    int count = 0;
+    for (const auto& child : node.children) count += 1 + CountBelow(*child);
+    return count;
+}
+
+const char16_t* LookupVariable(const char16_t* name, void*) {
+    for (const auto& variable : g_state->environment) {
+        if (SameName(variable.first, name)) return variable.second.c_str();
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+struct FsListing {
+    std::vector<FsEntry> entries;
+    size_t next = 0;
+};
+
+void FakeFsReset() {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    delete g_state;
+    g_state = new State;
+}
+
+void FakeFsAddDir(const char16_t* path, uint32_t extraAttributes) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    Create(path, FS_ATTR_DIRECTORY | extraAttributes);
+}
+
+void FakeFsAddFile(const char16_t* path, uint64_t size, uint32_t extraAttributes) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    Create(path, FS_ATTR_ARCHIVE | extraAttributes)->size = size;
+}
+
+void FakeFsAddLink(const char16_t* path, const char16_t* target, bool directory) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    Node* node = Create(path, FS_ATTR_REPARSE_POINT | (directory ? FS_ATTR_DIRECTORY : FS_ATTR_ARCHIVE));
+    node->target = target;
+}
+
+void FakeFsFail(FakeOp op, const char16_t* path, uint32_t code) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    g_state->failures[{static_cast<int>(op), Key(path)}] = code;
+}
+
+int FakeFsCalls(FakeOp op, const char16_t* path) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    auto it = g_state->calls.find({static_cast<int>(op), Key(path)});
+    return it == g_state->calls.end() ? 0 : it->second;
+}
+
+bool FakeFsExists(const char16_t* path) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    return Resolve(path, false) != nullptr;
+}
+
+uint32_t FakeFsAttributes(const char16_t* path) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    Node* node = Resolve(path, false);
+    return node ? node->attributes : FS_INVALID_ATTRIBUTES;
+}
+
+int FakeFsEntryCount() {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    return CountBelow(g_state->root);
+}
+
+void FakeFsSetEnv(const char16_t* name, const char16_t* value) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    g_state->environment[name] = value;
+}
+
+void FakeFsAddDrive(const char16_t* root, uint32_t type) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    g_state->drives.emplace_back(root, type);
+}
+
+int FakeFsRecycleEmptyCalls() {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    return g_state->recycleEmptyCalls;
+}
+
+// ---- the seam ----
+
+FsFind FsFindFirst(const char16_t* pattern, FsEntry* entry) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    int split = SplitSearchPattern(pattern);
+    if (split < 0) {
+        t_lastError = FS_ERROR_INVALID_NAME;
+        return nullptr;
+    }
+    std::u16string dirPath(pattern, static_cast<size_t>(split));
+    const char16_t* namePattern = pattern + split + 1;
+    if (Failing(FakeOp::List, dirPath.c_str())) return nullptr;
+    Node* dir = Resolve(dirPath.c_str(), true);
+    if (!dir || !(dir->attributes & FS_ATTR_DIRECTORY)) {
+        t_lastError = FS_ERROR_PATH_NOT_FOUND;
+        return nullptr;
+    }
+    auto listing = std::make_unique<FsListing>();
+    auto add = [&](const std::u16string& name, uint32_t attributes, uint64_t size) {
+        if (!WildcardMatch(namePattern, name.c_str())) return;
+        FsEntry e{};
+        Text16CopyTruncated(e.name, 260, name.c_str());
+        e.attributes = attributes;
+        e.sizeHigh = static_cast<uint32_t>(size >> 32);
+        e.sizeLow = static_cast<uint32_t>(size);
+        listing->entries.push_back(e);
+    };
+    if (dir->parent != &g_state->root) {
+        add(u".", FS_ATTR_DIRECTORY, 0);
+        add(u"..", FS_ATTR_DIRECTORY, 0);
+    }
+    for (const auto& child : dir->children) {
+        add(child->name, child->attributes, (child->attributes & FS_ATTR_DIRECTORY) ? 0 : child->size);
+    }
+    if (listing->entries.empty()) {
+        t_lastError = FS_ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    *entry = listing->entries[0];
+    listing->next = 1;
+    return listing.release();
+}
+
+bool FsFindNext(FsFind find, FsEntry* entry) {
+    if (!find || find->next >= find->entries.size()) {
+        t_lastError = 18;  // ERROR_NO_MORE_FILES
+        return false;
+    }
+    *entry = find->entries[find->next++];
+    return true;
+}
+
+void FsFindClose(FsFind find) { delete find; }
+
+uint32_t FsGetAttributes(const char16_t* path) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    if (Failing(FakeOp::GetAttributes, path)) return FS_INVALID_ATTRIBUTES;
+    Node* node = Resolve(path, false);
+    if (!node) {
+        t_lastError = FS_ERROR_FILE_NOT_FOUND;
+        return FS_INVALID_ATTRIBUTES;
+    }
+    return node->attributes;
+}
+
+bool FsGetFileSize(const char16_t* path, uint64_t* size) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    Node* node = Resolve(path, false);
+    if (!node) {
+        t_lastError = FS_ERROR_FILE_NOT_FOUND;
+        return false;
+    }
+    *size = (node->attributes & (FS_ATTR_DIRECTORY | FS_ATTR_REPARSE_POINT)) ? 0 : node->size;
+    return true;
+}
+
+bool FsSetAttributes(const char16_t* path, uint32_t attributes) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    if (Failing(FakeOp::SetAttributes, path)) return false;
+    Node* node = Resolve(path, false);
+    if (!node) {
+        t_lastError = FS_ERROR_FILE_NOT_FOUND;
+        return false;
+    }
+    // Only the changeable bits move; the kind of the entry stays.
+    const uint32_t changeable = FS_ATTR_READONLY | FS_ATTR_HIDDEN | FS_ATTR_SYSTEM | FS_ATTR_ARCHIVE;
+    node->attributes = (node->attributes & ~changeable) | (attributes & changeable);
+    return true;
+}
+
+bool FsDeleteFile(const char16_t* path) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    if (Failing(FakeOp::DeleteFile, path)) return false;
+    Node* node = Resolve(path, false);
+    if (!node) {
+        t_lastError = FS_ERROR_FILE_NOT_FOUND;
+        return false;
+    }
+    if ((node->attributes & FS_ATTR_DIRECTORY) || (node->attributes & FS_ATTR_READONLY)) {
+        t_lastError = FS_ERROR_ACCESS_DENIED;
+        return false;
+    }
+    Unlink(node);
+    return true;
+}
+
+bool FsRemoveDirectory(const char16_t* path) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    if (Failing(FakeOp::RemoveDirectory, path)) return false;
+    Node* node = Resolve(path, false);
+    if (!node) {
+        t_lastError = FS_ERROR_FILE_NOT_FOUND;
+        return false;
+    }
+    if (!(node->attributes & FS_ATTR_DIRECTORY)) {
+        t_lastError = 267;  // ERROR_DIRECTORY
+        return false;
+    }
+    if (!(node->attributes & FS_ATTR_REPARSE_POINT) && !node->children.empty()) {
+        t_lastError = FS_ERROR_DIR_NOT_EMPTY;
+        return false;
+    }
+    Unlink(node);
+    return true;
+}
+
+uint32_t FsLastError() { return t_lastError; }
+
+bool FsExpandEnvironment(const char16_t* source, char16_t* dst, uint32_t capacity) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    return ExpandReferences(source, dst, capacity, LookupVariable, nullptr);
+}
+
+uint32_t FsLogicalDriveStrings(char16_t* buffer, uint32_t capacity) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    uint32_t out = 0;
+    for (const auto& drive : g_state->drives) {
+        if (out + drive.first.size() + 2 > capacity) return 0;
+        for (char16_t c : drive.first) buffer[out++] = c;
+        buffer[out++] = 0;
+    }
+    if (out + 1 > capacity) return 0;
+    buffer[out] = 0;
+    return out;
+}
+
+uint32_t FsDriveType(const char16_t* root) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    for (const auto& drive : g_state->drives) {
+        if (SameName(drive.first, root)) return drive.second;
+    }
+    return 1;  // DRIVE_NO_ROOT_DIR
+}
+
+void FsEmptyRecycleBins() {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    g_state->recycleEmptyCalls++;
+    for (const auto& drive : g_state->drives) {
+        std::u16string bin = drive.first + u"$Recycle.Bin";
+        Node* node = Resolve(bin.c_str(), false);
+        if (node && (node->attributes & FS_ATTR_DIRECTORY) && !(node->attributes & FS_ATTR_REPARSE_POINT)) node->children.clear();
+    }
+}

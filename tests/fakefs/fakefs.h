@@ -1,0 +1,33 @@
+// An in-memory file system behind the seam of platform/fs.h, for tests.
+//
+// Paths are "X:\a\b"; lookups ignore letter case and repeated separators.
+// Listings give "." and ".." and then the children in insertion order.
+// Links (reparse points) lead to a target path, and the calls that follow
+// links on Windows follow them here: listing through a link shows the
+// target's entries, so a walk that wrongly enters a link is caught. Any call
+// on any path can be made to fail with a given Win32 code.
+#pragma once
+
+#include <cstdint>
+
+enum class FakeOp { List, GetAttributes, SetAttributes, DeleteFile, RemoveDirectory };
+
+void FakeFsReset();
+// Creates missing parents as plain directories.
+void FakeFsAddDir(const char16_t* path, uint32_t extraAttributes = 0);
+void FakeFsAddFile(const char16_t* path, uint64_t size, uint32_t extraAttributes = 0);
+// A junction (directory) or file link at path, pointing at target.
+void FakeFsAddLink(const char16_t* path, const char16_t* target, bool directory);
+
+// The call `op` on exactly this path fails with code from now on.
+void FakeFsFail(FakeOp op, const char16_t* path, uint32_t code);
+// How often `op` was called on this path.
+int FakeFsCalls(FakeOp op, const char16_t* path);
+
+bool FakeFsExists(const char16_t* path);
+uint32_t FakeFsAttributes(const char16_t* path);
+int FakeFsEntryCount();  // every node below the drives, links included
+
+void FakeFsSetEnv(const char16_t* name, const char16_t* value);
+void FakeFsAddDrive(const char16_t* root, uint32_t type);
+int FakeFsRecycleEmptyCalls();

@@ -1,0 +1,36 @@
+// A scratch folder on whichever file system the test binary is linked with
+// (the in-memory fake, the posix backend on real files, or Win32 under Wine
+// on real files), so one scenario suite runs against all three.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Starts a fresh, empty root (the previous one is removed).
+void TreeFresh();
+// Removes the current root and everything below it.
+void TreeRemove();
+const std::u16string& TreeRoot();
+// root + "\" + relative, or the root itself for an empty relative path.
+std::u16string TreePath(const std::u16string& relative);
+
+// Parents are created as needed. Sizes on disk are sparse. The attributes
+// are FS_ATTR_READONLY / HIDDEN / SYSTEM bits (ignored where the platform
+// has no such thing).
+void TreeDir(const std::u16string& relative);
+void TreeFile(const std::u16string& relative, uint64_t size, uint32_t attributes = 0);
+// Writes content bytes (for byte-for-byte checks).
+void TreeFileContent(const std::u16string& relative, const std::string& content);
+// A link to a directory (junction or symbolic link) or to a file, at
+// relative, pointing at targetRelative. False when the platform cannot make one.
+bool TreeDirLink(const std::u16string& relative, const std::u16string& targetRelative);
+bool TreeFileLink(const std::u16string& relative, const std::u16string& targetRelative);
+
+bool TreeExists(const std::u16string& relative);
+
+// Every path below the root (relative, '/'-separated) with its kind, size
+// and content, sorted: equal manifests mean an untouched tree.
+std::string TreeManifest(const std::u16string& relative);
+
+// Which file system this binary runs on: "fake", "posix" or "win32".
+const char* TreeBackendName();
