@@ -84,7 +84,7 @@ uint64_t SubdirPatternSize(const char16_t* dir, const char16_t* pattern, int32_t
     }
     char16_t path[kPathUnits];
     if (!JoinPath(path, dir, pattern)) return 0;
-    if (RelativePathCrossesLink(dir, pattern)) return 0;
+    if (RelativePathCrossesLink(dir, pattern, true)) return 0;
     return SizeBelow(path);
 }
 

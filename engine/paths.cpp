@@ -28,7 +28,7 @@ bool ExpandLocation(const char16_t* path, char16_t* out) {
     return FsExpandEnvironment(path, out, kPathUnits);
 }
 
-bool RelativePathCrossesLink(const char16_t* dir, const char16_t* relative) {
+bool RelativePathCrossesLink(const char16_t* dir, const char16_t* relative, bool includeLast) {
     char16_t path[kPathUnits];
     if (Text16CopyTruncated(path, kPathUnits, dir) != Text16Length(dir)) return false;
     size_t length = Text16Length(path);
@@ -42,6 +42,7 @@ bool RelativePathCrossesLink(const char16_t* dir, const char16_t* relative) {
         std::memcpy(path + length, component, componentLength * sizeof(char16_t));
         length += componentLength;
         path[length] = 0;
+        if (!*end && !includeLast) return false;
         uint32_t attributes = FsGetAttributes(path);
         if (attributes == FS_INVALID_ATTRIBUTES) return false;  // nothing further exists
         if (attributes & FS_ATTR_REPARSE_POINT) return true;

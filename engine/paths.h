@@ -22,6 +22,7 @@ bool MakeSearchPath(char16_t* out, const char16_t* dir);
 bool ExpandLocation(const char16_t* path, char16_t* out);
 
 // True when `dir` followed by the components of `relative` passes through a
-// reparse point (junction or link) at any component that exists. Such a
-// path leads outside the location and is neither measured nor cleaned.
-bool RelativePathCrossesLink(const char16_t* dir, const char16_t* relative);
+// reparse point (junction or link) at a component that exists: any
+// component, or (includeLast false) any but the last. Such a path leads
+// outside the location and is neither measured nor cleaned.
+bool RelativePathCrossesLink(const char16_t* dir, const char16_t* relative, bool includeLast);

@@ -28,6 +28,11 @@ bool TreeFileLink(const std::u16string& relative, const std::u16string& targetRe
 
 bool TreeExists(const std::u16string& relative);
 
+// Keeps the file open without sharing, so deleting it fails as "in use",
+// until TreeReleaseHeld. False where the platform has no such lock (posix).
+bool TreeHoldOpen(const std::u16string& relative);
+void TreeReleaseHeld();
+
 // Every path below the root (relative, '/'-separated) with its kind, size
 // and content, sorted: equal manifests mean an untouched tree.
 std::string TreeManifest(const std::u16string& relative);

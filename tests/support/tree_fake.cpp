@@ -63,6 +63,13 @@ bool TreeFileLink(const std::u16string& relative, const std::u16string& targetRe
     return true;
 }
 
+bool TreeHoldOpen(const std::u16string& relative) {
+    FakeFsFail(FakeOp::DeleteFile, TreePath(relative).c_str(), FS_ERROR_SHARING_VIOLATION);
+    return true;
+}
+
+void TreeReleaseHeld() {}
+
 bool TreeExists(const std::u16string& relative) { return FakeFsExists(TreePath(relative).c_str()); }
 
 std::string TreeManifest(const std::u16string& relative) {

@@ -143,6 +143,11 @@ bool TreeFileLink(const std::u16string& relative, const std::u16string& targetRe
     return TreeDirLink(relative, targetRelative);
 }
 
+// Linux has no mandatory share modes: an open file can always be unlinked.
+bool TreeHoldOpen(const std::u16string&) { return false; }
+
+void TreeReleaseHeld() {}
+
 bool TreeExists(const std::u16string& relative) {
     struct stat st;
     return lstat(Native(TreePath(relative)).c_str(), &st) == 0;

@@ -13,6 +13,7 @@
 namespace {
 std::u16string g_root;
 int g_counter = 0;
+std::vector<HANDLE> g_held;
 
 // Creation goes through the "\\?\" form so paths past 260 units can be made.
 std::wstring Long(const std::u16string& path) { return L"\\\\?\\" + std::wstring(path.begin(), path.end()); }
@@ -84,6 +85,11 @@ void Collect(const std::wstring& dir, const std::string& relative, std::vector<s
     FindClose(find);
 }
 
+bool IsReparsePoint(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 // A junction: a mount-point reparse point whose substitute name is the
 // NT form of the target.
 bool MakeJunction(const std::u16string& link, const std::u16string& target) {
@@ -114,7 +120,7 @@ bool MakeJunction(const std::u16string& link, const std::u16string& target) {
     BOOL ok = DeviceIoControl(dir, FSCTL_SET_REPARSE_POINT, buffer.data(), static_cast<DWORD>(buffer.size()), nullptr, 0,
                               &returned, nullptr);
     CloseHandle(dir);
-    if (!ok || !(GetFileAttributesW(Long(link).c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    if (!ok || !IsReparsePoint(Long(link))) {
         RemoveDirectoryW(Long(link).c_str());
         return false;
     }
@@ -123,6 +129,7 @@ bool MakeJunction(const std::u16string& link, const std::u16string& target) {
 }  // namespace
 
 void TreeRemove() {
+    TreeReleaseHeld();
     if (g_root.empty()) return;
     std::wstring root(g_root.begin(), g_root.end());
     RemoveBelow(L"\\\\?\\" + root);
@@ -174,18 +181,30 @@ bool TreeDirLink(const std::u16string& relative, const std::u16string& targetRel
     MakeParents(link);
     if (MakeJunction(link, TreePath(targetRelative))) return true;
     std::u16string target = TreePath(targetRelative);
-    return CreateSymbolicLinkW(WideText(link.c_str()), WideText(target.c_str()),
-                               SYMBOLIC_LINK_FLAG_DIRECTORY | 0x2 /* allow unprivileged create */) != 0 &&
-           (GetFileAttributesW(WideText(link.c_str())) & FILE_ATTRIBUTE_REPARSE_POINT);
+    // Some systems report success without making a link: trust what is there.
+    CreateSymbolicLinkW(WideText(link.c_str()), WideText(target.c_str()),
+                        SYMBOLIC_LINK_FLAG_DIRECTORY | 0x2 /* allow unprivileged create */);
+    return IsReparsePoint(Long(link));
 }
 
 bool TreeFileLink(const std::u16string& relative, const std::u16string& targetRelative) {
     std::u16string link = TreePath(relative);
     MakeParents(link);
     std::u16string target = TreePath(targetRelative);
-    if (!CreateSymbolicLinkW(WideText(link.c_str()), WideText(target.c_str()), 0x2)) return false;
-    DWORD attributes = GetFileAttributesW(WideText(link.c_str()));
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    CreateSymbolicLinkW(WideText(link.c_str()), WideText(target.c_str()), 0x2);
+    return IsReparsePoint(Long(link));
+}
+
+bool TreeHoldOpen(const std::u16string& relative) {
+    HANDLE file = CreateFileW(Long(TreePath(relative)).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    g_held.push_back(file);
+    return true;
+}
+
+void TreeReleaseHeld() {
+    for (HANDLE file : g_held) CloseHandle(file);
+    g_held.clear();
 }
 
 bool TreeExists(const std::u16string& relative) {

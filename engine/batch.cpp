@@ -1,0 +1,51 @@
+#include "engine/batch.h"
+
+#include "engine/catalogue.h"
+#include "engine/clean.h"
+#include "platform/post.h"
+#include "platform/text16.h"
+#include "shell/format.h"
+
+#include <new>
+
+std::atomic<int32_t> g_bCleanBusy{0};
+
+void PostCleanProgress(int32_t index, int32_t total, const char16_t* name, uint64_t freed, int32_t status,
+                       void* window) {
+    CleanProgress* record = new (std::nothrow) CleanProgress;
+    if (!record) return;  // this item's result goes unreported
+    record->status = status;
+    record->index = index;
+    record->total = total;
+    record->freed = freed;
+    Text16CopyTruncated(record->name, sizeof record->name / sizeof record->name[0], name);
+    if (!PostWindowMessage(window, MSG_CLEAN_PROGRESS, reinterpret_cast<uintptr_t>(record), 0)) FreeCleanProgress(record);
+}
+
+void FreeCleanProgress(CleanProgress* record) { delete record; }
+
+void RunBatchClean(void* window) {
+    int32_t total = 0;
+    for (const CleanupGroup& group : g_CleanupGroups)
+        for (int32_t i = 0; i < group.itemCount; ++i) total += ItemSelected(group.items[i]) ? 1 : 0;
+    int32_t index = 0;
+    for (const CleanupGroup& group : g_CleanupGroups) {
+        for (int32_t i = 0; i < group.itemCount; ++i) {
+            const CleanupItem& item = group.items[i];
+            // Read again here: a tick changed during the run decides.
+            if (!ItemSelected(item)) continue;
+            ++index;
+            Trace(u"[批量清理] 进度 %d/%d: %s", index, total, item.name);
+            uint64_t freed = 0;
+            CleanStatus status = CleanItem(&item, &freed);
+            PostCleanProgress(index, total, item.name, freed, status, window);
+        }
+    }
+}
+
+uint32_t CleanWorker(void* window) {
+    RunBatchClean(window);
+    g_bCleanBusy.store(0);
+    PostWindowMessage(window, MSG_CLEAN_FINISHED, 0, 0);
+    return 0;
+}

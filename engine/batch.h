@@ -1,0 +1,30 @@
+// The batch cleaning run: every selected item in catalogue order, on a
+// worker thread, one heap record per item posted to the window as 1127,
+// then 1124.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+struct CleanProgress {
+    int32_t index;      // position in the run, from 1
+    int32_t total;      // selected items counted when the run began
+    char16_t name[128]; // the item's name, cut to 127 units
+    uint64_t freed;     // bytes
+    int32_t status;     // a CleanStatus
+};
+
+// 1 from the moment the window starts a run until the worker has finished
+// it (cleared just before 1124 is posted).
+extern std::atomic<int32_t> g_bCleanBusy;
+
+// Thread body, given the main window: runs the batch, clears the busy flag,
+// posts 1124. Returns 0.
+uint32_t CleanWorker(void* window);
+void RunBatchClean(void* window);
+// Allocates one record and posts it as 1127. Ownership passes to the
+// receiver only when the post succeeds; otherwise the record is freed here.
+void PostCleanProgress(int32_t index, int32_t total, const char16_t* name, uint64_t freed, int32_t status,
+                       void* window);
+// The receiver's release of a record it was posted.
+void FreeCleanProgress(CleanProgress* record);

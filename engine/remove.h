@@ -1,0 +1,40 @@
+// Removal primitives: the four walks that delete things on disk, each
+// counting every single delete into a CleanTally and never stopping at a
+// failure.
+//
+// No walk ever enters a junction or symbolic link: a directory link met on
+// the way is removed as a link (its target and everything in it stay), a
+// file link is deleted as a link, and a path that passes through a link is
+// left alone. A cleaning run can therefore never reach outside the location.
+#pragma once
+
+#include <cstdint>
+
+struct CleanTally {
+    int32_t deleted;       // files deleted and directories removed
+    int32_t accessDenied;  // code 5
+    int32_t inUse;         // codes 32 and 33
+    int32_t notFound;      // codes 2, 3 and 123
+    int32_t otherError;    // anything else, 145 (not empty) and 0 included
+};
+
+// Counts one result: a success in `deleted` whatever the code, a failure in
+// exactly one counter chosen by the code. A null tally counts nothing.
+void TallyResult(CleanTally* tally, int32_t success, uint32_t error);
+
+// Removes dir and everything below it, children before their parent. A
+// folder that keeps some content fails (145) and so does each folder above
+// it. A dir that is itself a link is removed as a link.
+void DeleteTree(const char16_t* dir, CleanTally* tally);
+// Removes everything below dir and keeps dir; nothing when dir is a link.
+void DeleteContents(const char16_t* dir, CleanTally* tally);
+// Removes the entries directly inside dir that match pattern (a matching
+// folder is removed whole). No match counts nothing.
+void DeleteMatching(const char16_t* dir, const char16_t* pattern, CleanTally* tally);
+// Removes what pattern names below dir: each leading "*\" is every subfolder
+// of that level (up to depth 10); a literal name that is missing counts one
+// notFound; a pattern with '*' elsewhere goes to DeleteMatching.
+void DeleteSubdirPattern(const char16_t* dir, const char16_t* pattern, int32_t depth, CleanTally* tally);
+
+// The file step: clears read-only, hidden and system, then deletes; counted.
+void DeleteFileCounted(const char16_t* path, CleanTally* tally);

@@ -1,0 +1,117 @@
+// The batch run's records and messages, read from the message recorder.
+#include "engine/batch.h"
+#include "engine/catalogue.h"
+#include "engine/clean.h"
+#include "tests/fakefs/fakefs.h"
+
+#include "platform/fs.h"
+#include "platform/post.h"
+#include "platform/post_record.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+class BatchFake : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FakeFsReset();
+        PostRecorderReset();
+        DeselectAllItems();
+        g_bCleanBusy.store(1);
+    }
+    void TearDown() override {
+        // Records the test did not take are released here.
+        for (size_t i = 0; i < PostRecorderCount(); ++i) {
+            RecordedMessage m = PostRecorderAt(i);
+            if (m.message == MSG_CLEAN_PROGRESS) FreeCleanProgress(reinterpret_cast<CleanProgress*>(m.wParam));
+        }
+        PostRecorderReset();
+        DeselectAllItems();
+        FakeFsReset();
+        g_bCleanBusy.store(0);
+    }
+};
+
+TEST_F(BatchFake, NothingSelectedFinishesAtOnce) {
+    void* window = reinterpret_cast<void*>(static_cast<uintptr_t>(77));
+    EXPECT_EQ(CleanWorker(window), 0u);
+    ASSERT_EQ(PostRecorderCount(), 1u);
+    EXPECT_EQ(PostRecorderAt(0).message, MSG_CLEAN_FINISHED);
+    EXPECT_EQ(PostRecorderAt(0).window, window);
+    EXPECT_EQ(g_bCleanBusy.load(), 0);
+}
+
+TEST_F(BatchFake, AllSelectedGivesFortyFourRecordsInCatalogueOrder) {
+    FakeFsSetEnv(u"LOCALAPPDATA", u"C:\\L");
+    FakeFsAddFile(u"C:\\L\\npm-cache\\blob", 5000);
+    SelectAllItems();
+    CleanWorker(nullptr);
+    ASSERT_EQ(PostRecorderCount(), 45u);
+    std::vector<std::u16string> expected;
+    for (const CleanupGroup& group : g_CleanupGroups)
+        for (int i = 0; i < group.itemCount; ++i) expected.push_back(group.items[i].name);
+    for (size_t i = 0; i < 44; ++i) {
+        RecordedMessage m = PostRecorderAt(i);
+        ASSERT_EQ(m.message, MSG_CLEAN_PROGRESS);
+        const CleanProgress* p = reinterpret_cast<const CleanProgress*>(m.wParam);
+        EXPECT_EQ(p->index, static_cast<int32_t>(i + 1));
+        EXPECT_EQ(p->total, 44);
+        EXPECT_EQ(std::u16string(p->name), expected[i]);
+    }
+    // Group 4's first item, the recycle bin, comes after groups 0 to 3 (23 items).
+    const CleanProgress* recycle = reinterpret_cast<const CleanProgress*>(PostRecorderAt(23).wParam);
+    EXPECT_EQ(std::u16string(recycle->name), u"清空回收站");
+    EXPECT_EQ(recycle->status, CS_NOTHING);
+    const CleanProgress* npm = reinterpret_cast<const CleanProgress*>(PostRecorderAt(15).wParam);
+    EXPECT_EQ(std::u16string(npm->name), u"NPM 缓存");
+    EXPECT_EQ(npm->status, CS_DONE);
+    EXPECT_EQ(npm->freed, 5000u);
+    const CleanProgress* missing = reinterpret_cast<const CleanProgress*>(PostRecorderAt(0).wParam);
+    EXPECT_EQ(missing->status, CS_NOT_FOUND);
+    EXPECT_EQ(missing->freed, 0u);
+    EXPECT_EQ(PostRecorderAt(44).message, MSG_CLEAN_FINISHED);
+    EXPECT_EQ(g_bCleanBusy.load(), 0);
+}
+
+TEST_F(BatchFake, SelectedButUnmeasuredItemIsCleanedToo) {
+    FakeFsSetEnv(u"LOCALAPPDATA", u"C:\\L");
+    FakeFsAddFile(u"C:\\L\\pip\\cache\\wheel", 300);
+    ToggleItemSelection(1, 8);  // its size is still 0: hidden in the list
+    RunBatchClean(nullptr);
+    ASSERT_EQ(PostRecorderCount(), 1u);
+    const CleanProgress* p = reinterpret_cast<const CleanProgress*>(PostRecorderAt(0).wParam);
+    EXPECT_EQ(p->index, 1);
+    EXPECT_EQ(p->total, 1);
+    EXPECT_EQ(p->freed, 300u);
+    EXPECT_FALSE(FakeFsExists(u"C:\\L\\pip\\cache\\wheel"));
+}
+
+TEST_F(BatchFake, LongNamesAreCutTo127Units) {
+    std::u16string name(128, u'名');
+    PostCleanProgress(3, 9, name.c_str(), 42, CS_PARTIAL, nullptr);
+    PostCleanProgress(4, 9, nullptr, 0, CS_DONE, nullptr);
+    ASSERT_EQ(PostRecorderCount(), 2u);
+    const CleanProgress* p = reinterpret_cast<const CleanProgress*>(PostRecorderAt(0).wParam);
+    EXPECT_EQ(std::u16string(p->name), name.substr(0, 127));
+    EXPECT_EQ(p->index, 3);
+    EXPECT_EQ(p->total, 9);
+    EXPECT_EQ(p->freed, 42u);
+    EXPECT_EQ(p->status, CS_PARTIAL);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const CleanProgress*>(PostRecorderAt(1).wParam)->name), u"");
+}
+
+TEST_F(BatchFake, FailedPostsAreFreedBySenderAndTheRunStillEnds) {
+    // Under AddressSanitizer a record that nobody frees fails the run.
+    PostRecorderFailMessage(MSG_CLEAN_PROGRESS);
+    SelectAllItems();
+    CleanWorker(nullptr);
+    ASSERT_EQ(PostRecorderCount(), 1u);
+    EXPECT_EQ(PostRecorderAt(0).message, MSG_CLEAN_FINISHED);
+    EXPECT_EQ(g_bCleanBusy.load(), 0);
+}
+
+}  // namespace

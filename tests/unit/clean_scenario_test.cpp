@@ -1,0 +1,157 @@
+// Cleaning on the file system this binary is linked with (fake, posix on
+// real files, Win32 under Wine on real files), and the containment suite:
+// whatever links a location holds, nothing outside it changes.
+#include "engine/clean.h"
+#include "engine/measure.h"
+#include "engine/remove.h"
+#include "tests/support/items.h"
+#include "tests/support/tree.h"
+
+#include "platform/fs.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+class CleanScenario : public ::testing::Test {
+protected:
+    void SetUp() override { TreeFresh(); }
+    void TearDown() override { TreeRemove(); }
+};
+
+TEST_F(CleanScenario, ReadOnlyHiddenFileIsDeleted) {
+    TreeFile(u"loc\\ro.tmp", 1000, FS_ATTR_READONLY | FS_ATTR_HIDDEN);
+    TreeFile(u"loc\\sub\\ro2.tmp", 24, FS_ATTR_READONLY);
+    TestItem item(TreePath(u"loc"), CM_CONTENTS);
+    uint64_t freed = 0;
+    EXPECT_EQ(CleanItem(&item.item, &freed), CS_DONE);
+    EXPECT_EQ(freed, 1024u);
+    EXPECT_FALSE(TreeExists(u"loc\\ro.tmp"));
+    EXPECT_FALSE(TreeExists(u"loc\\sub"));
+    EXPECT_TRUE(TreeExists(u"loc"));
+}
+
+TEST_F(CleanScenario, WholeDirectoryGoesAndFreedEqualsTheMeasurementBefore) {
+    TreeFile(u"Windows.old\\Windows\\System32\\big.dll", 123456);
+    TreeFile(u"Windows.old\\Users\\x.dat", 7, FS_ATTR_READONLY);
+    TestItem item(TreePath(u"Windows.old"), CM_WHOLE_DIR);
+    uint64_t before = MeasureItem(&item.item);
+    EXPECT_EQ(before, 123463u);
+    uint64_t freed = 0;
+    EXPECT_EQ(CleanItem(&item.item, &freed), CS_DONE);
+    EXPECT_EQ(freed, before);
+    EXPECT_FALSE(TreeExists(u"Windows.old"));
+    EXPECT_EQ(MeasureItem(&item.item), 0u);
+}
+
+TEST_F(CleanScenario, FileInUseAloneAndBesideDeletableFiles) {
+    TreeFile(u"alone\\held.db", 500);
+    TreeFile(u"mixed\\held.db", 500);
+    TreeFile(u"mixed\\free.tmp", 300);
+    TreeFile(u"whole\\sub\\held.db", 500);
+    TreeFile(u"whole\\free.tmp", 1);
+    if (!TreeHoldOpen(u"alone\\held.db")) GTEST_SKIP() << "open files can be deleted on " << TreeBackendName();
+    ASSERT_TRUE(TreeHoldOpen(u"mixed\\held.db"));
+    ASSERT_TRUE(TreeHoldOpen(u"whole\\sub\\held.db"));
+    TestItem alone(TreePath(u"alone"), CM_CONTENTS);
+    TestItem mixed(TreePath(u"mixed"), CM_CONTENTS);
+    TestItem whole(TreePath(u"whole"), CM_WHOLE_DIR);
+    uint64_t freed = 0;
+    EXPECT_EQ(CleanItem(&alone.item, &freed), CS_IN_USE);
+    EXPECT_EQ(freed, 0u);
+    EXPECT_EQ(CleanItem(&mixed.item, &freed), CS_PARTIAL);
+    EXPECT_EQ(freed, 300u);
+    EXPECT_EQ(CleanItem(&whole.item, &freed), CS_PARTIAL);
+    EXPECT_EQ(freed, 1u);
+    EXPECT_TRUE(TreeExists(u"mixed\\held.db"));
+    EXPECT_TRUE(TreeExists(u"whole\\sub\\held.db"));
+    TreeReleaseHeld();
+}
+
+// A precious tree outside every location, with contents to compare.
+void MakePrecious() {
+    TreeFileContent(u"precious\\letter.txt", "do not lose me");
+    TreeFileContent(u"precious\\cache\\photo.jpg", "irreplaceable");
+    TreeFileContent(u"precious\\sub\\deep\\thesis.log", "years of work");
+    TreeFile(u"precious\\big.tmp", 4096, FS_ATTR_READONLY);
+}
+
+struct ModeCase {
+    int32_t mode;
+    std::initializer_list<const char16_t*> patterns;
+};
+
+class Containment : public CleanScenario, public ::testing::WithParamInterface<int> {};
+
+// The location holds junk beside links of every kind into the precious
+// tree, at the top, below subfolders and where the patterns name them.
+TEST_P(Containment, LinksInsideTheLocationLeaveTheirTargetsIntact) {
+    MakePrecious();
+    std::string manifest = TreeManifest(u"precious");
+    TreeFile(u"loc\\junk.log", 10);
+    TreeFile(u"loc\\acct\\cache\\junk.bin", 20);
+    if (!TreeDirLink(u"loc\\linked.log", u"precious")) GTEST_SKIP() << "no directory links on " << TreeBackendName();
+    ASSERT_TRUE(TreeDirLink(u"loc\\acct2", u"precious"));
+    ASSERT_TRUE(TreeDirLink(u"loc\\acct\\sub", u"precious\\sub"));
+    ASSERT_TRUE(TreeDirLink(u"loc\\acct3\\cache", u"precious\\cache"));
+    bool fileLinks = TreeFileLink(u"loc\\letter.log", u"precious\\letter.txt");
+    if (fileLinks) ASSERT_TRUE(TreeFileLink(u"loc\\acct\\cache\\big.tmp", u"precious\\big.tmp"));
+
+    const char16_t* const subdirPatterns[] = {u"*\\cache", u"*\\sub", u"acct2\\cache", u"linked.log", u"acct\\sub\\deep"};
+    TestItem contents(TreePath(u"loc"), CM_CONTENTS);
+    TestItem files(TreePath(u"loc"), CM_MATCH_FILES, {u"*.log", u"acct*"});
+    TestItem subdirs(TreePath(u"loc"), CM_MATCH_SUBDIRS,
+                     {subdirPatterns[0], subdirPatterns[1], subdirPatterns[2], subdirPatterns[3], subdirPatterns[4]});
+    TestItem whole(TreePath(u"loc"), CM_WHOLE_DIR);
+    TestItem single(TreePath(u"loc\\letter.log"), CM_SINGLE_FILE);
+    TestItem* items[] = {&contents, &whole, &files, &subdirs, &single};
+    TestItem& item = *items[GetParam()];
+    if (item.item.mode == CM_SINGLE_FILE && !fileLinks) GTEST_SKIP() << "no file links on " << TreeBackendName();
+
+    uint64_t freed = 0;
+    CleanStatus status = CleanItem(&item.item, &freed);
+    EXPECT_EQ(TreeManifest(u"precious"), manifest) << "status " << status;
+    EXPECT_LE(freed, 30u) << "freed bytes counted through a link";
+    if (item.item.mode == CM_CONTENTS || item.item.mode == CM_WHOLE_DIR) {
+        EXPECT_FALSE(TreeExists(u"loc\\junk.log"));
+        EXPECT_FALSE(TreeExists(u"loc\\linked.log")) << "a directory link is removed as a link";
+        EXPECT_EQ(freed, 30u);
+    }
+}
+
+TEST_P(Containment, LocationThatIsItselfALinkIsNotEntered) {
+    MakePrecious();
+    std::string manifest = TreeManifest(u"precious");
+    if (!TreeDirLink(u"redirected", u"precious")) GTEST_SKIP() << "no directory links on " << TreeBackendName();
+    bool fileLink = TreeFileLink(u"redirected.txt", u"precious\\letter.txt");
+    const int32_t modes[] = {CM_CONTENTS, CM_WHOLE_DIR, CM_MATCH_FILES, CM_MATCH_SUBDIRS, CM_SINGLE_FILE};
+    int32_t mode = modes[GetParam()];
+    if (mode == CM_SINGLE_FILE && !fileLink) GTEST_SKIP() << "no file links on " << TreeBackendName();
+    TestItem item(TreePath(mode == CM_SINGLE_FILE ? u"redirected.txt" : u"redirected"), mode,
+                  {u"*", u"*\\deep", u"cache"});
+    uint64_t freed = 99;
+    EXPECT_EQ(CleanItem(&item.item, &freed), CS_NOTHING);
+    EXPECT_EQ(freed, 0u);
+    EXPECT_EQ(TreeManifest(u"precious"), manifest);
+    EXPECT_TRUE(TreeExists(mode == CM_SINGLE_FILE ? u"redirected.txt" : u"redirected"));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryMode, Containment, ::testing::Range(0, 5));
+
+TEST_F(CleanScenario, PrimitivesGivenALinkRemoveOnlyTheLink) {
+    MakePrecious();
+    std::string manifest = TreeManifest(u"precious");
+    if (!TreeDirLink(u"loc\\link", u"precious")) GTEST_SKIP() << "no directory links on " << TreeBackendName();
+    CleanTally tally = {0, 0, 0, 0, 0};
+    DeleteContents(TreePath(u"loc\\link").c_str(), &tally);
+    DeleteMatching(TreePath(u"loc\\link").c_str(), u"*", &tally);
+    EXPECT_EQ(tally.deleted + tally.otherError + tally.accessDenied, 0);
+    DeleteTree(TreePath(u"loc\\link").c_str(), &tally);
+    EXPECT_EQ(tally.deleted, 1);
+    EXPECT_FALSE(TreeExists(u"loc\\link"));
+    EXPECT_EQ(TreeManifest(u"precious"), manifest);
+}
+
+}  // namespace

@@ -1,0 +1,259 @@
+// Removal primitives and item status on the fake, where any call can fail
+// with any code.
+#include "engine/catalogue.h"
+#include "engine/clean.h"
+#include "engine/remove.h"
+#include "tests/fakefs/fakefs.h"
+#include "tests/support/items.h"
+
+#include "platform/fs.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+CleanTally Zero() { return CleanTally{0, 0, 0, 0, 0}; }
+
+void ExpectTally(const CleanTally& t, int deleted, int denied, int inUse, int notFound, int other) {
+    EXPECT_EQ(t.deleted, deleted);
+    EXPECT_EQ(t.accessDenied, denied);
+    EXPECT_EQ(t.inUse, inUse);
+    EXPECT_EQ(t.notFound, notFound);
+    EXPECT_EQ(t.otherError, other);
+}
+
+class RemoveFake : public ::testing::Test {
+protected:
+    void SetUp() override { FakeFsReset(); }
+    void TearDown() override { FakeFsReset(); }
+};
+
+TEST_F(RemoveFake, EveryCodeLandsInExactlyOneCounter) {
+    struct Case {
+        uint32_t code;
+        int counter;  // 1 denied, 2 in use, 3 not found, 4 other
+    } cases[] = {{5, 1}, {32, 2}, {33, 2}, {2, 3}, {3, 3}, {123, 3}, {145, 4}, {0, 4}, {1392, 4}};
+    for (const Case& c : cases) {
+        CleanTally t = Zero();
+        TallyResult(&t, 0, c.code);
+        int counts[5] = {t.deleted, t.accessDenied, t.inUse, t.notFound, t.otherError};
+        for (int i = 0; i < 5; ++i) EXPECT_EQ(counts[i], i == c.counter ? 1 : 0) << "code " << c.code;
+    }
+    CleanTally t = Zero();
+    TallyResult(&t, 1, 5);
+    ExpectTally(t, 1, 0, 0, 0, 0);
+    TallyResult(nullptr, 0, 5);
+}
+
+TEST_F(RemoveFake, CodesFromRealFailuresAreCounted) {
+    const char16_t* files[] = {u"C:\\d\\denied", u"C:\\d\\busy", u"C:\\d\\locked", u"C:\\d\\gone", u"C:\\d\\odd"};
+    const uint32_t codes[] = {5, 32, 33, 2, 1117};
+    for (int i = 0; i < 5; ++i) {
+        FakeFsAddFile(files[i], 10);
+        FakeFsFail(FakeOp::DeleteFile, files[i], codes[i]);
+    }
+    FakeFsAddFile(u"C:\\d\\fine", 10);
+    CleanTally t = Zero();
+    DeleteContents(u"C:\\d", &t);
+    ExpectTally(t, 1, 1, 2, 1, 1);
+}
+
+TEST_F(RemoveFake, DeleteTreeWithOneInUseFileDeepDown) {
+    FakeFsAddFile(u"C:\\root\\a\\b\\c\\locked.db", 1);
+    FakeFsAddFile(u"C:\\root\\a\\b\\c\\free.db", 1);
+    FakeFsAddFile(u"C:\\root\\a\\b\\x.txt", 1);
+    FakeFsAddFile(u"C:\\root\\a\\side\\y.txt", 1);
+    FakeFsAddFile(u"C:\\root\\top.txt", 1, FS_ATTR_READONLY | FS_ATTR_HIDDEN);
+    FakeFsFail(FakeOp::DeleteFile, u"C:\\root\\a\\b\\c\\locked.db", 32);
+    CleanTally t = Zero();
+    DeleteTree(u"C:\\root", &t);
+    // Deleted: free.db, x.txt, y.txt, side, top.txt. Failed: c, b, a, root.
+    ExpectTally(t, 5, 0, 1, 0, 4);
+    EXPECT_TRUE(FakeFsExists(u"C:\\root\\a\\b\\c\\locked.db"));
+    EXPECT_FALSE(FakeFsExists(u"C:\\root\\a\\side"));
+    EXPECT_FALSE(FakeFsExists(u"C:\\root\\top.txt"));
+}
+
+TEST_F(RemoveFake, DeleteContentsNeverTriesTheRoot) {
+    FakeFsAddFile(u"C:\\loc\\sub\\f", 1);
+    FakeFsAddFile(u"C:\\loc\\g", 1);
+    CleanTally t = Zero();
+    DeleteContents(u"C:\\loc", &t);
+    ExpectTally(t, 3, 0, 0, 0, 0);
+    EXPECT_TRUE(FakeFsExists(u"C:\\loc"));
+    EXPECT_EQ(FakeFsCalls(FakeOp::RemoveDirectory, u"C:\\loc"), 0);
+
+    FakeFsAddFile(u"C:\\loc2\\held", 1);
+    FakeFsFail(FakeOp::DeleteFile, u"C:\\loc2\\held", 32);
+    t = Zero();
+    DeleteContents(u"C:\\loc2", &t);
+    ExpectTally(t, 0, 0, 1, 0, 0);
+
+    t = Zero();
+    FakeFsAddDir(u"C:\\empty");
+    DeleteContents(u"C:\\empty", &t);
+    DeleteContents(u"C:\\missing", &t);
+    DeleteMatching(u"C:\\loc2", u"*.none", &t);
+    ExpectTally(t, 0, 0, 0, 0, 0);
+    DeleteContents(nullptr, &t);
+    DeleteContents(u"C:\\loc2", nullptr);
+    EXPECT_TRUE(FakeFsExists(u"C:\\loc2\\held"));
+}
+
+TEST_F(RemoveFake, UnlistableFolderReportsThroughItsOwnRemoval) {
+    FakeFsAddFile(u"C:\\t\\locked\\f", 1);
+    FakeFsFail(FakeOp::List, u"C:\\t\\locked", 5);
+    CleanTally t = Zero();
+    DeleteTree(u"C:\\t", &t);
+    ExpectTally(t, 0, 0, 0, 0, 2);  // "locked" and "t" are not empty
+}
+
+TEST_F(RemoveFake, LiteralNamesAgainstStarLevels) {
+    // "*\FileRecv" below three accounts, one without it.
+    FakeFsAddFile(u"C:\\qq\\1\\FileRecv\\a", 1);
+    FakeFsAddFile(u"C:\\qq\\2\\FileRecv\\b", 1);
+    FakeFsAddFile(u"C:\\qq\\3\\Image\\c", 1);
+    FakeFsAddFile(u"C:\\qq\\note.txt", 1);
+    CleanTally t = Zero();
+    DeleteSubdirPattern(u"C:\\qq", u"*\\FileRecv", 0, &t);
+    ExpectTally(t, 4, 0, 0, 1, 0);
+    EXPECT_FALSE(FakeFsExists(u"C:\\qq\\1\\FileRecv"));
+    EXPECT_TRUE(FakeFsExists(u"C:\\qq\\3\\Image\\c"));
+
+    // A literal path that is missing counts one notFound.
+    FakeFsAddDir(u"C:\\ding");
+    t = Zero();
+    DeleteSubdirPattern(u"C:\\ding", u"global\\cache", 0, &t);
+    ExpectTally(t, 0, 0, 0, 1, 0);
+
+    // An unlistable star level counts nothing at all.
+    FakeFsFail(FakeOp::List, u"C:\\qq", 5);
+    t = Zero();
+    DeleteSubdirPattern(u"C:\\qq", u"*\\Image", 0, &t);
+    ExpectTally(t, 0, 0, 0, 0, 0);
+
+    // A literal that names a file deletes the file; a pattern with '*' matches.
+    FakeFsAddFile(u"C:\\nv\\DXCache", 7);
+    FakeFsAddFile(u"C:\\nv\\GL\\a.bin", 1);
+    FakeFsAddFile(u"C:\\nv\\GL\\b.txt", 1);
+    t = Zero();
+    DeleteSubdirPattern(u"C:\\nv", u"DXCache", 0, &t);
+    DeleteSubdirPattern(u"C:\\nv\\GL", u"*.bin", 0, &t);
+    ExpectTally(t, 2, 0, 0, 0, 0);
+    EXPECT_TRUE(FakeFsExists(u"C:\\nv\\GL\\b.txt"));
+}
+
+TEST_F(RemoveFake, MoreThanTenStarLevelsStopAtDepthTen) {
+    std::u16string path = u"C:\\deep";
+    for (int i = 0; i < 11; ++i) path += u"\\l";
+    FakeFsAddFile((path + u"\\target\\f").c_str(), 5);
+    std::u16string pattern;
+    for (int i = 0; i < 11; ++i) pattern += u"*\\";
+    pattern += u"target";
+    CleanTally t = Zero();
+    DeleteSubdirPattern(u"C:\\deep", pattern.c_str(), 0, &t);
+    ExpectTally(t, 0, 0, 0, 0, 0);
+    EXPECT_TRUE(FakeFsExists((path + u"\\target\\f").c_str()));
+    DeleteSubdirPattern(u"C:\\deep\\l", pattern.c_str() + 2, 0, &t);
+    ExpectTally(t, 2, 0, 0, 0, 0);
+}
+
+TEST_F(RemoveFake, PathsThatDoNotFitAreSkippedUncounted) {
+    std::u16string longName(252, u'n');  // "C:\\loc\\" + 252 = 259 units
+    FakeFsAddFile((u"C:\\loc\\" + longName + u"\\f").c_str(), 1);  // the folder fits, its listing not
+    FakeFsAddFile(u"C:\\loc\\ok", 1);
+    CleanTally t = Zero();
+    DeleteContents(u"C:\\loc", &t);
+    ExpectTally(t, 1, 0, 0, 0, 0);
+    EXPECT_TRUE(FakeFsExists((u"C:\\loc\\" + longName).c_str()));
+}
+
+TEST_F(RemoveFake, StatusFromEveryKindOfTally) {
+    EXPECT_EQ(StatusFromTally({3, 0, 0, 0, 0}), CS_DONE);
+    EXPECT_EQ(StatusFromTally({3, 0, 1, 0, 0}), CS_PARTIAL);
+    EXPECT_EQ(StatusFromTally({1, 0, 0, 0, 4}), CS_PARTIAL);
+    EXPECT_EQ(StatusFromTally({0, 0, 0, 0, 0}), CS_NOTHING);
+    EXPECT_EQ(StatusFromTally({0, 1, 5, 5, 5}), CS_NEED_ADMIN);
+    EXPECT_EQ(StatusFromTally({0, 0, 1, 5, 5}), CS_IN_USE);
+    EXPECT_EQ(StatusFromTally({0, 0, 0, 1, 5}), CS_NOT_FOUND);
+    EXPECT_EQ(StatusFromTally({0, 0, 0, 0, 1}), CS_FAILED);
+    EXPECT_EQ(std::u16string(CleanStatusTag(CS_DONE)), u"【已处理】");
+    EXPECT_EQ(std::u16string(CleanStatusTag(CS_NEED_ADMIN)), u"【需管理员权限】");
+    EXPECT_EQ(std::u16string(CleanStatusTag(CS_FAILED)), u"【清理失败】");
+    EXPECT_EQ(std::u16string(CleanStatusTag(7)), u"【已处理】");
+    EXPECT_EQ(std::u16string(CleanStatusTag(-1)), u"【已处理】");
+}
+
+TEST_F(RemoveFake, CleanItemOutcomes) {
+    uint64_t freed = 99;
+    EXPECT_EQ(CleanItem(nullptr, &freed), CS_FAILED);
+    EXPECT_EQ(freed, 0u);
+
+    TestItem missing(u"C:\\missing", CM_CONTENTS);
+    freed = 99;
+    EXPECT_EQ(CleanItem(&missing.item, &freed), CS_NOT_FOUND);
+    EXPECT_EQ(freed, 0u);
+
+    FakeFsAddDir(u"C:\\empty");
+    TestItem empty(u"C:\\empty", CM_CONTENTS);
+    EXPECT_EQ(CleanItem(&empty.item, &freed), CS_NOTHING);
+
+    // Denied beside in use: access denied wins.
+    FakeFsAddFile(u"C:\\sys\\a", 100);
+    FakeFsAddFile(u"C:\\sys\\b", 200);
+    FakeFsFail(FakeOp::DeleteFile, u"C:\\sys\\a", 5);
+    FakeFsFail(FakeOp::DeleteFile, u"C:\\sys\\b", 32);
+    TestItem sys(u"C:\\sys", CM_CONTENTS);
+    EXPECT_EQ(CleanItem(&sys.item, &freed), CS_NEED_ADMIN);
+    EXPECT_EQ(freed, 0u);
+
+    FakeFsAddFile(u"C:\\ding\\other\\x", 1);
+    TestItem ding(u"C:\\ding", CM_MATCH_SUBDIRS, {u"cache", u"global\\cache"});
+    EXPECT_EQ(CleanItem(&ding.item, &freed), CS_NOT_FOUND);
+    EXPECT_TRUE(FakeFsExists(u"C:\\ding\\other\\x"));
+
+    FakeFsAddFile(u"C:\\odd\\x", 1);
+    FakeFsFail(FakeOp::DeleteFile, u"C:\\odd\\x", 1117);
+    TestItem odd(u"C:\\odd", CM_CONTENTS);
+    EXPECT_EQ(CleanItem(&odd.item, &freed), CS_FAILED);
+
+    FakeFsAddFile(u"C:\\qq\\1\\FileRecv\\a", 10);
+    FakeFsAddFile(u"C:\\qq\\2\\Image\\b", 20);
+    TestItem qq(u"C:\\qq", CM_MATCH_SUBDIRS, {u"*\\FileRecv"});
+    EXPECT_EQ(CleanItem(&qq.item, &freed), CS_PARTIAL);
+    EXPECT_EQ(freed, 10u);
+
+    FakeFsAddFile(u"C:\\one\\file.bin", 4096);
+    TestItem single(u"C:\\one\\file.bin", CM_SINGLE_FILE);
+    EXPECT_EQ(CleanItem(&single.item, &freed), CS_DONE);
+    EXPECT_EQ(freed, 4096u);
+    EXPECT_FALSE(FakeFsExists(u"C:\\one\\file.bin"));
+}
+
+TEST_F(RemoveFake, ExpansionThatDoesNotFitRemovesNothing) {
+    std::u16string longValue = u"C:\\" + std::u16string(300, u'x');
+    FakeFsSetEnv(u"LONGVAR", longValue.c_str());
+    FakeFsAddFile(u"C:\\keep\\f", 1);
+    TestItem item(u"%LONGVAR%", CM_CONTENTS);
+    uint64_t freed = 5;
+    EXPECT_EQ(CleanItem(&item.item, &freed), CS_NOT_FOUND);
+    EXPECT_EQ(freed, 0u);
+    EXPECT_EQ(FakeFsEntryCount(), 3);
+}
+
+TEST_F(RemoveFake, RecycleBinEmptyAndFull) {
+    FakeFsAddDrive(u"C:\\", FS_DRIVE_FIXED);
+    FakeFsAddDir(u"C:\\$Recycle.Bin\\S-1");
+    uint64_t freed = 7;
+    EXPECT_EQ(CleanItem(&g_CleanupGroups[4].items[0], &freed), CS_NOTHING);
+    EXPECT_EQ(freed, 0u);
+    EXPECT_EQ(FakeFsRecycleEmptyCalls(), 1) << "the empty call is made all the same";
+
+    FakeFsAddFile(u"C:\\$Recycle.Bin\\S-1\\$R1", 3000);
+    FakeFsAddFile(u"C:\\$Recycle.Bin\\S-1\\$I1", 40);
+    EXPECT_EQ(CleanItem(&g_CleanupGroups[4].items[0], &freed), CS_DONE);
+    EXPECT_EQ(freed, 3040u);
+    EXPECT_EQ(FakeFsRecycleEmptyCalls(), 2);
+}
+
+}  // namespace
