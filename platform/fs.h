@@ -51,6 +51,10 @@ typedef struct FsListing* FsFind;
 // to letter case). Null when the listing cannot begin, also when nothing
 // matches.
 FsFind FsFindFirst(const char16_t* pattern, FsEntry* entry);
+// The same, with a hint that the caller looks only at directories: a backend
+// may then report other entries without their size (a Win32 listing passes
+// FindExSearchLimitToDirectories, the posix one skips their stat).
+FsFind FsFindFirstEx(const char16_t* pattern, FsEntry* entry, bool directoriesOnly);
 bool FsFindNext(FsFind find, FsEntry* entry);
 void FsFindClose(FsFind find);
 

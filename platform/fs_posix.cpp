@@ -84,6 +84,7 @@ void SetSize(FsEntry* entry, uint64_t size) {
 struct FsListing {
     DIR* dir;
     bool matchAll;
+    bool directoriesOnly;
     char16_t pattern[260];
 };
 
@@ -102,6 +103,11 @@ bool ReadMatching(FsListing* listing, FsEntry* entry) {
         if (!Utf8ToUtf16(d->d_name, entry->name, 260)) continue;
         if (!listing->matchAll && !WildcardMatch(listing->pattern, entry->name)) continue;
         struct stat st;
+        if (listing->directoriesOnly && d->d_type != DT_DIR && d->d_type != DT_LNK && d->d_type != DT_UNKNOWN) {
+            entry->attributes = FS_ATTR_ARCHIVE;  // size not looked up
+            SetSize(entry, 0);
+            return true;
+        }
         switch (d->d_type) {
         case DT_DIR:
             entry->attributes = FS_ATTR_DIRECTORY;
@@ -130,7 +136,9 @@ bool ReadMatching(FsListing* listing, FsEntry* entry) {
 
 }  // namespace
 
-FsFind FsFindFirst(const char16_t* pattern, FsEntry* entry) {
+FsFind FsFindFirst(const char16_t* pattern, FsEntry* entry) { return FsFindFirstEx(pattern, entry, false); }
+
+FsFind FsFindFirstEx(const char16_t* pattern, FsEntry* entry, bool directoriesOnly) {
     char native[kNativePathBytes];
     int split = pattern ? SplitSearchPattern(pattern) : -1;
     if (split < 0 || !NativePath(pattern, native)) {
@@ -170,6 +178,7 @@ FsFind FsFindFirst(const char16_t* pattern, FsEntry* entry) {
     }
     listing->dir = dir;
     listing->matchAll = namePattern[0] == u'*' && namePattern[1] == 0;
+    listing->directoriesOnly = directoriesOnly;
     Text16CopyTruncated(listing->pattern, 260, namePattern);
     if (!ReadMatching(listing, entry)) {
         closedir(dir);

@@ -23,9 +23,12 @@ void CopyEntry(const WIN32_FIND_DATAW& data, FsEntry* entry) {
 
 }  // namespace
 
-FsFind FsFindFirst(const char16_t* pattern, FsEntry* entry) {
+FsFind FsFindFirst(const char16_t* pattern, FsEntry* entry) { return FsFindFirstEx(pattern, entry, false); }
+
+FsFind FsFindFirstEx(const char16_t* pattern, FsEntry* entry, bool directoriesOnly) {
     WIN32_FIND_DATAW data;
-    HANDLE handle = FindFirstFileExW(WideText(pattern), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+    HANDLE handle = FindFirstFileExW(WideText(pattern), FindExInfoBasic, &data,
+                                     directoriesOnly ? FindExSearchLimitToDirectories : FindExSearchNameMatch, nullptr,
                                      FIND_FIRST_EX_LARGE_FETCH);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     FsListing* listing = new (std::nothrow) FsListing;

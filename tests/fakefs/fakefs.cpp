@@ -20,7 +20,8 @@ struct Node {
     uint64_t size = 0;
     std::u16string target;  // links only
     Node* parent = nullptr;
-    std::vector<std::unique_ptr<Node>> children;
+    std::vector<std::unique_ptr<Node>> children;  // listing order
+    std::map<std::u16string, Node*> index;         // by case-folded name
 };
 
 struct State {
@@ -70,11 +71,15 @@ std::u16string Key(const char16_t* path) {
     return key;
 }
 
+std::u16string Folded(const std::u16string& name) {
+    std::u16string folded = name;
+    for (char16_t& c : folded) c = Fold(c);
+    return folded;
+}
+
 Node* Child(Node* node, const std::u16string& name) {
-    for (auto& child : node->children) {
-        if (SameName(child->name, name)) return child.get();
-    }
-    return nullptr;
+    auto it = node->index.find(Folded(name));
+    return it == node->index.end() ? nullptr : it->second;
 }
 
 Node* Resolve(const char16_t* path, bool followLast, int hops = 0);
@@ -120,6 +125,7 @@ Node* Create(const char16_t* path, uint32_t attributes) {
             fresh->attributes = FS_ATTR_DIRECTORY;
             fresh->parent = node;
             child = fresh.get();
+            node->index[Folded(parts[i])] = child;
             node->children.push_back(std::move(fresh));
         }
         node = child;
@@ -130,6 +136,7 @@ Node* Create(const char16_t* path, uint32_t attributes) {
 
 void Unlink(Node* node) {
     Node* parent = node->parent;
+    parent->index.erase(Folded(node->name));
     for (auto it = parent->children.begin(); it != parent->children.end(); ++it) {
         if (it->get() == node) {
             parent->children.erase(it);
@@ -224,7 +231,9 @@ int FakeFsRecycleEmptyCalls() {
 
 // ---- the seam ----
 
-FsFind FsFindFirst(const char16_t* pattern, FsEntry* entry) {
+FsFind FsFindFirst(const char16_t* pattern, FsEntry* entry) { return FsFindFirstEx(pattern, entry, false); }
+
+FsFind FsFindFirstEx(const char16_t* pattern, FsEntry* entry, bool) {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     int split = SplitSearchPattern(pattern);
     if (split < 0) {
@@ -382,6 +391,9 @@ void FsEmptyRecycleBins() {
     for (const auto& drive : g_state->drives) {
         std::u16string bin = drive.first + u"$Recycle.Bin";
         Node* node = Resolve(bin.c_str(), false);
-        if (node && (node->attributes & FS_ATTR_DIRECTORY) && !(node->attributes & FS_ATTR_REPARSE_POINT)) node->children.clear();
+        if (node && (node->attributes & FS_ATTR_DIRECTORY) && !(node->attributes & FS_ATTR_REPARSE_POINT)) {
+            node->children.clear();
+            node->index.clear();
+        }
     }
 }

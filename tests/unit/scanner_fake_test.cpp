@@ -1,0 +1,274 @@
+// The large-file scanner on the fake: entry rules, progress schedule,
+// cancellation, growth and publication.
+#include "largefiles/scanner.h"
+#include "tests/fakefs/fakefs.h"
+
+#include "platform/fs.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+typedef std::tuple<int32_t, int32_t, int32_t> Report;
+
+struct ScanRun {
+    std::vector<Report> reports;
+    std::vector<std::pair<std::u16string, uint64_t>> results;
+    int32_t result = 99;
+    bool published = false;
+};
+
+std::function<void(const Report&)> g_onReport;
+std::function<bool()> g_cancel;
+
+void Record(int32_t percent, int32_t directories, int32_t files, void* context) {
+    ScanRun* run = static_cast<ScanRun*>(context);
+    run->reports.emplace_back(percent, directories, files);
+    if (g_onReport) g_onReport(run->reports.back());
+}
+
+bool Cancelled() { return g_cancel && g_cancel(); }
+
+std::u16string Num(int value) {
+    std::string text = std::to_string(value);
+    return std::u16string(text.begin(), text.end());
+}
+
+ScanRun Scan(const char16_t* root, uint64_t minimum) {
+    ScanRun run;
+    LargeFileEntry* entries = reinterpret_cast<LargeFileEntry*>(static_cast<uintptr_t>(1));
+    int32_t count = -7;
+    run.result = ScanLargeFiles(root, minimum, &entries, &count, Record, Cancelled, &run);
+    if (count != -7) {
+        run.published = true;
+        EXPECT_NE(entries, nullptr);
+        for (int32_t i = 0; i < count; ++i) run.results.emplace_back(entries[i].path, entries[i].size);
+        std::free(entries);
+    }
+    return run;
+}
+
+class ScannerFake : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FakeFsReset();
+        g_onReport = nullptr;
+        g_cancel = nullptr;
+        SetScanReallocForTesting(nullptr);
+    }
+    void TearDown() override { SetUp(); }
+};
+
+TEST_F(ScannerFake, MinimumIsInclusiveAndZeroMeansTenMebibytes) {
+    FakeFsAddFile(u"C:\\at.bin", 1000);
+    FakeFsAddFile(u"C:\\below.bin", 999);
+    ScanRun run = Scan(u"C:\\", 1000);
+    ASSERT_EQ(run.results.size(), 1u);
+    EXPECT_EQ(run.results[0].first, u"C:\\\\at.bin") << "two separators below a root that ends in one";
+    EXPECT_EQ(run.results[0].second, 1000u);
+
+    FakeFsAddFile(u"C:\\ten.bin", 10485760);
+    FakeFsAddFile(u"C:\\almost.bin", 10485759);
+    run = Scan(u"C:\\", 0);
+    ASSERT_EQ(run.results.size(), 1u);
+    EXPECT_EQ(run.results[0].first, u"C:\\\\ten.bin");
+}
+
+TEST_F(ScannerFake, SkippedNamesAreExactAndApplyAtEveryDepth) {
+    const uint64_t big = 1ull << 40;
+    FakeFsAddFile(u"C:\\Recovery\\a.wim", big);
+    FakeFsAddFile(u"C:\\$Recycle.Bin\\S-1\\b.iso", big);
+    FakeFsAddFile(u"C:\\System Volume Information\\c.dat", big);
+    FakeFsAddFile(u"C:\\data\\deep\\Recovery", big);  // a file of that name
+    FakeFsAddFile(u"C:\\data\\deep\\System Volume Information\\x", big);
+    // The fake ignores letter case, so the upper-case name lives elsewhere.
+    FakeFsAddFile(u"C:\\old\\$RECYCLE.BIN\\S-1\\found.iso", big);
+    FakeFsAddFile(u"C:\\data\\recovery\\found2.iso", big);
+    FakeFsAddFile(u"C:\\pagefile.sys", big, FS_ATTR_HIDDEN | FS_ATTR_SYSTEM);
+    FakeFsAddFile(u"C:\\data\\linked.iso", big, FS_ATTR_REPARSE_POINT);
+    FakeFsAddFile(u"C:\\target\\inside.iso", big);
+    FakeFsAddLink(u"C:\\data\\junction", u"C:\\target", true);
+    ScanRun run = Scan(u"C:\\", 1);
+    std::vector<std::u16string> paths;
+    for (const auto& r : run.results) paths.push_back(r.first);
+    std::vector<std::u16string> expected = {u"C:\\\\pagefile.sys", u"C:\\\\target\\inside.iso",
+                                            u"C:\\\\old\\$RECYCLE.BIN\\S-1\\found.iso", u"C:\\\\data\\recovery\\found2.iso"};
+    EXPECT_EQ(paths, expected);
+}
+
+TEST_F(ScannerFake, DiscoveryOrderIsOwnFilesThenLastListedSubtreeFirst) {
+    FakeFsAddFile(u"C:\\r\\a\\a1", 5);
+    FakeFsAddFile(u"C:\\r\\f1", 5);
+    FakeFsAddFile(u"C:\\r\\b\\b1", 5);
+    FakeFsAddFile(u"C:\\r\\b\\sub\\b2", 5);
+    FakeFsAddFile(u"C:\\r\\f2", 5);
+    ScanRun run = Scan(u"C:\\r", 5);
+    std::vector<std::u16string> paths;
+    for (const auto& r : run.results) paths.push_back(r.first);
+    std::vector<std::u16string> expected = {u"C:\\r\\f1", u"C:\\r\\f2", u"C:\\r\\b\\b1", u"C:\\r\\b\\sub\\b2",
+                                            u"C:\\r\\a\\a1"};
+    EXPECT_EQ(paths, expected);
+}
+
+TEST_F(ScannerFake, ThirtyLevelsAreSearchedTheThirtyFirstIsNot) {
+    std::u16string path = u"C:\\r";
+    for (int depth = 1; depth <= 31; ++depth) {
+        path += u"\\d";
+        FakeFsAddFile((path + u"\\at" + std::u16string(1, static_cast<char16_t>(u'A' + depth % 26))).c_str(), 50);
+    }
+    ScanRun run = Scan(u"C:\\r", 50);
+    EXPECT_EQ(run.results.size(), 30u);
+    EXPECT_EQ(run.reports.front(), Report(5, 31, 0)) << "depths 0 to 30 are counted";
+    EXPECT_EQ(run.reports.back(), Report(100, 31, 30));
+}
+
+TEST_F(ScannerFake, CountingPassReportsEveryFiveHundredFolders) {
+    for (int i = 0; i < 20100; ++i) FakeFsAddDir((u"C:\\r\\d" + Num(i)).c_str());
+    g_cancel = nullptr;
+    ScanRun run = Scan(u"C:\\r", 1);
+    std::vector<Report> counting;
+    for (const Report& r : run.reports) {
+        if (r == Report(5, 20101, 0)) break;
+        counting.push_back(r);
+    }
+    ASSERT_EQ(counting.size(), 40u);
+    EXPECT_EQ(counting[0], Report(0, 500, 0));
+    EXPECT_EQ(counting[6], Report(0, 3500, 0));
+    EXPECT_EQ(counting[7], Report(1, 4000, 0));
+    EXPECT_EQ(counting[39], Report(5, 20000, 0));
+}
+
+TEST_F(ScannerFake, SearchPassPercentScaledByTheCount) {
+    for (int i = 0; i < 999; ++i) FakeFsAddDir((u"C:\\r\\" + Num(i)).c_str());
+    ScanRun run = Scan(u"C:\\r", 1);
+    size_t start = 0;
+    while (run.reports[start] != Report(5, 1000, 0)) ++start;
+    EXPECT_EQ(run.reports[start + 1], Report(5, 1, 0));
+    EXPECT_EQ(run.reports[start + 2], Report(6, 11, 0));
+    EXPECT_EQ(run.reports.back(), Report(100, 1000, 0));
+}
+
+TEST_F(ScannerFake, RootWithoutSubfoldersAndUnlistableRoot) {
+    FakeFsAddFile(u"C:\\only\\x", 3);
+    ScanRun run = Scan(u"C:\\only", 1);
+    std::vector<Report> expected = {Report(5, 1, 0), Report(100, 1, 0), Report(100, 1, 1)};
+    EXPECT_EQ(run.reports, expected);
+
+    FakeFsFail(FakeOp::List, u"C:\\locked", 5);
+    FakeFsAddDir(u"C:\\locked");
+    run = Scan(u"C:\\locked", 1);
+    EXPECT_EQ(run.result, 0);
+    EXPECT_TRUE(run.published);
+    EXPECT_TRUE(run.results.empty());
+    EXPECT_EQ(run.reports.back(), Report(100, 1, 0));
+
+    LargeFileEntry* entries = nullptr;
+    int32_t count = -3;
+    EXPECT_EQ(ScanLargeFiles(nullptr, 1, &entries, &count, Record, Cancelled, nullptr), 0);
+    EXPECT_EQ(count, -3) << "a null root touches nothing";
+}
+
+TEST_F(ScannerFake, MoreFoldersThanCountedStaysAtOneHundred) {
+    FakeFsAddDir(u"C:\\r\\a");
+    // Folders appear between the passes.
+    g_onReport = [](const Report& r) {
+        if (r == Report(5, 2, 0)) {
+            for (int i = 0; i < 5; ++i) FakeFsAddDir((u"C:\\r\\n" + std::u16string(1, static_cast<char16_t>(u'0' + i))).c_str());
+        }
+    };
+    ScanRun run = Scan(u"C:\\r", 1);
+    for (const Report& r : run.reports) EXPECT_LE(std::get<0>(r), 100);
+    EXPECT_EQ(run.reports.back(), Report(100, 7, 0));
+}
+
+TEST_F(ScannerFake, CancelledInTheCountingPass) {
+    FakeFsAddFile(u"C:\\r\\big", 100);
+    g_cancel = [] { return true; };
+    ScanRun run = Scan(u"C:\\r", 1);
+    EXPECT_EQ(run.result, 0);
+    EXPECT_TRUE(run.published);
+    EXPECT_TRUE(run.results.empty());
+    std::vector<Report> expected = {Report(5, 1, 0), Report(100, 0, 0)};
+    EXPECT_EQ(run.reports, expected);
+}
+
+TEST_F(ScannerFake, CancelledInTheSearchPassKeepsWhatWasFound) {
+    FakeFsAddFile(u"C:\\r\\a\\one", 100);
+    FakeFsAddFile(u"C:\\r\\b\\two", 100);
+    FakeFsAddFile(u"C:\\r\\c\\three", 100);
+    static bool searching;
+    searching = false;
+    g_onReport = [](const Report& r) {
+        if (std::get<0>(r) == 5 && std::get<2>(r) == 0 && std::get<1>(r) == 4) searching = true;
+    };
+    static int polls;
+    polls = 0;
+    // Polls: the root node and its five entries, then node c and its three
+    // entries; the poll before node b cancels.
+    g_cancel = [] { return searching && ++polls > 10; };
+    ScanRun run = Scan(u"C:\\r", 1);
+    EXPECT_TRUE(run.published);
+    ASSERT_EQ(run.results.size(), 1u);
+    EXPECT_EQ(run.results[0].first, u"C:\\r\\c\\three");
+}
+
+std::vector<size_t> g_growths;
+int g_failGrowth = -1;
+void* CountingRealloc(void* p, size_t bytes) {
+    g_growths.push_back(bytes / sizeof(LargeFileEntry));
+    if (static_cast<int>(g_growths.size()) == g_failGrowth) return nullptr;
+    return std::realloc(p, bytes);
+}
+
+TEST_F(ScannerFake, RoomDoublesAtTheSixtyFifthAndHundredTwentyNinthResult) {
+    for (int i = 0; i < 129; ++i) FakeFsAddFile((u"C:\\r\\f" + Num(i)).c_str(), 7);
+    g_growths.clear();
+    g_failGrowth = -1;
+    SetScanReallocForTesting(CountingRealloc);
+    ScanRun run = Scan(u"C:\\r", 7);
+    EXPECT_EQ(run.results.size(), 129u);
+    EXPECT_EQ(g_growths, (std::vector<size_t>{128, 256}));
+}
+
+TEST_F(ScannerFake, FailedGrowthSkipsTheRestOfThatFolderOnly) {
+    FakeFsAddFile(u"C:\\r\\a\\later", 7);
+    for (int i = 0; i < 70; ++i) FakeFsAddFile((u"C:\\r\\b\\f" + Num(i)).c_str(), 7);
+    g_growths.clear();
+    g_failGrowth = 1;
+    SetScanReallocForTesting(CountingRealloc);
+    ScanRun run = Scan(u"C:\\r", 7);
+    // Folder b (listed last, searched first) fills 64 records; the 65th
+    // cannot be stored; folder a then grows the array and is recorded.
+    ASSERT_EQ(run.results.size(), 65u);
+    EXPECT_EQ(run.results[63].first, u"C:\\r\\b\\f63");
+    EXPECT_EQ(run.results[64].first, u"C:\\r\\a\\later");
+    EXPECT_EQ(g_growths.size(), 2u);
+}
+
+TEST_F(ScannerFake, LongPathIsStoredAsItsFirst259Units) {
+    std::u16string dir = u"C:\\" + std::u16string(200, u'x');
+    std::u16string file = dir + u"\\" + std::u16string(96, u'y');
+    FakeFsAddFile(file.c_str(), 11);
+    ScanRun run = Scan(u"C:\\", 11);
+    ASSERT_EQ(run.results.size(), 1u);
+    std::u16string stored = u"C:\\\\" + file.substr(3);
+    ASSERT_EQ(stored.size(), 301u);
+    EXPECT_EQ(run.results[0].first, stored.substr(0, 259));
+}
+
+TEST_F(ScannerFake, ComboSelectionToMinimum) {
+    EXPECT_EQ(MinimumSizeForSelection(0), 52428800u);
+    EXPECT_EQ(MinimumSizeForSelection(1), 104857600u);
+    EXPECT_EQ(MinimumSizeForSelection(2), 524288000u);
+    EXPECT_EQ(MinimumSizeForSelection(3), 1073741824u);
+    EXPECT_EQ(MinimumSizeForSelection(-1), 104857600u);
+    EXPECT_EQ(MinimumSizeForSelection(4), 104857600u);
+}
+
+}  // namespace
