@@ -1,3 +1,103 @@
-#include <windows.h>
+// The entry point: single instance, process-wide facts, the main window and
+// its message loop.
+#include "shell/app_state.h"
+#include "ui/main_window.h"
+#include "ui/workers.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+#include "platform/text16.h"
+#include "resources/resource.h"
+#include "shell/format.h"
+
+#include <commctrl.h>
+
+namespace {
+
+void BringForwardRunningInstance() {
+    HWND running = FindWindowW(kMainWindowClass, nullptr);
+    if (!running) {
+        MessageBoxW(nullptr, L"澜序(Norvale) 已在运行中！", L"提示", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    ShowWindow(running, IsIconic(running) ? SW_RESTORE : SW_SHOW);
+    SetForegroundWindow(running);
+    SetWindowPos(running, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    SetFocus(running);
+}
+
+void ReadSystemFacts() {
+    wchar_t windows[MAX_PATH];
+    if (GetWindowsDirectoryW(windows, MAX_PATH)) g_szSystemDrive[0] = static_cast<char16_t>(windows[0]);
+    HDC screen = GetDC(nullptr);
+    if (screen) {
+        int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+        if (dpi >= 96) g_nDpi = dpi;
+        ReleaseDC(nullptr, screen);
+    }
+    g_bIsAdmin = IsRunningAsAdmin();
+    Trace(u"[系统] 管理员权限: %s", g_bIsAdmin ? u"是" : u"否");
+    Trace(u"[系统] 系统盘: %s", g_szSystemDrive);
+}
+
+HICON LoadIconSized(HINSTANCE instance, int widthMetric, int heightMetric) {
+    return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP_ICON), IMAGE_ICON,
+                                         GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric), LR_DEFAULTCOLOR));
+}
+
+// Workers are never joined. While one still runs, the process ends without
+// its exit-time clean-up, so nothing is torn down under a live thread.
+int Finish(int code) {
+    if (g_nLiveWorkers.load() > 0) TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+    return code;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    g_hSingleInstanceMutex = CreateMutexW(nullptr, FALSE, L"Global\\Norvale_SingleInstance_Mutex");
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        BringForwardRunningInstance();
+        if (g_hSingleInstanceMutex) CloseHandle(g_hSingleInstanceMutex);
+        g_hSingleInstanceMutex = nullptr;
+        return 0;
+    }
+    ReadSystemFacts();
+
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+
+    WNDCLASSEXW cls = {};
+    cls.cbSize = sizeof cls;
+    cls.style = CS_HREDRAW | CS_VREDRAW;
+    cls.lpfnWndProc = MainWindowProc;
+    cls.hInstance = instance;
+    cls.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP_ICON));
+    if (!cls.hIcon) cls.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    cls.hIconSm = cls.hIcon;
+    cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    cls.lpszClassName = kMainWindowClass;
+    if (!RegisterClassExW(&cls)) return 1;
+
+    HWND window = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, MulDiv(800, g_nDpi, 96), MulDiv(600, g_nDpi, 96),
+                                  nullptr, nullptr, instance, nullptr);
+    if (!window) return 1;
+    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(LoadIconSized(instance, SM_CXICON, SM_CYICON)));
+    SendMessageW(window, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(LoadIconSized(instance, SM_CXSMICON, SM_CYSMICON)));
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
+    UpdateWindow(window);
+
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    if (g_hSingleInstanceMutex) {
+        ReleaseMutex(g_hSingleInstanceMutex);
+        CloseHandle(g_hSingleInstanceMutex);
+        g_hSingleInstanceMutex = nullptr;
+    }
+    return Finish(static_cast<int>(message.wParam));
+}

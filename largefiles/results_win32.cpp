@@ -1,0 +1,170 @@
+// The large-file page on the main thread: starting a scan, listing its
+// results, sorting, and the open and delete actions.
+#include "largefiles/results.h"
+
+#include "platform/text16.h"
+#include "shell/app_state.h"
+#include "shell/format.h"
+#include "ui/main_window.h"
+#include "ui/workers.h"
+
+#include <shellapi.h>
+
+#include <cstdlib>
+
+namespace {
+
+// The stored path may have been cut to 259 units and then name another file
+// or none: act only when a file of the recorded size is there.
+bool RecordStillMatches(const LargeFileEntry& record) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(WideText(record.path), GetFileExInfoStandard, &data)) return false;
+    if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+    uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return size == record.size;
+}
+
+int32_t RowTag(int row) {
+    LVITEMW item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    if (!SendMessageW(g_hListLarge, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return -1;
+    return static_cast<int32_t>(item.lParam);
+}
+
+int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM sort) {
+    return CompareLargeFileRows(static_cast<intptr_t>(a), static_cast<intptr_t>(b), static_cast<intptr_t>(sort));
+}
+
+}  // namespace
+
+LRESULT OnLargeScanCommand(HWND window) {
+    // A scan asked to stop by closing the window may still be finishing: it
+    // would publish into the new scan's state.
+    if (g_bLargeScanBusy.load() || g_bLargeScanRunning.load()) return 0;
+    g_nLargeFiles.store(0, std::memory_order_release);
+    g_bLargeScanBusy.store(1);
+    std::free(g_pLargeFiles.exchange(nullptr));
+    if (g_hBtnScanNative) EnableWindow(g_hBtnScanNative, FALSE);
+    if (g_hStaticScanStat) SetWindowTextW(g_hStaticScanStat, L"正在扫描...");
+    SetStatusText(u"正在扫描大文件...");
+    if (!StartLargeScanWorker(window)) {
+        g_bLargeScanBusy.store(0);
+        if (g_hBtnScanNative) EnableWindow(g_hBtnScanNative, TRUE);
+        const char16_t failed[] = u"无法启动后台任务，请稍后重试。";
+        if (g_hStaticScanStat) SetWindowTextW(g_hStaticScanStat, WideText(failed));
+        SetStatusText(failed);
+        MessageBoxW(window, WideText(failed), L"提示", MB_ICONWARNING);
+    }
+    return 0;
+}
+
+LRESULT OnLargeScanFinished(HWND window) {
+    if (g_hBtnScanNative) EnableWindow(g_hBtnScanNative, TRUE);
+    FillLargeFileList();
+    int32_t count = g_nLargeFiles.load(std::memory_order_acquire);
+    const LargeFileEntry* entries = g_pLargeFiles.load(std::memory_order_acquire);
+    uint64_t sum = 0;
+    for (int32_t i = 0; i < count; ++i) sum += entries[i].size;
+    char16_t size[kSizeTextUnits];
+    FormatSize(sum, size);
+    char16_t summary[128];
+    FormatText(summary, 128, u"扫描完成：发现 %d 个大文件，共 %s", count, size);
+    if (g_hStaticScanStat) SetWindowTextW(g_hStaticScanStat, WideText(summary));
+    SetStatusText(summary);
+    InvalidateRect(window, nullptr, FALSE);
+    return 0;
+}
+
+void FillLargeFileList() {
+    if (!g_hListLarge) return;
+    SendMessageW(g_hListLarge, LVM_DELETEALLITEMS, 0, 0);
+    int32_t count = g_nLargeFiles.load(std::memory_order_acquire);
+    const LargeFileEntry* entries = g_pLargeFiles.load(std::memory_order_acquire);
+    for (int32_t i = 0; i < count; ++i) {
+        LVITEMW item = {};
+        item.mask = LVIF_TEXT | LVIF_PARAM;
+        item.iItem = i;
+        item.pszText = const_cast<wchar_t*>(WideText(entries[i].path));
+        item.lParam = i;
+        int row = static_cast<int>(SendMessageW(g_hListLarge, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+        if (row < 0) continue;
+        char16_t size[kSizeTextUnits];
+        FormatSize(entries[i].size, size);
+        LVITEMW cell = {};
+        cell.iSubItem = 1;
+        cell.pszText = WideText(size);
+        SendMessageW(g_hListLarge, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+        cell.iSubItem = 2;
+        cell.pszText = const_cast<wchar_t*>(L"打开");
+        SendMessageW(g_hListLarge, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+    }
+}
+
+void OpenLargeFileLocation(int32_t index) {
+    int32_t count = g_nLargeFiles.load(std::memory_order_acquire);
+    if (index < 0 || index >= count) return;
+    const LargeFileEntry& record = g_pLargeFiles.load(std::memory_order_acquire)[index];
+    if (!RecordStillMatches(record)) return;
+    char16_t folder[260];
+    if (!LargeFileFolder(record.path, folder)) return;
+    ShellExecuteW(nullptr, L"open", WideText(folder), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void DeleteLargeFileAt(int32_t index) {
+    int32_t count = g_nLargeFiles.load(std::memory_order_acquire);
+    if (index < 0 || index >= count) return;
+    const LargeFileEntry& record = g_pLargeFiles.load(std::memory_order_acquire)[index];
+    char16_t question[512];
+    FormatText(question, 512, u"确定删除以下文件？\n\n%s", record.path);
+    if (MessageBoxW(g_hMainWnd, WideText(question), L"确认删除", MB_YESNO | MB_ICONWARNING) != IDYES) return;
+    bool deleted = false;
+    if (RecordStillMatches(record)) {
+        SetFileAttributesW(WideText(record.path), FILE_ATTRIBUTE_NORMAL);
+        deleted = DeleteFileW(WideText(record.path)) != FALSE;
+    }
+    if (!deleted) {
+        MessageBoxW(g_hMainWnd, L"删除失败，文件可能正在使用中", L"错误", MB_OK | MB_ICONERROR);
+        return;
+    }
+    RemoveLargeFileRecord(index);
+    if (g_hListClean) AppendListRow(u"已删除大文件", -1);
+    FillLargeFileList();
+}
+
+LRESULT OnLargeListNotify(NMHDR* header) {
+    switch (header->code) {
+    case LVN_COLUMNCLICK: {
+        ChooseLargeSortColumn(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
+        SendMessageW(g_hListLarge, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(CompareRows));
+        break;
+    }
+    case NM_DBLCLK: {
+        int row = static_cast<int>(SendMessageW(g_hListLarge, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+        if (row >= 0) {
+            int32_t tag = RowTag(row);
+            if (tag >= 0) OpenLargeFileLocation(tag);
+        }
+        break;
+    }
+    case NM_CLICK: {
+        const NMITEMACTIVATE* click = reinterpret_cast<const NMITEMACTIVATE*>(header);
+        if (click->iItem < 0 || click->iSubItem != 2) break;
+        int32_t tag = RowTag(click->iItem);
+        RECT cell = {};
+        cell.top = 2;
+        cell.left = LVIR_BOUNDS;
+        SendMessageW(g_hListLarge, LVM_GETSUBITEMRECT, static_cast<WPARAM>(click->iItem), reinterpret_cast<LPARAM>(&cell));
+        int middle = (cell.left + cell.right) / 2;
+        if (click->ptAction.x < middle) {
+            OpenLargeFileLocation(tag);
+        } else if (tag >= 0 && tag < g_nLargeFiles.load(std::memory_order_acquire)) {
+            DeleteLargeFileAt(tag);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return 0;
+}

@@ -1,0 +1,14 @@
+// The large-file scan's worker thread and its two callbacks.
+#pragma once
+
+#include <cstdint>
+
+struct ScanProgress;
+
+// Thread body, given the main window: scans the system drive with the
+// combo's minimum, publishes the results, clears the busy flag, posts 1125.
+uint32_t LargeScanWorker(void* window);
+// Stores the report into the ScanProgress and writes the status label.
+void OnLargeScanProgress(int32_t percent, int32_t directories, int32_t files, void* record);
+// True once the busy flag has been cleared (the window's stop request).
+bool IsLargeScanCancelled();

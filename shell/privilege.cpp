@@ -1,0 +1,58 @@
+// Restarting the program in the other privilege mode.
+#include "shell/app_state.h"
+#include "shell/privilege_ops.h"
+#include "ui/main_window.h"
+
+#include "engine/batch.h"
+#include "largefiles/results.h"
+
+namespace {
+
+void GiveUpInstanceGuard() {
+    if (!g_hSingleInstanceMutex) return;
+    ReleaseMutex(g_hSingleInstanceMutex);
+    CloseHandle(g_hSingleInstanceMutex);
+    g_hSingleInstanceMutex = nullptr;
+}
+
+bool Confirm(HWND window, const wchar_t* question) {
+    return MessageBoxW(window, question, L"确认切换", MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void RestartUnelevated(HWND window, const wchar_t* exe) {
+    if (!Confirm(window, L"确定要以普通权限重新启动程序吗？")) return;
+    if (!PrivilegeStartUnelevated(exe)) PrivilegeStartDefault(exe);
+    PostQuitMessage(0);
+}
+
+void RestartElevated(HWND window, const wchar_t* exe) {
+    if (!Confirm(window, L"确定要以管理员权限重新启动程序吗？")) return;
+    if (PrivilegeStartElevated(exe)) {
+        PostQuitMessage(0);
+    } else {
+        MessageBoxW(window, L"无法切换权限模式（可能被 UAC 阻止）。", L"提示", MB_ICONWARNING);
+    }
+}
+
+}  // namespace
+
+LRESULT SwitchPrivilegeMode(HWND window) {
+    if (g_bLargeScanBusy.load() || g_bCleanBusy.load()) {
+        MessageBoxW(window, L"正在扫描或清理中，无法切换权限模式。", L"提示", MB_ICONWARNING);
+        return 0;
+    }
+    wchar_t exe[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        MessageBoxW(window, L"无法获取程序路径。", L"提示", MB_ICONWARNING);
+        return 0;
+    }
+    // Given up before asking: the new instance must not find it held.
+    GiveUpInstanceGuard();
+    if (g_bIsAdmin) {
+        RestartUnelevated(window, exe);
+    } else {
+        RestartElevated(window, exe);
+    }
+    return 0;
+}

@@ -1,0 +1,107 @@
+// Closing hides the window to a notification-area icon; the icon's menu is
+// the only way to end the program.
+#include "shell/app_state.h"
+#include "ui/ids.h"
+#include "ui/main_window.h"
+#include "ui/workers.h"
+
+#include "largefiles/results.h"
+#include "platform/post.h"
+
+#include <shellapi.h>
+
+#include <cstdlib>
+
+namespace {
+
+int32_t g_bTrayIconShown = 0;
+
+NOTIFYICONDATAW IconRecord(HWND window, bool adding) {
+    NOTIFYICONDATAW data = {};
+    data.cbSize = sizeof data;
+    data.hWnd = window;
+    data.uID = TRAY_ICON_ID;
+    if (adding) {
+        data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+        data.uCallbackMessage = MSG_TRAY_ICON;
+        data.hIcon = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_SMALL, 0));
+        lstrcpynW(data.szTip, kMainWindowTitle, sizeof data.szTip / sizeof data.szTip[0]);
+    }
+    return data;
+}
+
+void RemoveIcon(HWND window) {
+    if (!g_bTrayIconShown) return;
+    NOTIFYICONDATAW data = IconRecord(window, false);
+    Shell_NotifyIconW(NIM_DELETE, &data);
+    g_bTrayIconShown = 0;
+}
+
+void ShowTrayMenu(HWND window) {
+    SetForegroundWindow(window);
+    HMENU menu = CreatePopupMenu();
+    if (menu) {
+        AppendMenuW(menu, MF_STRING, IDM_TRAY_SHOW, L"显示窗口");
+        AppendMenuW(menu, MF_STRING, IDM_TRAY_EXIT, L"退出程序");
+        POINT cursor;
+        GetCursorPos(&cursor);
+        int command = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_BOTTOMALIGN | TPM_RIGHTALIGN | TPM_LEFTBUTTON, cursor.x,
+                                     cursor.y, 0, window, nullptr);
+        DestroyMenu(menu);
+        if (command == IDM_TRAY_SHOW) {
+            RestoreFromTray(window);
+        } else if (command == IDM_TRAY_EXIT) {
+            DestroyWindow(window);
+        }
+    }
+    PostMessageW(window, WM_NULL, 0, 0);
+}
+
+}  // namespace
+
+LRESULT HideToTray(HWND window) {
+    if (g_bLargeScanBusy.load()) g_bLargeScanBusy.store(0);  // the scan's stop request
+    NOTIFYICONDATAW data = IconRecord(window, true);
+    if (g_bTrayIconShown) {
+        Shell_NotifyIconW(NIM_MODIFY, &data);
+    } else if (Shell_NotifyIconW(NIM_ADD, &data)) {
+        g_bTrayIconShown = 1;
+        data.uVersion = NOTIFYICON_VERSION_4;
+        Shell_NotifyIconW(NIM_SETVERSION, &data);
+    }
+    ShowWindow(window, SW_HIDE);
+    return 0;
+}
+
+LRESULT OnTrayIcon(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (LOWORD(lParam)) {
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+        RestoreFromTray(window);
+        return 0;
+    case WM_RBUTTONUP:
+        ShowTrayMenu(window);
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+void RestoreFromTray(HWND window) {
+    ShowWindow(window, SW_RESTORE);
+    SetForegroundWindow(window);
+    RemoveIcon(window);
+}
+
+LRESULT OnDestroy(HWND window) {
+    RemoveIcon(window);
+    KillTimer(window, IDT_TICKER);
+    // A scan that was asked to stop may still publish into the array: then
+    // it is left to the end of the process rather than freed under it.
+    if (!g_bLargeScanRunning.load()) {
+        g_nLargeFiles.store(0);
+        std::free(g_pLargeFiles.exchange(nullptr));
+    }
+    PostQuitMessage(0);
+    return 0;
+}

@@ -1,0 +1,37 @@
+// The cleanup list's row model, apart from the list control: row tags, the
+// order in which groups and items are listed, and the log colours.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// A row tag: a header has bit 31 set and the group index below it; an item
+// carries (group << 16) | item; in the log view a tag is a colour code
+// (a CleanStatus, or -1 for message lines).
+int32_t HeaderTag(int group);
+int32_t ItemTag(int group, int item);
+bool TagIsHeader(int32_t tag);
+int TagGroup(int32_t tag);
+int TagItem(int32_t tag);
+// Group and item indices of a tag when they name a catalogue entry.
+bool TagNamesGroup(int32_t tag, int* group);
+bool TagNamesItem(int32_t tag, int* group, int* item);
+
+// One row of the catalogue view: its tag and the bytes its size column shows.
+struct CatalogueRow {
+    int32_t tag;
+    uint64_t size;
+};
+
+// Groups largest first (ties in catalogue order), each followed by its items
+// largest first when expanded; zero sizes are never listed.
+std::vector<CatalogueRow> CatalogueRows(const int32_t* expanded, int expandedCount);
+
+uint64_t GroupTotal(int group);
+// Sum of size over the ticked items of every group, listed or not.
+uint64_t SelectedTotal();
+// Whether the row's group or item is ticked; false for invalid indices.
+bool TagSelected(int32_t tag);
+
+// COLORREF (0x00BBGGRR) of a log line with this tag.
+uint32_t LogLineColour(int32_t tag);

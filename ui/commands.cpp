@@ -1,0 +1,140 @@
+// The junk-cleanup page's commands and the measuring and cleaning workers'
+// messages.
+#include "ui/main_window.h"
+
+#include "engine/batch.h"
+#include "engine/clean.h"
+#include "engine/measure.h"
+#include "platform/text16.h"
+#include "shell/app_state.h"
+#include "shell/format.h"
+#include "ui/workers.h"
+
+int32_t g_nCleanedItems = 0;
+uint64_t g_nFreedBytes = 0;
+
+namespace {
+
+const char16_t kWorkerFailed[] = u"无法启动后台任务，请稍后重试。";
+
+void Enable(HWND control, bool enabled) {
+    if (control) EnableWindow(control, enabled ? TRUE : FALSE);
+}
+
+}  // namespace
+
+LRESULT OnStartMeasure(HWND window) {
+    SetStatusText(u"正在扫描可清理项目...");
+    if (!StartSizeScanWorker(window)) {
+        SetStatusText(kWorkerFailed);
+        Enable(g_hBtnRescan, true);
+    }
+    return 0;
+}
+
+LRESULT OnMeasureFinished() {
+    // A cleaning run may have started while this measurement ran: its log
+    // stays on screen and "重新扫描" stays off until the run is over.
+    bool cleaning = g_bCleanBusy.load() != 0;
+    if (!g_bListShowsLog) {
+        RebuildCleanupList();
+        UpdateTotalLabel();
+        RefreshSizeColumn();
+        SetStatusText(u"扫描完成，可以开始清理");
+    } else {
+        UpdateTotalLabel();
+    }
+    if (!cleaning) Enable(g_hBtnRescan, true);
+    return 0;
+}
+
+LRESULT OnCleanCommand(HWND window) {
+    if (g_bCleanBusy.load()) return 0;
+    uint64_t estimate = MeasureSelectedItems();
+    char16_t size[kSizeTextUnits];
+    FormatSize(estimate, size);
+    char16_t question[256];
+    FormatText(question, 256, u"确认清理约 %s 的垃圾文件？\n\n正在使用的文件将自动跳过。", size);
+    if (MessageBoxW(window, WideText(question), L"确认清理", MB_ICONQUESTION | MB_YESNO) != IDYES) return 0;
+    g_bCleanBusy.store(1);
+    g_nCleanedItems = 0;
+    g_nFreedBytes = 0;
+    if (g_hListClean) SwitchToLogView();
+    Enable(g_hBtnCleanNative, false);
+    Enable(g_hBtnRescan, false);
+    SetStatusText(u"正在清理...");
+    if (!StartCleanWorker(window)) {
+        // No worker will ever clear the flag: undo the start and say so.
+        g_bCleanBusy.store(0);
+        Enable(g_hBtnCleanNative, true);
+        Enable(g_hBtnRescan, true);
+        SetStatusText(kWorkerFailed);
+        MessageBoxW(window, WideText(kWorkerFailed), L"提示", MB_ICONWARNING);
+    }
+    return 0;
+}
+
+LRESULT OnCleanProgress(WPARAM wParam) {
+    CleanProgress* record = reinterpret_cast<CleanProgress*>(wParam);
+    if (!record) return 0;
+    const char16_t* tag = CleanStatusTag(record->status);
+    char16_t line[256];
+    if (record->freed != 0) {
+        char16_t size[kSizeTextUnits];
+        FormatSize(record->freed, size);
+        FormatText(line, 256, u"%s %s  释放 %s", tag, record->name, size);
+        g_nCleanedItems += 1;
+        g_nFreedBytes += record->freed;
+    } else {
+        FormatText(line, 256, u"%s %s", tag, record->name);
+    }
+    AppendListRow(line, record->status);
+    SetStatusText(line);
+    FreeCleanProgress(record);
+    return 0;
+}
+
+LRESULT OnCleanFinished(HWND window) {
+    UpdateTotalLabel();
+    char16_t size[kSizeTextUnits];
+    FormatSize(g_nFreedBytes, size);
+    char16_t summary[256];
+    FormatText(summary, 256, u"清理完成！共清理 %d 项，释放空间 %s", g_nCleanedItems, size);
+    AppendListRow(u"────────────────────────────────────────", -1);
+    AppendListRow(summary, -1);
+    SetStatusText(summary);
+    Enable(g_hBtnCleanNative, false);
+    Enable(g_hBtnRescan, true);
+    InvalidateRect(window, nullptr, FALSE);
+    return 0;
+}
+
+LRESULT OnRescanCommand(HWND window) {
+    if (g_bCleanBusy.load()) return 0;
+    Enable(g_hBtnRescan, false);
+    Enable(g_hBtnCleanNative, true);
+    SetStatusText(u"正在重新扫描...");
+    if (g_hListClean) SwitchToCatalogueView();
+    if (!StartSizeScanWorker(window)) {
+        Enable(g_hBtnRescan, true);
+        SetStatusText(kWorkerFailed);
+        MessageBoxW(window, WideText(kWorkerFailed), L"提示", MB_ICONWARNING);
+    }
+    return 0;
+}
+
+LRESULT OnDiskCleanCommand() {
+    char16_t command[260];
+    FormatText(command, 260, u"cleanmgr /d %c", g_szSystemDrive[0]);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (CreateProcessW(nullptr, WideText(command), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+        if (g_hListClean) AppendListRow(u"已启动 Windows 磁盘清理工具", -1);
+    } else {
+        MessageBoxW(g_hMainWnd, L"无法启动磁盘清理工具 (cleanmgr)", L"提示", MB_ICONWARNING);
+    }
+    return 0;
+}

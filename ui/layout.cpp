@@ -1,0 +1,207 @@
+// Creating and placing the main window's controls.
+#include "ui/main_window.h"
+
+#include "shell/app_state.h"
+#include "shell/format.h"
+#include "ui/ids.h"
+#include "ui/layout_calc.h"
+
+#include "platform/post.h"
+#include "platform/text16.h"
+
+#include <initializer_list>
+
+HWND g_hTabClean, g_hTabLarge, g_hBtnMode, g_hWarningBar, g_hStaticTotal, g_hListClean, g_hBtnSelect, g_hBtnDeselect,
+    g_hBtnDiskClean, g_hBtnRescan, g_hBtnCleanNative, g_hStaticLargeWarn, g_hBtnScanNative, g_hComboMinSize,
+    g_hStaticScanStat, g_hListLarge;
+
+namespace {
+
+HFONT g_hControlFont = nullptr;  // the shared 13-pixel font; lives with the process
+
+HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int id, DWORD exStyle = 0) {
+    return CreateWindowExW(exStyle, cls, text, style, 0, 0, 10, 10, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+}
+
+void TraceHandle(const char16_t* format, HWND handle) { Trace(format, handle); }
+
+void AddColumn(HWND list, int index, const wchar_t* title, int width) {
+    LVCOLUMNW column = {};
+    column.mask = LVCF_WIDTH | LVCF_TEXT;
+    column.fmt = LVCFMT_LEFT;
+    column.cx = width;
+    column.pszText = const_cast<wchar_t*>(title);
+    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
+}
+
+void SetListStyles(HWND list) {
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+}
+
+void SetFont(HWND control, HFONT font) {
+    if (control) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+void Move(HWND control, const LayoutRect& r) {
+    if (control) MoveWindow(control, r.x, r.y, r.width, r.height, TRUE);
+}
+
+}  // namespace
+
+int ScaleByDpi(int x) { return MulDiv(x, g_nDpi, 96); }
+
+HFONT CreateUiFont(int height) {
+    int lfHeight = -ScaleByDpi(height);
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof metrics;
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+        LOGFONTW font = metrics.lfMessageFont;
+        font.lfHeight = lfHeight;
+        font.lfQuality = CLEARTYPE_QUALITY;
+        return CreateFontIndirectW(&font);
+    }
+    LOGFONTW font;
+    HGDIOBJ stock = GetStockObject(DEFAULT_GUI_FONT);
+    if (stock && GetObjectW(stock, sizeof font, &font)) {
+        font.lfHeight = lfHeight;
+        font.lfQuality = CLEARTYPE_QUALITY;
+        return CreateFontIndirectW(&font);
+    }
+    return CreateFontW(lfHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Segoe UI");
+}
+
+void CreateMainControls(HWND window) {
+    g_hMainWnd = window;
+    g_bIsAdmin = IsRunningAsAdmin();
+    SetWindowPos(window, nullptr, 0, 0, ScaleByDpi(800), ScaleByDpi(600), SWP_NOZORDER | SWP_NOMOVE);
+
+    const DWORD owner = WS_CHILD | WS_VISIBLE | BS_OWNERDRAW;
+    g_hTabClean = Child(window, L"BUTTON", L"", owner, IDC_TAB_CLEAN);
+    if (!g_hTabClean) return;
+    g_hTabLarge = Child(window, L"BUTTON", L"", owner, IDC_TAB_LARGE);
+    if (!g_hTabLarge) return;
+    g_hBtnMode = Child(window, L"BUTTON", L"", owner, IDC_BTN_MODE);
+    if (!g_hBtnMode) return;
+
+    g_hWarningBar = Child(window, L"STATIC",
+                          g_bIsAdmin ? L"✓ 管理员模式 - 拥有完全清理权限" : L"⚠ 非管理员模式 - 部分系统目录可能无法清理",
+                          WS_CHILD | WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE, IDC_WARNING_BAR);
+    TraceHandle(u"[UI] g_hWarningBar=%p", g_hWarningBar);
+    SetFont(g_hWarningBar, CreateUiFont(13));
+
+    g_hStaticTotal = Child(window, L"STATIC", L"总计可释放空间: 计算中...", WS_CHILD | SS_RIGHT, IDC_STATIC_TOTAL);
+    TraceHandle(u"[UI] g_hStaticTotal=%p", g_hStaticTotal);
+
+    const DWORD listStyle = WS_CHILD | WS_VSCROLL | LVS_REPORT | LVS_SHOWSELALWAYS;
+    g_hListClean = Child(window, WC_LISTVIEWW, L"", listStyle, IDC_LIST_CLEAN, WS_EX_CLIENTEDGE);
+    TraceHandle(u"[UI] g_hListClean=%p", g_hListClean);
+    if (!g_hListClean) return;
+    SendMessageW(g_hListClean, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+    AddColumn(g_hListClean, 0, L"项目", 560);
+    AddColumn(g_hListClean, 1, L"大小", 120);
+
+    g_hBtnSelect = Child(window, L"BUTTON", L"全选", WS_CHILD, IDC_BTN_SELECT_ALL);
+    TraceHandle(u"[UI] g_hBtnSelect=%p", g_hBtnSelect);
+    g_hBtnDeselect = Child(window, L"BUTTON", L"取消全选", WS_CHILD, IDC_BTN_DESELECT_ALL);
+    TraceHandle(u"[UI] g_hBtnDeselect=%p", g_hBtnDeselect);
+    g_hBtnDiskClean = Child(window, L"BUTTON", L"系统磁盘清理", WS_CHILD, IDC_BTN_DISK_CLEAN);
+    TraceHandle(u"[UI] g_hBtnDiskClean=%p", g_hBtnDiskClean);
+    g_hBtnRescan = Child(window, L"BUTTON", L"重新扫描", WS_CHILD, IDC_BTN_RESCAN);
+    TraceHandle(u"[UI] g_hBtnRescan=%p", g_hBtnRescan);
+    if (g_hBtnRescan) EnableWindow(g_hBtnRescan, FALSE);
+    g_hBtnCleanNative = Child(window, L"BUTTON", L"开始清理", WS_CHILD, IDC_BTN_CLEAN);
+    TraceHandle(u"[UI] g_hBtnCleanNative=%p", g_hBtnCleanNative);
+
+    g_hStaticLargeWarn = Child(window, L"STATIC",
+                               L"⚠  警告：本页面仅显示文件大小信息，不构成任何操作建议或删除建议。请谨慎判断文件用途后再决定是否处理！",
+                               WS_CHILD | SS_OWNERDRAW, IDC_STATIC_LARGE_WARN);
+    TraceHandle(u"[UI] g_hStaticLargeWarn=%p", g_hStaticLargeWarn);
+    g_hBtnScanNative = Child(window, L"BUTTON", L"开始扫描", WS_CHILD, IDC_BTN_SCAN);
+    TraceHandle(u"[UI] g_hBtnScanNative=%p", g_hBtnScanNative);
+    g_hComboMinSize = Child(window, L"COMBOBOX", L"", WS_CHILD | WS_VSCROLL | CBS_DROPDOWNLIST, IDC_COMBO_MIN_SIZE);
+    TraceHandle(u"[UI] g_hComboMinSize=%p", g_hComboMinSize);
+    if (g_hComboMinSize) {
+        for (const wchar_t* item : {L"≥ 50 MB", L"≥ 100 MB", L"≥ 500 MB", L"≥ 1 GB"})
+            SendMessageW(g_hComboMinSize, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+        SendMessageW(g_hComboMinSize, CB_SETCURSEL, 1, 0);
+    }
+    g_hStaticScanStat = Child(window, L"STATIC", L"点击\"开始扫描\"查找大文件...", WS_CHILD, IDC_STATIC_SCAN_STAT);
+    TraceHandle(u"[UI] g_hStaticScanStat=%p", g_hStaticScanStat);
+    g_hListLarge = Child(window, WC_LISTVIEWW, L"", listStyle, IDC_LIST_LARGE, WS_EX_CLIENTEDGE);
+    TraceHandle(u"[UI] g_hListLarge=%p", g_hListLarge);
+    if (g_hListLarge) {
+        SetListStyles(g_hListLarge);
+        AddColumn(g_hListLarge, 0, L"文件路径", ScaleByDpi(380));
+        AddColumn(g_hListLarge, 1, L"大小", ScaleByDpi(100));
+        AddColumn(g_hListLarge, 2, L"操作", ScaleByDpi(80));
+    }
+
+    g_hControlFont = CreateUiFont(13);
+    Trace(u"[UI] 字体创建完成: %p", g_hControlFont);
+    for (HWND control : {g_hListClean, g_hListLarge, g_hStaticTotal, g_hStaticLargeWarn, g_hStaticScanStat, g_hComboMinSize})
+        SetFont(control, g_hControlFont);
+    if (g_hComboMinSize) {
+        int field = ScaleByDpi(32) - 2 * GetSystemMetrics(SM_CYEDGE);
+        if (field < ScaleByDpi(16)) field = ScaleByDpi(16);
+        SendMessageW(g_hComboMinSize, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+        SendMessageW(g_hComboMinSize, CB_SETITEMHEIGHT, 0, ScaleByDpi(22));
+        SetWindowPos(g_hComboMinSize, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE);
+        InvalidateRect(g_hComboMinSize, nullptr, TRUE);
+    }
+    for (HWND control : {g_hBtnScanNative, g_hBtnCleanNative, g_hBtnRescan, g_hBtnSelect, g_hBtnDeselect,
+                         g_hBtnDiskClean, g_hStaticScanStat})
+        SetFont(control, g_hControlFont);
+
+    RebuildCleanupList();
+    RECT client;
+    GetClientRect(window, &client);
+    LayoutMainWindow(client.right, client.bottom);
+    ShowPage(0);
+    g_bTickerActive = 0;
+}
+
+void LayoutMainWindow(int width, int height) {
+    MainLayout l = ComputeMainLayout(width, height, g_nDpi);
+    Move(g_hTabClean, l.tabClean);
+    Move(g_hTabLarge, l.tabLarge);
+    Move(g_hBtnMode, l.modeButton);
+    Move(g_hWarningBar, l.warningBar);
+    Move(g_hBtnSelect, l.selectAll);
+    Move(g_hBtnDeselect, l.deselectAll);
+    Move(g_hStaticTotal, l.totalLabel);
+    Move(g_hListClean, l.cleanList);
+    if (g_hListClean) {
+        SendMessageW(g_hListClean, LVM_SETCOLUMNWIDTH, 0, l.cleanColumn0);
+        SendMessageW(g_hListClean, LVM_SETCOLUMNWIDTH, 1, l.cleanColumn1);
+    }
+    Move(g_hBtnDiskClean, l.diskClean);
+    Move(g_hBtnRescan, l.rescan);
+    Move(g_hBtnCleanNative, l.clean);
+    Move(g_hStaticLargeWarn, l.ticker);
+    Move(g_hBtnScanNative, l.scanButton);
+    Move(g_hComboMinSize, l.combo);
+    Move(g_hStaticScanStat, l.scanStatus);
+    Move(g_hListLarge, l.largeList);
+}
+
+LRESULT OnCreate(HWND window) {
+    CreateMainControls(window);
+    PostWindowMessage(window, MSG_START_MEASURE, 0, 0);
+    g_bTickerActive = 1;
+    SetTimer(window, IDT_TICKER, 50, nullptr);
+    return 0;
+}
+
+LRESULT OnSize(HWND window, int width, int height) {
+    LayoutMainWindow(width, height);
+    InvalidateRect(window, nullptr, FALSE);
+    return 0;
+}
+
+LRESULT OnGetMinMaxInfo(MINMAXINFO* info) {
+    info->ptMinTrackSize.x = ScaleByDpi(700);
+    info->ptMinTrackSize.y = ScaleByDpi(450);
+    return 0;
+}

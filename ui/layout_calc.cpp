@@ -1,0 +1,46 @@
+#include "ui/layout_calc.h"
+
+int ScaleLength(int x, int dpi) {
+    int64_t product = static_cast<int64_t>(x) * dpi;
+    int64_t half = 48;  // 96 / 2
+    int64_t q = product >= 0 ? (product + half) / 96 : -((-product + half) / 96);
+    return static_cast<int>(q);
+}
+
+MainLayout ComputeMainLayout(int W, int H, int dpi) {
+    auto s = [dpi](int x) { return ScaleLength(x, dpi); };
+    MainLayout l;
+    l.buttonTop = H - s(44) - s(40) - s(12);
+    l.listTop = s(44) + s(36);
+    l.listHeight = l.buttonTop - l.listTop - s(10);
+    if (l.listHeight < s(60)) l.listHeight = s(60);
+    l.contentWidth = W - s(160) - s(40);
+    if (l.contentWidth < s(200)) l.contentWidth = s(200);
+
+    l.cleanX = W - s(150) - s(40);
+    l.rescanX = l.cleanX - s(130) - s(10);
+    int minimumX = s(160) + s(100) + s(20) + s(12);
+    if (l.rescanX < minimumX) l.rescanX = minimumX;
+    if (l.cleanX < l.rescanX + s(10) + s(130)) l.cleanX = l.rescanX + s(10) + s(130);
+
+    l.cleanColumn0 = (l.contentWidth - s(130)) & 0xFFFF;
+    l.cleanColumn1 = s(120);
+
+    l.tabClean = {0, 0, s(160), s(48)};
+    l.tabLarge = {0, s(48), s(160), s(48)};
+    l.modeButton = {0, H - s(60), s(160), s(60)};
+    l.warningBar = {s(160), 0, W - s(160), s(36)};
+    l.selectAll = {s(160) + s(20), s(36) + s(8), s(70), s(28)};
+    l.deselectAll = {s(160) + s(100), s(36) + s(8), s(80), s(28)};
+    l.totalLabel = {W - s(260), s(36) + s(10), s(240), s(28)};
+    l.cleanList = {s(160) + s(20), l.listTop, l.contentWidth, l.listHeight};
+    l.diskClean = {s(160) + s(20), l.buttonTop, s(100), s(40)};
+    l.rescan = {l.rescanX, l.buttonTop, s(130), s(40)};
+    l.clean = {l.cleanX, l.buttonTop, s(150), s(40)};
+    l.ticker = {s(160) + s(20), s(36) + s(8), l.contentWidth, s(44)};
+    l.scanButton = {s(160) + s(20), s(44) + s(36) + s(16), s(100), s(32)};
+    l.combo = {s(160) + s(130), s(44) + s(36) + s(16), s(93), s(200)};
+    l.scanStatus = {s(233) + s(160), s(44) + s(36) + s(16), W - s(160) - s(253), s(32)};
+    l.largeList = {s(160) + s(20), s(56) + s(44) + s(36), l.contentWidth, H - s(44) - s(44) - s(36) - s(56)};
+    return l;
+}

@@ -1,0 +1,24 @@
+// The main window's geometry as pure arithmetic, so it can be checked
+// without a window. Every length is a 96-DPI design length scaled as
+// MulDiv(x, dpi, 96), each term separately.
+#pragma once
+
+#include <cstdint>
+
+struct LayoutRect {
+    int x, y, width, height;
+};
+
+struct MainLayout {
+    int buttonTop, listTop, listHeight, contentWidth;
+    int rescanX, cleanX;
+    int cleanColumn0, cleanColumn1;
+    LayoutRect tabClean, tabLarge, modeButton, warningBar;
+    LayoutRect selectAll, deselectAll, totalLabel, cleanList;
+    LayoutRect diskClean, rescan, clean;
+    LayoutRect ticker, scanButton, combo, scanStatus, largeList;
+};
+
+// MulDiv semantics: rounds to nearest, halves away from zero.
+int ScaleLength(int x, int dpi);
+MainLayout ComputeMainLayout(int width, int height, int dpi);

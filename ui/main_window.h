@@ -1,0 +1,89 @@
+// The main window: its control handles, its view state and the handlers the
+// window procedure dispatches to, grouped by the file that holds them.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdint>
+
+// Controls (layout.cpp creates them; they go with the window).
+extern HWND g_hTabClean, g_hTabLarge, g_hBtnMode, g_hWarningBar, g_hStaticTotal, g_hListClean, g_hBtnSelect,
+    g_hBtnDeselect, g_hBtnDiskClean, g_hBtnRescan, g_hBtnCleanNative, g_hStaticLargeWarn, g_hBtnScanNative,
+    g_hComboMinSize, g_hStaticScanStat, g_hListLarge;
+
+// Painting state (paint.cpp).
+extern int32_t g_nCurrentPage;
+extern char16_t g_szStatus[256];
+extern int32_t g_bTickerActive;
+extern int32_t g_nTickerOffset;
+extern int32_t g_nTickerCycle;
+extern const wchar_t kTickerText[];  // 55 units: the warning and three spaces
+constexpr int kTickerTextUnits = 55;
+
+// Cleanup list view state (cleanup_list.cpp).
+extern int32_t g_bListShowsLog;
+extern int32_t g_bGroupExpanded[32];
+
+// Cleaning-run counters (commands.cpp).
+extern int32_t g_nCleanedItems;
+extern uint64_t g_nFreedBytes;
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// layout.cpp
+int ScaleByDpi(int x);
+HFONT CreateUiFont(int height);
+void CreateMainControls(HWND window);
+void LayoutMainWindow(int width, int height);
+LRESULT OnCreate(HWND window);
+LRESULT OnSize(HWND window, int width, int height);
+LRESULT OnGetMinMaxInfo(MINMAXINFO* info);
+
+// paint.cpp
+void SetStatusText(const char16_t* text);
+void ShowPage(int page);
+void PaintSidebar(HDC dc, const RECT& client);
+LRESULT OnPaint(HWND window);
+LRESULT OnDrawItem(const DRAWITEMSTRUCT* item);
+LRESULT OnCtlColorStatic(HDC dc, HWND control);
+LRESULT OnTimer(WPARAM timer);
+LRESULT OnTabCommand(int id);
+
+// cleanup_list.cpp
+void AppendListRow(const char16_t* text, int tag);
+int32_t GetRowTag(int row);
+int32_t IsRowSelected(int row);
+void UpdateTotalLabel();
+void RefreshSizeColumn();
+void RebuildCleanupList();
+void SwitchToLogView();
+void SwitchToCatalogueView();
+LRESULT OnCleanupListNotify(NMHDR* header);
+LRESULT OnSelectAllCommand(bool select);
+
+// commands.cpp
+LRESULT OnStartMeasure(HWND window);
+LRESULT OnMeasureFinished();
+LRESULT OnCleanCommand(HWND window);
+LRESULT OnCleanProgress(WPARAM record);
+LRESULT OnCleanFinished(HWND window);
+LRESULT OnRescanCommand(HWND window);
+LRESULT OnDiskCleanCommand();
+
+// largefiles/results_win32.cpp
+LRESULT OnLargeScanCommand(HWND window);
+LRESULT OnLargeScanFinished(HWND window);
+LRESULT OnLargeListNotify(NMHDR* header);
+void FillLargeFileList();
+void OpenLargeFileLocation(int32_t index);
+void DeleteLargeFileAt(int32_t index);
+
+// shell/privilege.cpp
+LRESULT SwitchPrivilegeMode(HWND window);
+
+// shell/tray.cpp
+LRESULT HideToTray(HWND window);
+LRESULT OnTrayIcon(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void RestoreFromTray(HWND window);
+LRESULT OnDestroy(HWND window);

@@ -1,0 +1,233 @@
+// The window's own painting: sidebar, tabs, mode button, warning bar,
+// status band and the scrolling ticker; the two pages.
+#include "ui/main_window.h"
+
+#include "platform/text16.h"
+#include "shell/app_state.h"
+#include "ui/ids.h"
+
+int32_t g_nCurrentPage = 0;
+char16_t g_szStatus[256] = u"准备就绪";
+int32_t g_bTickerActive = 0;
+int32_t g_nTickerOffset = 0;
+int32_t g_nTickerCycle = 0;
+const wchar_t kTickerText[] =
+    L"⚠  警告：本页面仅显示文件大小信息，不构成任何操作建议或删除建议。请谨慎判断文件用途后再决定是否处理！   ";
+static_assert(sizeof kTickerText / sizeof kTickerText[0] == kTickerTextUnits + 1, "the ticker text is 55 units");
+
+namespace {
+
+HFONT g_hWarningBarFont = nullptr;
+HBRUSH g_hbrAdminBar = nullptr;
+HBRUSH g_hbrNormalBar = nullptr;
+
+const COLORREF kSidebar = RGB(45, 45, 48);
+const COLORREF kSelectedTab = RGB(60, 60, 65);
+const COLORREF kAccent = RGB(0, 120, 212);
+const COLORREF kDimCaption = RGB(180, 180, 180);
+const COLORREF kWhite = RGB(255, 255, 255);
+const COLORREF kActionBlue = RGB(100, 149, 237);
+const COLORREF kStatusBand = RGB(245, 245, 245);
+const COLORREF kStatusLine = RGB(220, 220, 220);
+const COLORREF kGreyText = RGB(96, 96, 96);
+const COLORREF kTickerRed = RGB(220, 50, 50);
+
+void Fill(HDC dc, const RECT& r, COLORREF colour) {
+    HBRUSH brush = CreateSolidBrush(colour);
+    if (!brush) return;
+    FillRect(dc, &r, brush);
+    DeleteObject(brush);
+}
+
+void Text(HDC dc, int x, int y, const wchar_t* text, COLORREF colour) {
+    SetTextColor(dc, colour);
+    TextOutW(dc, x, y, text, lstrlenW(text));
+}
+
+HWND const* PageControls(int page, int* count) {
+    static HWND page0[7], page1[5];
+    HWND p0[] = {g_hStaticTotal, g_hListClean, g_hBtnSelect, g_hBtnDeselect, g_hBtnDiskClean, g_hBtnRescan, g_hBtnCleanNative};
+    HWND p1[] = {g_hStaticScanStat, g_hStaticLargeWarn, g_hBtnScanNative, g_hComboMinSize, g_hListLarge};
+    for (int i = 0; i < 7; ++i) page0[i] = p0[i];
+    for (int i = 0; i < 5; ++i) page1[i] = p1[i];
+    *count = page ? 5 : 7;
+    return page ? page1 : page0;
+}
+
+void DrawTab(const DRAWITEMSTRUCT* item, bool selected, const wchar_t* caption) {
+    const RECT& r = item->rcItem;
+    Fill(item->hDC, r, selected ? kSelectedTab : kSidebar);
+    if (selected) Fill(item->hDC, RECT{r.left, r.top, r.left + ScaleByDpi(3), r.bottom}, kAccent);
+    HFONT font = CreateUiFont(17);
+    if (!font) return;
+    SetBkMode(item->hDC, TRANSPARENT);
+    HGDIOBJ old = SelectObject(item->hDC, font);
+    Text(item->hDC, r.left + ScaleByDpi(20), r.top + ScaleByDpi(13), caption, selected ? kWhite : kDimCaption);
+    SelectObject(item->hDC, old);
+    DeleteObject(font);
+}
+
+void DrawModeButton(const DRAWITEMSTRUCT* item) {
+    const RECT& r = item->rcItem;
+    Fill(item->hDC, r, kSidebar);
+    SetBkMode(item->hDC, TRANSPARENT);
+    HFONT font = CreateUiFont(12);
+    if (!font) return;
+    HGDIOBJ old = SelectObject(item->hDC, font);
+    int x = r.left + ScaleByDpi(20);
+    if (g_bIsAdmin) {
+        Text(item->hDC, x, r.top + ScaleByDpi(8), L"切换为普通模式", kActionBlue);
+        Text(item->hDC, x, r.top + ScaleByDpi(30), L"管理员模式", kWhite);
+    } else {
+        Text(item->hDC, x, r.top + ScaleByDpi(8), L"普通模式", kWhite);
+        Text(item->hDC, x, r.top + ScaleByDpi(30), L"切换为管理员模式", kActionBlue);
+    }
+    SelectObject(item->hDC, old);
+    DeleteObject(font);
+}
+
+void DrawTicker(const DRAWITEMSTRUCT* item) {
+    const RECT& r = item->rcItem;
+    Fill(item->hDC, r, kTickerRed);
+    SetBkMode(item->hDC, TRANSPARENT);
+    SetTextColor(item->hDC, kWhite);
+    HFONT font = CreateUiFont(13);
+    if (!font) return;
+    HGDIOBJ old = SelectObject(item->hDC, font);
+    SIZE extent;
+    if (GetTextExtentPoint32W(item->hDC, kTickerText, kTickerTextUnits, &extent)) {
+        int y = r.top + (r.bottom - extent.cy - r.top) / 2;
+        int x = r.left - g_nTickerOffset;
+        for (int copies = 0; x < r.right && copies < 50; ++copies) {
+            TextOutW(item->hDC, x, y, kTickerText, kTickerTextUnits);
+            x += ScaleByDpi(80) + extent.cx;
+        }
+    }
+    SelectObject(item->hDC, old);
+    DeleteObject(font);
+}
+
+}  // namespace
+
+void SetStatusText(const char16_t* text) {
+    Text16CopyTruncated(g_szStatus, 256, text);
+    if (g_hMainWnd) InvalidateRect(g_hMainWnd, nullptr, FALSE);
+}
+
+void ShowPage(int page) {
+    g_nCurrentPage = page;
+    g_bTickerActive = page ? 1 : 0;
+    if (page) g_nTickerOffset = 0;
+    int count;
+    HWND const* controls = PageControls(0, &count);
+    for (int i = 0; i < count; ++i)
+        if (controls[i]) ShowWindow(controls[i], page == 0 ? SW_SHOW : SW_HIDE);
+    controls = PageControls(1, &count);
+    for (int i = 0; i < count; ++i)
+        if (controls[i]) ShowWindow(controls[i], page != 0 ? SW_SHOW : SW_HIDE);
+    if (g_hTabClean) InvalidateRect(g_hTabClean, nullptr, TRUE);
+    if (g_hTabLarge) InvalidateRect(g_hTabLarge, nullptr, TRUE);
+    if (g_hMainWnd) InvalidateRect(g_hMainWnd, nullptr, FALSE);
+}
+
+void PaintSidebar(HDC dc, const RECT& client) {
+    Fill(dc, client, kSidebar);
+    RECT tab0 = {0, 0, ScaleByDpi(160), ScaleByDpi(48)};
+    RECT tab1 = {0, ScaleByDpi(48), ScaleByDpi(160), 2 * ScaleByDpi(48)};
+    const RECT& current = g_nCurrentPage == 0 ? tab0 : tab1;
+    Fill(dc, current, kSelectedTab);
+    Fill(dc, RECT{0, current.top, ScaleByDpi(3), current.bottom}, kAccent);
+    SetBkMode(dc, TRANSPARENT);
+    HFONT font = CreateUiFont(17);
+    if (!font) return;
+    HGDIOBJ old = SelectObject(dc, font);
+    Text(dc, ScaleByDpi(20), ScaleByDpi(13), L"垃圾清理", g_nCurrentPage == 0 ? kWhite : kDimCaption);
+    Text(dc, ScaleByDpi(20), ScaleByDpi(48) + ScaleByDpi(13), L"大文件扫描", g_nCurrentPage == 1 ? kWhite : kDimCaption);
+    SelectObject(dc, old);
+    DeleteObject(font);
+}
+
+LRESULT OnPaint(HWND window) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    RECT rc;
+    GetClientRect(window, &rc);
+    const int W = rc.right, H = rc.bottom;
+    PaintSidebar(dc, rc);
+    Fill(dc, RECT{ScaleByDpi(160), 0, W, H}, kWhite);
+    Fill(dc, RECT{ScaleByDpi(160), H - ScaleByDpi(44), W, H}, kStatusBand);
+    HPEN pen = CreatePen(PS_SOLID, 1, kStatusLine);
+    HGDIOBJ oldPen = pen ? SelectObject(dc, pen) : nullptr;
+    MoveToEx(dc, ScaleByDpi(160), H - ScaleByDpi(44), nullptr);
+    LineTo(dc, W, H - ScaleByDpi(44));
+    HFONT font = CreateUiFont(13);
+    HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, kGreyText);
+    if (font) TextOutW(dc, ScaleByDpi(160) + ScaleByDpi(20), H - ScaleByDpi(44) + ScaleByDpi(12), WideText(g_szStatus),
+                       static_cast<int>(Text16Length(g_szStatus)));
+    if (oldPen) SelectObject(dc, oldPen);
+    if (oldFont) SelectObject(dc, oldFont);
+    if (pen) DeleteObject(pen);
+    if (font) DeleteObject(font);
+    EndPaint(window, &ps);
+    return 0;
+}
+
+LRESULT OnDrawItem(const DRAWITEMSTRUCT* item) {
+    if (!item) return 0;
+    if (item->CtlType == ODT_BUTTON && (item->CtlID == IDC_TAB_CLEAN || item->CtlID == IDC_TAB_LARGE)) {
+        bool clean = item->CtlID == IDC_TAB_CLEAN;
+        DrawTab(item, clean ? g_nCurrentPage == 0 : g_nCurrentPage == 1, clean ? L"垃圾清理" : L"大文件扫描");
+    } else if (item->CtlType == ODT_BUTTON && item->CtlID == IDC_BTN_MODE) {
+        DrawModeButton(item);
+    } else if (item->CtlType != ODT_BUTTON && item->CtlID == IDC_STATIC_LARGE_WARN) {
+        DrawTicker(item);
+    }
+    return TRUE;
+}
+
+LRESULT OnCtlColorStatic(HDC dc, HWND control) {
+    if (control && control == g_hWarningBar) {
+        if (!g_hWarningBarFont) g_hWarningBarFont = CreateUiFont(13);
+        if (g_hWarningBarFont) SelectObject(dc, g_hWarningBarFont);
+        if (g_bIsAdmin) {
+            SetBkColor(dc, RGB(210, 240, 210));
+            SetTextColor(dc, RGB(30, 100, 30));
+            if (!g_hbrAdminBar) g_hbrAdminBar = CreateSolidBrush(RGB(210, 240, 210));
+            return reinterpret_cast<LRESULT>(g_hbrAdminBar);
+        }
+        SetBkColor(dc, RGB(255, 245, 200));
+        SetTextColor(dc, RGB(130, 90, 0));
+        if (!g_hbrNormalBar) g_hbrNormalBar = CreateSolidBrush(RGB(255, 245, 200));
+        return reinterpret_cast<LRESULT>(g_hbrNormalBar);
+    }
+    SetBkColor(dc, kWhite);
+    SetTextColor(dc, kGreyText);
+    return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+}
+
+LRESULT OnTimer(WPARAM timer) {
+    if (timer != IDT_TICKER || !g_bTickerActive || !g_hStaticLargeWarn) return 0;
+    if (g_nTickerCycle == 0) {
+        HDC dc = GetDC(g_hStaticLargeWarn);
+        if (dc) {
+            HFONT font = CreateUiFont(13);
+            HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+            SIZE extent;
+            if (GetTextExtentPoint32W(dc, kTickerText, kTickerTextUnits, &extent)) g_nTickerCycle = ScaleByDpi(80) + extent.cx;
+            if (old) SelectObject(dc, old);
+            if (font) DeleteObject(font);
+            ReleaseDC(g_hStaticLargeWarn, dc);
+        }
+    }
+    g_nTickerOffset += 2;
+    if (g_nTickerCycle > 0 && g_nTickerOffset >= g_nTickerCycle) g_nTickerOffset = 0;
+    InvalidateRect(g_hStaticLargeWarn, nullptr, TRUE);
+    return 0;
+}
+
+LRESULT OnTabCommand(int id) {
+    ShowPage(id == IDC_TAB_LARGE ? 1 : 0);
+    return 0;
+}
