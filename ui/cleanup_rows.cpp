@@ -2,6 +2,8 @@
 
 #include "engine/catalogue.h"
 
+#include <cstddef>
+
 int32_t HeaderTag(int group) { return static_cast<int32_t>(static_cast<uint32_t>(group) | 0x80000000u); }
 
 int32_t ItemTag(int group, int item) { return static_cast<int32_t>((static_cast<uint32_t>(group) << 16) | (static_cast<uint32_t>(item) & 0xFFFFu)); }

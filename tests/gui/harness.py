@@ -1,0 +1,219 @@
+"""Drives the real program under Wine on a private Xvfb display.
+
+Input is real pointer input through the X server (xdotool); what the user
+would see is read back from screenshots and, for texts and states, from
+norvale_probe.exe, which runs on the same virtual desktop and only reads.
+"""
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+
+SCREEN = (1600, 1200)
+
+
+def _free_display():
+    for n in range(151, 250):
+        if not os.path.exists(f"/tmp/.X{n}-lock") and not os.path.exists(f"/tmp/.X11-unix/X{n}"):
+            return n
+    raise RuntimeError("no free X display")
+
+
+class Display:
+    """One Xvfb server, stopped by its own process id."""
+
+    def __init__(self):
+        n = _free_display()
+        self.name = f":{n}"
+        self.proc = subprocess.Popen(
+            ["Xvfb", self.name, "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for _ in range(100):
+            if os.path.exists(f"/tmp/.X11-unix/X{n}"):
+                return
+            time.sleep(0.05)
+        raise RuntimeError("Xvfb did not start")
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait(timeout=10)
+
+
+class Screenshot:
+    def __init__(self, display):
+        raw = subprocess.run(["import", "-display", display, "-window", "root", "-depth", "8", "rgb:-"],
+                             check=True, stdout=subprocess.PIPE).stdout
+        self.width, self.height = SCREEN
+        self.data = raw
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.data[i:i + 3])
+
+    def region(self, left, top, right, bottom):
+        return [self.pixel(x, y) for y in range(top, bottom) for x in range(left, right)]
+
+    def count_near(self, colour, left, top, right, bottom, tolerance=24):
+        return sum(1 for p in self.region(left, top, right, bottom)
+                   if max(abs(p[k] - colour[k]) for k in range(3)) <= tolerance)
+
+    def save(self, path):
+        subprocess.run(["convert", "-size", f"{self.width}x{self.height}", "-depth", "8", "rgb:-", path],
+                       input=self.data, check=True)
+
+
+class Session:
+    """The desktop named "shell" (it has a taskbar with a notification area)
+    with one program started on it."""
+
+    def __init__(self, harness, exe="norvale.exe", env=None, dpi=96):
+        self.h = harness
+        self.exe = exe
+        self.env = dict(harness.env)
+        self.env.update(env or {})
+        self.dpi = dpi
+
+    def wine(self, *args, check=False, timeout=60):
+        return subprocess.run(["wine", *args], env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                              timeout=timeout, check=check)
+
+    def __enter__(self):
+        self.h.kill_wine()
+        self.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
+                  str(self.dpi), "/f")
+        self.proc = subprocess.Popen(
+            ["wine", "explorer", f"/desktop=shell,{SCREEN[0]}x{SCREEN[1]}", os.path.join(self.h.build, self.exe)],
+            env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.wait(lambda: self.window().get("visible") == 1, "the main window to appear", 40)
+        return self
+
+    def __exit__(self, *exc):
+        self.h.kill_wine()
+        if self.dpi != 96:
+            self.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d", "96",
+                      "/f")
+            self.h.kill_wine()
+        return False
+
+    def probe(self, *args):
+        out = self.wine(os.path.join(self.h.build, "norvale_probe.exe"), *args).stdout.decode("utf-8", "replace")
+        return json.loads(out) if out.strip() else None
+
+    def window(self):
+        return self.probe("window") or {}
+
+    def controls(self):
+        return {c["id"]: c for c in (self.probe("controls") or []) if c["id"] > 0}
+
+    def list_rows(self, control_id):
+        return self.probe("list", str(control_id))
+
+    def dialogs(self):
+        return self.probe("dialogs") or []
+
+    def wait(self, condition, what, timeout=30):
+        end = time.time() + timeout
+        while time.time() < end:
+            try:
+                if condition():
+                    return
+            except Exception:
+                pass
+            time.sleep(0.25)
+        raise AssertionError(f"timed out waiting for {what}")
+
+    def shot(self):
+        return Screenshot(self.h.display.name)
+
+    def xdo(self, *args):
+        subprocess.run(["xdotool", *args], env=self.env, check=True)
+
+    def click(self, x, y, button=1):
+        self.xdo("mousemove", str(x), str(y), "click", str(button))
+        time.sleep(0.3)
+
+    def click_client(self, x, y, button=1):
+        c = self.window()["client"]
+        self.click(c[0] + x, c[1] + y, button)
+
+    def click_control(self, control_id):
+        r = self.controls()[control_id]["rect"]
+        self.click((r[0] + r[2]) // 2, (r[1] + r[3]) // 2)
+
+    def dialog(self, timeout=20):
+        found = []
+        self.wait(lambda: found.append(self.dialogs()[0]) or True, "a dialog", timeout)
+        return found[-1]
+
+    def answer(self, dialog, button_id):
+        for child in dialog["children"]:
+            if child["id"] == button_id and child["class"].lower() == "button":
+                r = child["rect"]
+                self.click((r[0] + r[2]) // 2, (r[1] + r[3]) // 2)
+                return
+        raise AssertionError(f"no button {button_id} in {dialog}")
+
+    def close_window(self):
+        """The title bar's close box, clicked."""
+        r = self.window()["rect"]
+        self.click(r[2] - 14, r[1] + 12)
+
+
+class Harness:
+    def __init__(self, build):
+        self.build = build
+        self.display = Display()
+        self.env = dict(os.environ)
+        self.env["DISPLAY"] = self.display.name
+        self.env.setdefault("WINEDEBUG", "-all")
+        self.env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+        self.passed = 0
+        self.failed = 0
+        self.artifacts = os.path.join(os.path.dirname(build.rstrip("/")), "gui-artifacts")
+        os.makedirs(self.artifacts, exist_ok=True)
+
+    def kill_wine(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
+
+    def c_drive(self):
+        return os.path.join(self.env["WINEPREFIX"], "drive_c")
+
+    def profile(self):
+        return os.path.join(self.c_drive(), "users", os.environ.get("USER", "root"))
+
+    def run(self, tests, only=None):
+        for test in tests:
+            name = test.__name__
+            if only and only not in name:
+                continue
+            started = time.time()
+            try:
+                test(self)
+                self.passed += 1
+                print(f"PASS {name} ({time.time() - started:.1f}s)", flush=True)
+            except Exception as error:  # a failing check or a broken scenario
+                self.failed += 1
+                print(f"FAIL {name}: {error}", flush=True)
+                traceback.print_exc()
+                try:
+                    Screenshot(self.display.name).save(os.path.join(self.artifacts, f"{name}.png"))
+                except Exception:
+                    pass
+        self.kill_wine()
+        self.display.stop()
+        print(f"{self.passed} passed, {self.failed} failed")
+        return 0 if self.failed == 0 else 1
+
+
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def near(colour, expected, tolerance=2):
+    return all(abs(colour[k] - expected[k]) <= tolerance for k in range(3))

@@ -1,0 +1,201 @@
+// The window's arithmetic and row model, without a window.
+#include "engine/catalogue.h"
+#include "largefiles/results.h"
+#include "ui/cleanup_rows.h"
+#include "ui/layout_calc.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+TEST(Layout, DesignNumbersAt96Dpi) {
+    MainLayout l = ComputeMainLayout(784, 561, 96);
+    EXPECT_EQ(l.contentWidth, 584);
+    EXPECT_EQ(l.cleanColumn0, 454);
+    EXPECT_EQ(l.cleanColumn1, 120);
+    EXPECT_EQ(l.clean.x, 594);
+    EXPECT_EQ(l.rescan.x, 454);
+    EXPECT_EQ(l.buttonTop, 561 - 96);
+    EXPECT_EQ(l.cleanList.y, 80);
+    EXPECT_EQ(l.cleanList.height, 561 - 96 - 80 - 10);
+    EXPECT_EQ(l.modeButton.y, 501);
+    EXPECT_EQ(l.scanStatus.x, 393);
+    EXPECT_EQ(l.scanStatus.width, 784 - 160 - 253);
+    EXPECT_EQ(l.largeList.y, 136);
+    EXPECT_EQ(l.largeList.height, 561 - 180);
+}
+
+TEST(Layout, NarrowWindowKeepsTheRightButtonsClearOfTheLeftOne) {
+    MainLayout l = ComputeMainLayout(500, 400, 96);
+    EXPECT_EQ(l.contentWidth, 300);
+    EXPECT_EQ(l.rescanX, 292);
+    EXPECT_EQ(l.cleanX, 432);
+    MainLayout tiny = ComputeMainLayout(100, 100, 96);
+    EXPECT_EQ(tiny.contentWidth, 200);
+    EXPECT_EQ(tiny.listHeight, 60) << "buttonTop - 90 below 60";
+    EXPECT_LT(tiny.largeList.height, 0) << "no lower bound for the large list";
+}
+
+TEST(Layout, ScaledSizesAt120And144Dpi) {
+    EXPECT_EQ(ScaleLength(800, 120), 1000);
+    EXPECT_EQ(ScaleLength(600, 120), 750);
+    EXPECT_EQ(ScaleLength(800, 144), 1200);
+    EXPECT_EQ(ScaleLength(3, 120), 4) << "3.75 rounds to 4";
+    EXPECT_EQ(ScaleLength(2, 120), 3) << "2.5 rounds away from zero";
+    MainLayout l = ComputeMainLayout(984, 711, 120);
+    EXPECT_EQ(l.tabClean.width, 200);
+    EXPECT_EQ(l.tabClean.height, 60);
+    EXPECT_EQ(l.contentWidth, 984 - 200 - 50);
+    MainLayout big = ComputeMainLayout(1184, 861, 144);
+    EXPECT_EQ(big.tabLarge.y, 72);
+    EXPECT_EQ(big.warningBar.x, 240);
+    EXPECT_EQ(big.clean.x, 1184 - 225 - 60);
+    EXPECT_EQ(big.combo.x, 240 + 195);
+}
+
+class Rows : public ::testing::Test {
+protected:
+    void SetUp() override { Reset(); }
+    void TearDown() override { Reset(); }
+    static void Reset() {
+        DeselectAllItems();
+        for (CleanupGroup& g : g_CleanupGroups)
+            for (int i = 0; i < g.itemCount; ++i) g.items[i].size.store(0);
+    }
+    static void Size(int g, int i, uint64_t bytes) { g_CleanupGroups[g].items[i].size.store(bytes); }
+};
+
+TEST_F(Rows, TagsEncodeAndDecode) {
+    EXPECT_EQ(HeaderTag(3), static_cast<int32_t>(0x80000003u));
+    EXPECT_TRUE(TagIsHeader(HeaderTag(3)));
+    EXPECT_EQ(TagGroup(HeaderTag(3)), 3);
+    EXPECT_EQ(ItemTag(4, 20), (4 << 16) | 20);
+    EXPECT_FALSE(TagIsHeader(ItemTag(4, 20)));
+    EXPECT_EQ(TagGroup(ItemTag(4, 20)), 4);
+    EXPECT_EQ(TagItem(ItemTag(4, 20)), 20);
+    int g = -1, i = -1;
+    EXPECT_TRUE(TagNamesItem(ItemTag(4, 20), &g, &i));
+    EXPECT_FALSE(TagNamesItem(ItemTag(4, 21), &g, &i)) << "group 4 has 21 items";
+    EXPECT_FALSE(TagNamesItem(ItemTag(5, 0), &g, &i));
+    EXPECT_FALSE(TagNamesGroup(-1, &g)) << "a message row is no group";
+    EXPECT_TRUE(TagIsHeader(-1));
+    EXPECT_FALSE(TagSelected(-1));
+}
+
+TEST_F(Rows, GroupsAndItemsLargestFirstTiesInCatalogueOrder) {
+    Size(1, 7, 100);
+    Size(1, 2, 300);
+    Size(1, 5, 100);
+    Size(3, 0, 500);
+    Size(4, 20, 250);
+    Size(4, 0, 250);
+    int32_t expanded[32] = {1, 1, 1, 1, 1};
+    std::vector<CatalogueRow> rows = CatalogueRows(expanded, 32);
+    std::vector<int32_t> tags;
+    for (const CatalogueRow& r : rows) tags.push_back(r.tag);
+    // Groups 1 and 4 tie at 500 with group 3: catalogue order 1, 3, 4.
+    std::vector<int32_t> expected = {HeaderTag(1), ItemTag(1, 2), ItemTag(1, 5), ItemTag(1, 7),
+                                     HeaderTag(3), ItemTag(3, 0),
+                                     HeaderTag(4), ItemTag(4, 0), ItemTag(4, 20)};
+    EXPECT_EQ(tags, expected);
+    EXPECT_EQ(rows[0].size, 500u);
+    expanded[1] = 0;
+    EXPECT_EQ(CatalogueRows(expanded, 32).size(), 6u);
+    Reset();
+    EXPECT_TRUE(CatalogueRows(expanded, 32).empty()) << "nothing measured, nothing listed";
+}
+
+TEST_F(Rows, TotalCountsTickedItemsEvenWhenHidden) {
+    Size(0, 0, 1000);
+    Size(0, 1, 0);
+    ToggleGroupSelection(0);
+    Size(0, 1, 24);  // measured later; still ticked by the group
+    EXPECT_EQ(SelectedTotal(), 1024u);
+    EXPECT_TRUE(TagSelected(HeaderTag(0)));
+    ToggleItemSelection(0, 0);
+    EXPECT_FALSE(TagSelected(HeaderTag(0)));
+    EXPECT_EQ(SelectedTotal(), 24u);
+}
+
+TEST_F(Rows, LogColours) {
+    EXPECT_EQ(LogLineColour(0), 0x147814u);
+    EXPECT_EQ(LogLineColour(2), 0x1E1EC8u);
+    for (int t : {1, 3, 4, 5, 6}) EXPECT_EQ(LogLineColour(t), 0x0078B4u);
+    EXPECT_EQ(LogLineColour(-1), 0x202020u);
+    EXPECT_EQ(LogLineColour(7), 0x202020u);
+}
+
+class LargeResults : public ::testing::Test {
+protected:
+    void SetUp() override {
+        entries = static_cast<LargeFileEntry*>(std::calloc(4, sizeof(LargeFileEntry)));
+        Set(0, u"C:\\\\b.iso", 10);
+        Set(1, u"C:\\\\B.iso", 1ull << 63);
+        Set(2, u"C:\\\\中文.iso", (1ull << 63) + 5);
+        Set(3, u"C:\\\\a.iso", 10);
+        g_pLargeFiles.store(entries);
+        g_nLargeFiles.store(4);
+        g_nLargeSortColumn = -1;
+        g_bLargeSortDescending = 0;
+    }
+    void TearDown() override {
+        g_nLargeFiles.store(0);
+        std::free(g_pLargeFiles.exchange(nullptr));
+        g_nLargeSortColumn = -1;
+        g_bLargeSortDescending = 0;
+    }
+    void Set(int i, const char16_t* path, uint64_t size) {
+        std::memcpy(entries[i].path, path, (std::char_traits<char16_t>::length(path) + 1) * sizeof(char16_t));
+        entries[i].size = size;
+    }
+    LargeFileEntry* entries = nullptr;
+};
+
+TEST_F(LargeResults, PathsCompareByCodeUnitAndSizesUnsigned) {
+    ChooseLargeSortColumn(0);
+    EXPECT_EQ(g_bLargeSortDescending, 0);
+    EXPECT_EQ(CompareLargeFileRows(1, 0, 0), -1) << "upper case before lower case";
+    EXPECT_EQ(CompareLargeFileRows(2, 3, 0), 1) << "Chinese after ASCII";
+    EXPECT_EQ(CompareLargeFileRows(3, 3, 0), 0);
+    ChooseLargeSortColumn(1);
+    EXPECT_EQ(CompareLargeFileRows(1, 0, 0), 1) << "2^63 is large, not negative";
+    EXPECT_EQ(CompareLargeFileRows(1, 2, 0), -1);
+    EXPECT_EQ(CompareLargeFileRows(0, 3, 0), 0);
+    ChooseLargeSortColumn(1);
+    EXPECT_EQ(g_bLargeSortDescending, 1);
+    EXPECT_EQ(CompareLargeFileRows(1, 0, 0), -1);
+    ChooseLargeSortColumn(0);
+    EXPECT_EQ(g_bLargeSortDescending, 0) << "a new column starts ascending";
+    ChooseLargeSortColumn(2);
+    EXPECT_EQ(CompareLargeFileRows(1, 0, 0), 0) << "the action column compares equal";
+    ChooseLargeSortColumn(0);
+    EXPECT_EQ(CompareLargeFileRows(4, 0, 0), 0) << "tag past the count";
+    EXPECT_EQ(CompareLargeFileRows(-1, 0, 0), 0);
+}
+
+TEST_F(LargeResults, RemovingRecordsKeepsTheArrayContiguous) {
+    EXPECT_TRUE(RemoveLargeFileRecord(0));
+    EXPECT_EQ(g_nLargeFiles.load(), 3);
+    EXPECT_EQ(std::u16string(entries[0].path), u"C:\\\\B.iso");
+    EXPECT_EQ(std::u16string(entries[2].path), u"C:\\\\a.iso");
+    EXPECT_TRUE(RemoveLargeFileRecord(2));
+    EXPECT_EQ(g_nLargeFiles.load(), 2);
+    EXPECT_EQ(std::u16string(entries[1].path), u"C:\\\\中文.iso");
+    EXPECT_FALSE(RemoveLargeFileRecord(2));
+    EXPECT_FALSE(RemoveLargeFileRecord(-1));
+}
+
+TEST(LargeFolder, FolderOfAStoredPath) {
+    char16_t folder[260];
+    ASSERT_TRUE(LargeFileFolder(u"C:\\\\big.iso", folder));
+    EXPECT_EQ(std::u16string(folder), u"C:\\");
+    ASSERT_TRUE(LargeFileFolder(u"C:\\\\Users\\x\\big.iso", folder));
+    EXPECT_EQ(std::u16string(folder), u"C:\\\\Users\\x");
+    EXPECT_FALSE(LargeFileFolder(u"nofolder", folder));
+}
+
+}  // namespace
