@@ -91,7 +91,12 @@ class Session:
         self.wait(lambda: self.window().get("visible") == 1, "the main window to appear", 40)
         return self
 
-    def __exit__(self, *exc):
+    def __exit__(self, exc_type, exc, trace):
+        if exc_type is not None:
+            try:
+                self.shot().save(os.path.join(self.h.artifacts, f"{self.h.current}-failed.png"))
+            except Exception:
+                pass
         self.h.kill_wine()
         if self.dpi != 96:
             self.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d", "96",
@@ -184,7 +189,15 @@ class Harness:
         return os.path.join(self.env["WINEPREFIX"], "drive_c")
 
     def profile(self):
-        return os.path.join(self.c_drive(), "users", os.environ.get("USER", "root"))
+        users = os.path.join(self.c_drive(), "users")
+        names = [n for n in sorted(os.listdir(users)) if n.lower() != "public" and not os.path.islink(os.path.join(users, n))]
+        return os.path.join(users, names[0])
+
+    def local_app_data(self):
+        return os.path.join(self.profile(), "AppData", "Local")
+
+    def temp(self):
+        return os.path.join(self.profile(), "Temp")
 
     def run(self, tests, only=None):
         for test in tests:
@@ -192,6 +205,7 @@ class Harness:
             if only and only not in name:
                 continue
             started = time.time()
+            self.current = name
             try:
                 test(self)
                 self.passed += 1
@@ -200,14 +214,33 @@ class Harness:
                 self.failed += 1
                 print(f"FAIL {name}: {error}", flush=True)
                 traceback.print_exc()
-                try:
-                    Screenshot(self.display.name).save(os.path.join(self.artifacts, f"{name}.png"))
-                except Exception:
-                    pass
         self.kill_wine()
         self.display.stop()
         print(f"{self.passed} passed, {self.failed} failed")
         return 0 if self.failed == 0 else 1
+
+
+def write_file(path, size, content=None):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        if content is not None:
+            f.write(content)
+        else:
+            f.truncate(size)
+
+
+def empty_folder(path):
+    if os.path.islink(path):
+        os.unlink(path)  # never anything outside the prefix
+    elif os.path.isdir(path):
+        shutil.rmtree(path)
+    os.makedirs(path, exist_ok=True)
+
+
+def windows_path(path):
+    """A path below the prefix's drive_c as the program sees it."""
+    drive_c = os.path.join(os.environ["WINEPREFIX"], "drive_c")
+    return "C:\\" + os.path.relpath(path, drive_c).replace("/", "\\")
 
 
 def check(condition, message):

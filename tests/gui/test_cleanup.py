@@ -1,0 +1,197 @@
+"""The junk-cleanup page end to end: measure, tick with the pointer, confirm
+through the real dialog, read the log, check the disk."""
+import os
+import subprocess
+import time
+
+from harness import Session, check, empty_folder, near, windows_path, write_file
+
+MIB = 1048576
+GREEN = (20, 120, 20)
+AMBER = (180, 120, 0)
+DARK = (32, 32, 32)
+IDYES, IDNO = 6, 7
+
+
+def header(tag):
+    return tag < 0 and tag != -1
+
+
+def group_of(tag):
+    return (tag & 0x7FFFFFFF) if header(tag) else (tag >> 16) & 0x7FFF
+
+
+def seed(h):
+    """Known sizes in several catalogue locations, a file to hold open and
+    folders that must survive."""
+    local = h.local_app_data()
+    for name in ("npm-cache", "pip", "CrashDumps", "Temp"):
+        empty_folder(os.path.join(local, name))
+    empty_folder(h.temp())
+    write_file(os.path.join(local, "npm-cache", "_cacache", "a.bin"), 1000000)
+    write_file(os.path.join(local, "npm-cache", "_cacache", "sub", "b.bin"), 2000000)
+    write_file(os.path.join(local, "pip", "cache", "wheel.whl"), MIB)
+    write_file(os.path.join(local, "CrashDumps", "app.dmp"), 4096)  # held open
+    write_file(os.path.join(h.temp(), "x.tmp"), 3 * MIB)
+    write_file(os.path.join(h.temp(), "deep", "y.tmp"), 2 * MIB, None)
+    downloads = os.path.join(h.profile(), "Downloads")
+    empty_folder(downloads)
+    write_file(os.path.join(downloads, "keep-me.zip"), 700000)
+    write_file(os.path.join(h.c_drive(), "precious", "letter.txt"), 0, b"do not lose me")
+    return {
+        "npm": 3000000,
+        "pip": MIB,
+        "dump": os.path.join(local, "CrashDumps", "app.dmp"),
+        "downloads": os.path.join(downloads, "keep-me.zip"),
+    }
+
+
+def rows(s):
+    return s.list_rows(101)["rows"]
+
+
+def row_named(s, tag):
+    for row in rows(s):
+        if row["tag"] == tag:
+            return row
+    raise AssertionError(f"no row with tag {tag}")
+
+
+def click_row(s, row, dx):
+    cell = row["cells"][0]
+    s.click(cell[0] + dx, (cell[1] + cell[3]) // 2)
+
+
+def item_tag(group, item):
+    return (group << 16) | item
+
+
+def header_tag(group):
+    return -(2 ** 31) + group
+
+
+def measured(s):
+    s.wait(lambda: s.controls()[118]["enabled"] == 1, "the measurement to finish", 60)
+
+
+def test_cleaning_run_end_to_end(h):
+    seeds = seed(h)
+    holder = None
+    try:
+        with Session(h) as s:
+            holder = subprocess.Popen(["wine", os.path.join(h.build, "norvale_probe.exe"), "hold",
+                                       windows_path(seeds["dump"])],
+                                      env=h.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            check(holder.stdout.readline().strip() == b'{"held":1}', "the helper could not hold the file")
+            check(s.controls()[108]["text"] in ("总计可释放空间: 计算中...", "总计可释放空间: 0 B"), "total before")
+            measured(s)
+            listed = rows(s)
+            # Groups largest first, items largest first inside each group.
+            headers = [r for r in listed if header(r["tag"])]
+            sizes = [r for r in listed]
+            check(len(headers) >= 3, f"groups listed: {listed}")
+            npm = row_named(s, item_tag(1, 7))
+            check(npm["texts"][1] == "2.86 MB", npm)
+            check(row_named(s, item_tag(1, 8))["texts"][1] == "1.00 MB", "pip size")
+            check(row_named(s, item_tag(2, 3))["texts"][1] == "4.00 KB", "crash dumps size")
+            check(row_named(s, item_tag(3, 0))["texts"][1] == "5.00 MB", "user temp size")
+            check(row_named(s, header_tag(3))["texts"][1] == "5.00 MB", "group 3 total")
+            order = [r["tag"] for r in sizes]
+            check(order.index(header_tag(3)) < order.index(header_tag(1)), f"5 MB group before 3.86 MB group: {order}")
+            check(order.index(item_tag(1, 7)) < order.index(item_tag(1, 8)), "npm before pip")
+
+            # Collapse group 1 with its expander, then expand it again.
+            click_row(s, row_named(s, header_tag(1)), 11)
+            s.wait(lambda: item_tag(1, 7) not in [r["tag"] for r in rows(s)], "group 1 to collapse", 5)
+            click_row(s, row_named(s, header_tag(1)), 11)
+            s.wait(lambda: item_tag(1, 7) in [r["tag"] for r in rows(s)], "group 1 to expand", 5)
+
+            # Tick group 1's header, then the two single items.
+            click_row(s, row_named(s, header_tag(1)), 34)
+            click_row(s, row_named(s, item_tag(2, 3)), 56)
+            click_row(s, row_named(s, item_tag(3, 0)), 56)
+            expected_total = 3000000 + MIB + 4096 + 5 * MIB
+            s.wait(lambda: s.controls()[108]["text"] == "总计可释放空间: 8.86 MB", f"total of {expected_total}, not {s.controls()[108]['text']}", 5)
+            shot = s.shot()
+            tick = row_named(s, header_tag(1))["cells"][0]
+            check(shot.count_near((16, 124, 16), tick[0] + 26, tick[1], tick[0] + 42, tick[3], 30) > 3,
+                  "tick mark drawn on the group header")
+
+            s.click_control(104)
+            question = s.dialog()
+            check(question["title"] == "确认清理", question["title"])
+            texts = [c["text"] for c in question["children"]]
+            check("确认清理约 8.86 MB 的垃圾文件？\n\n正在使用的文件将自动跳过。" in texts, texts)
+            s.answer(question, IDYES)
+            s.wait(lambda: len(rows(s)) >= 6 and rows(s)[-1]["tag"] == -1, "the summary line", 60)
+            log = s.list_rows(101)
+            check([c["title"] for c in log["columns"]] == ["清理日志"], log["columns"])
+            lines = [r["texts"][0] for r in log["rows"]]
+            # Ticking the header ticked the group's unlisted items too: they
+            # are cleaned and reported like any other.
+            missing = ["微信缓存", "QQ 缓存", "钉钉缓存", "企业微信缓存", "百度网盘缓存", "迅雷缓存", "Steam 网页缓存"]
+            check(lines == ["【路径不存在】 " + name for name in missing] + [
+                "【已处理】 NPM 缓存  释放 2.86 MB",
+                "【已处理】 Pip 缓存  释放 1.00 MB",
+                "【文件被占用】 CrashDumps",
+                "【已处理】 用户 TEMP  释放 5.00 MB",
+                "─" * 40,
+                "清理完成！共清理 3 项，释放空间 8.86 MB",
+            ], lines)
+            check([r["tag"] for r in log["rows"]] == [4] * 7 + [0, 0, 3, 0, -1, -1], [r["tag"] for r in log["rows"]])
+            s.wait(lambda: s.controls()[118]["enabled"] == 1, "rescan enabled after the run", 10)
+            check(s.controls()[104]["enabled"] == 0, "start cleaning stays disabled after a run")
+            time.sleep(0.5)
+            shot = s.shot()
+            colours = [AMBER] * 7 + [GREEN, GREEN, AMBER, GREEN, DARK, DARK]
+            for row, colour in zip(log["rows"], colours):
+                c = row["cells"][0]
+                area = (c[0], c[1], min(c[2], c[0] + 400), c[3])
+                if colour == DARK:
+                    # Dark grey text; the thin separator renders lighter but grey.
+                    greys = [p for p in shot.region(*area) if max(p) < 200 and max(p) - min(p) < 24]
+                    check(len(greys) > 10, f"colour of {row['texts'][0]}")
+                    continue
+                check(shot.count_near(colour, *area, 40) > 10, f"colour of {row['texts'][0]}")
+            shot.save(h.artifacts + "/cleaning-log.png")
+
+            local = h.local_app_data()
+            check(not os.path.exists(os.path.join(local, "npm-cache", "_cacache")), "npm cache cleaned")
+            check(os.path.isdir(os.path.join(local, "npm-cache")), "the location itself stays")
+            check(not os.listdir(h.temp()), f"temp cleaned: {os.listdir(h.temp())}")
+            check(os.path.exists(seeds["dump"]), "the file in use is intact")
+            check(os.path.getsize(seeds["downloads"]) == 700000, "an unticked location is untouched")
+            with open(os.path.join(h.c_drive(), "precious", "letter.txt"), "rb") as f:
+                check(f.read() == b"do not lose me", "the precious folder is intact")
+
+            s.click_control(118)
+            measured(s)
+            again = s.list_rows(101)
+            check([c["title"] for c in again["columns"]] == ["项目", "大小"], again["columns"])
+            check(any(r["tag"] == item_tag(2, 3) for r in again["rows"]), "catalogue back after rescan")
+            check(s.controls()[104]["enabled"] == 1, "start cleaning enabled again")
+    finally:
+        if holder:
+            holder.kill()
+
+
+def test_answering_no_changes_nothing(h):
+    seed(h)
+    with Session(h) as s:
+        measured(s)
+        click_row(s, row_named(s, item_tag(1, 7)), 56)
+        before = rows(s)
+        total = s.controls()[108]["text"]
+        s.click_control(104)
+        question = s.dialog()
+        s.answer(question, IDNO)
+        s.wait(lambda: not s.dialogs(), "the question to close", 5)
+        after = rows(s)
+        check([(r["tag"], r["texts"]) for r in after] == [(r["tag"], r["texts"]) for r in before], "list changed")
+        controls = s.controls()
+        check(controls[108]["text"] == total, "total changed")
+        check(controls[104]["enabled"] == 1 and controls[118]["enabled"] == 1, "buttons changed")
+        check(os.path.exists(os.path.join(h.local_app_data(), "npm-cache", "_cacache", "a.bin")), "files removed")
+
+
+TESTS = [test_cleaning_run_end_to_end, test_answering_no_changes_nothing]
