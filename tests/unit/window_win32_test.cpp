@@ -1,0 +1,206 @@
+// The main window in this process (under Wine): its message handlers driven
+// directly, the large-file worker with a real window, and the enabled states
+// of the buttons through a whole cleaning run.
+#include "engine/batch.h"
+#include "engine/catalogue.h"
+#include "engine/clean.h"
+#include "largefiles/results.h"
+#include "largefiles/scanner.h"
+#include "largefiles/worker.h"
+#include "platform/post.h"
+#include "shell/app_state.h"
+#include "ui/ids.h"
+#include "ui/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+namespace {
+
+std::wstring Text(HWND window) {
+    wchar_t text[512] = L"";
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+std::wstring RowText(int row) {
+    wchar_t text[512] = L"";
+    LVITEMW item = {};
+    item.pszText = text;
+    item.cchTextMax = 512;
+    SendMessageW(g_hListClean, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+int Rows() { return static_cast<int>(SendMessageW(g_hListClean, LVM_GETITEMCOUNT, 0, 0)); }
+
+bool Enabled(HWND control) { return IsWindowEnabled(control) != FALSE; }
+
+// Handles messages until the condition holds or 30 seconds pass.
+template <typename Condition>
+bool PumpUntil(Condition condition) {
+    DWORD end = GetTickCount() + 30000;
+    while (!condition()) {
+        if (GetTickCount() > end) return false;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        Sleep(5);
+    }
+    return true;
+}
+
+// Answers the next message box of this process by pressing the given button.
+void AnswerNextMessageBox(int button) {
+    std::thread([button] {
+        for (int i = 0; i < 2000; ++i) {
+            HWND box = FindWindowW(L"#32770", nullptr);
+            if (box) {
+                PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+                return;
+            }
+            Sleep(10);
+        }
+    }).detach();
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        WNDCLASSEXW cls = {};
+        cls.cbSize = sizeof cls;
+        cls.lpfnWndProc = MainWindowProc;
+        cls.hInstance = GetModuleHandleW(nullptr);
+        cls.lpszClassName = L"NorvaleMainTest";
+        cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        RegisterClassExW(&cls);
+        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
+        InitCommonControlsEx(&controls);
+        window = CreateWindowExW(0, L"NorvaleMainTest", L"test", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 800, 600,
+                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        // The measurement the window starts at creation.
+        PumpUntil([] { return Enabled(g_hBtnRescan); });
+    }
+    static void TearDownTestSuite() {
+        DestroyWindow(window);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    }
+    void SetUp() override { DeselectAllItems(); }
+    static HWND window;
+};
+HWND MainWindow::window = nullptr;
+
+CleanProgress* Record(const char16_t* name, uint64_t freed, int32_t status) {
+    CleanProgress* record = new CleanProgress{};
+    std::char_traits<char16_t>::copy(record->name, name, std::char_traits<char16_t>::length(name) + 1);
+    record->freed = freed;
+    record->status = status;
+    return record;
+}
+
+TEST_F(MainWindow, ControlsAfterCreation) {
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(g_hMainWnd, window);
+    EXPECT_EQ(Text(g_hBtnCleanNative), L"开始清理");
+    EXPECT_EQ(SendMessageW(g_hComboMinSize, CB_GETCURSEL, 0, 0), 1);
+    EXPECT_EQ(Text(g_hStaticScanStat), L"点击\"开始扫描\"查找大文件...");
+    EXPECT_TRUE(Enabled(g_hBtnScanNative));
+}
+
+TEST_F(MainWindow, ProgressRecordsBecomeLogLinesInTheirTwoForms) {
+    SwitchToLogView();
+    g_nCleanedItems = 0;
+    g_nFreedBytes = 0;
+    SendMessageW(window, MSG_CLEAN_PROGRESS, reinterpret_cast<WPARAM>(Record(u"WebCache", 0, CS_NOTHING)), 0);
+    SendMessageW(window, MSG_CLEAN_PROGRESS, reinterpret_cast<WPARAM>(Record(u"Windows 日志", 2048, CS_NEED_ADMIN)), 0);
+    SendMessageW(window, MSG_CLEAN_PROGRESS, reinterpret_cast<WPARAM>(Record(u"", 0, 9)), 0);
+    SendMessageW(window, MSG_CLEAN_PROGRESS, 0, 0);
+    ASSERT_EQ(Rows(), 3);
+    EXPECT_EQ(RowText(0), L"【无内容可清理】 WebCache");
+    EXPECT_EQ(RowText(1), L"【需管理员权限】 Windows 日志  释放 2.00 KB");
+    EXPECT_EQ(RowText(2), L"【已处理】 ");
+    EXPECT_EQ(GetRowTag(0), 5);
+    EXPECT_EQ(GetRowTag(1), 2);
+    EXPECT_EQ(g_nCleanedItems, 1);
+    EXPECT_EQ(g_nFreedBytes, 2048u);
+    SendMessageW(window, MSG_CLEAN_FINISHED, 0, 0);
+    EXPECT_EQ(RowText(3), std::wstring(40, L'─'));
+    EXPECT_EQ(RowText(4), L"清理完成！共清理 1 项，释放空间 2.00 KB");
+    EXPECT_EQ(GetRowTag(4), -1);
+}
+
+TEST_F(MainWindow, ButtonStatesThroughAWholeRun) {
+    SendMessageW(window, WM_COMMAND, IDC_BTN_RESCAN, 0);
+    EXPECT_TRUE(Enabled(g_hBtnCleanNative));
+    EXPECT_FALSE(Enabled(g_hBtnRescan));
+    ASSERT_TRUE(PumpUntil([] { return Enabled(g_hBtnRescan); }));
+    EXPECT_FALSE(g_bListShowsLog);
+
+    AnswerNextMessageBox(IDYES);
+    SendMessageW(window, WM_COMMAND, IDC_BTN_CLEAN, 0);  // nothing ticked: an empty run
+    EXPECT_TRUE(g_bListShowsLog);
+    EXPECT_FALSE(Enabled(g_hBtnCleanNative));
+    ASSERT_TRUE(PumpUntil([] { return g_bCleanBusy.load() == 0 && Enabled(g_hBtnRescan); }));
+    EXPECT_FALSE(Enabled(g_hBtnCleanNative)) << "stays off until a rescan";
+    EXPECT_TRUE(Enabled(g_hBtnScanNative));
+    ASSERT_EQ(Rows(), 2);
+    EXPECT_EQ(RowText(1), L"清理完成！共清理 0 项，释放空间 0 B");
+
+    SendMessageW(window, WM_COMMAND, IDC_BTN_RESCAN, 0);
+    EXPECT_TRUE(Enabled(g_hBtnCleanNative));
+    EXPECT_FALSE(Enabled(g_hBtnRescan));
+    ASSERT_TRUE(PumpUntil([] { return Enabled(g_hBtnRescan); }));
+
+    AnswerNextMessageBox(IDNO);
+    SendMessageW(window, WM_COMMAND, IDC_BTN_CLEAN, 0);
+    EXPECT_FALSE(g_bListShowsLog) << "No changes nothing";
+    EXPECT_TRUE(Enabled(g_hBtnCleanNative));
+}
+
+TEST_F(MainWindow, MeasurementEndingDuringARunLeavesTheLogAlone) {
+    SwitchToLogView();
+    AppendListRow(u"【已处理】 NPM 缓存", 0);
+    EnableWindow(g_hBtnRescan, FALSE);
+    g_CleanupGroups[1].items[7].size.store(12345);
+    g_bCleanBusy.store(1);
+    SendMessageW(window, MSG_MEASURE_FINISHED, 0, 0);
+    g_bCleanBusy.store(0);
+    EXPECT_EQ(Rows(), 1);
+    EXPECT_EQ(RowText(0), L"【已处理】 NPM 缓存");
+    EXPECT_FALSE(Enabled(g_hBtnRescan)) << "rescan enabled during a run";
+    g_CleanupGroups[1].items[7].size.store(0);
+    SwitchToCatalogueView();
+}
+
+TEST_F(MainWindow, ScanProgressLabel) {
+    ScanProgress progress = {0, 0, 0};
+    OnLargeScanProgress(0, 500, 0, &progress);
+    EXPECT_EQ(Text(g_hStaticScanStat), L"正在扫描... 已扫描 500 个目录，0 个文件 (0%)");
+    OnLargeScanProgress(37, 12000, 3, &progress);
+    EXPECT_EQ(Text(g_hStaticScanStat), L"正在扫描... 已扫描 12000 个目录，3 个文件 (37%)");
+    EXPECT_EQ(progress.percent, 37);
+    EXPECT_EQ(progress.directories, 12000);
+    EXPECT_EQ(progress.files, 3);
+}
+
+TEST_F(MainWindow, CancelledScanStillFinishesWithItsMessage) {
+    SendMessageW(window, WM_COMMAND, IDC_BTN_SCAN, 0);
+    EXPECT_FALSE(Enabled(g_hBtnScanNative));
+    EXPECT_EQ(g_bLargeScanBusy.load(), 1);
+    SendMessageW(window, WM_COMMAND, IDC_BTN_SCAN, 0);  // refused while busy
+    g_bLargeScanBusy.store(0);                          // what closing the window does
+    ASSERT_TRUE(PumpUntil([] { return Enabled(g_hBtnScanNative); }));
+    int32_t count = g_nLargeFiles.load();
+    EXPECT_NE(g_pLargeFiles.load(), nullptr) << "a cancelled scan publishes an array";
+    wchar_t expected[128];
+    wsprintfW(expected, L"扫描完成：发现 %d 个大文件，共 ", count);
+    EXPECT_EQ(Text(g_hStaticScanStat).rfind(expected, 0), 0u) << Text(g_hStaticScanStat).c_str();
+}
+
+}  // namespace
