@@ -3,7 +3,7 @@
 // notification-area icons, as JSON on standard output. It only reads; all
 // input comes from the X server (xdotool), as a person's would.
 //
-//   norvale_probe window | controls | list ID | dialogs | tray | hold PATH | second-start EXE
+//   norvale_probe window | controls | list ID | dialogs | tray | windows CLASS | hold PATH | second-start EXE
 #include <windows.h>
 #include <commctrl.h>
 
@@ -249,6 +249,34 @@ int Tray() {
     return 0;
 }
 
+// Visible top-level windows of a class, with the texts of their children.
+struct ClassScan {
+    const wchar_t* cls;
+    bool first;
+};
+
+BOOL CALLBACK PrintOfClass(HWND window, LPARAM context) {
+    ClassScan* scan = reinterpret_cast<ClassScan*>(context);
+    if (!IsWindowVisible(window) || ClassName(window) != scan->cls) return TRUE;
+    RECT r;
+    GetWindowRect(window, &r);
+    std::printf("%s{\"title\":%s,\"rect\":%s,\"children\":[", scan->first ? "" : ",", Json(WindowText(window)).c_str(),
+                Rect(r).c_str());
+    bool first = true;
+    EnumChildWindows(window, PrintDialogChild, reinterpret_cast<LPARAM>(&first));
+    std::printf("]}");
+    scan->first = false;
+    return TRUE;
+}
+
+int WindowsOfClass(const wchar_t* cls) {
+    ClassScan scan = {cls, true};
+    std::printf("[");
+    EnumWindows(PrintOfClass, reinterpret_cast<LPARAM>(&scan));
+    std::printf("]\n");
+    return 0;
+}
+
 int Hold(const wchar_t* path) {
     HANDLE file = CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -293,6 +321,7 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"dialogs") return Dialogs();
     if (command == L"tray") return Tray();
     if (command == L"hold" && argc > 2) return Hold(argv[2]);
+    if (command == L"windows" && argc > 2) return WindowsOfClass(argv[2]);
     if (command == L"second-start" && argc > 2) return SecondStart(argv[2]);
     return 2;
 }

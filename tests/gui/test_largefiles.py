@@ -1,0 +1,197 @@
+"""The large-file page end to end: thresholds, sorting, open and delete
+through the action cell, with sparse files on the prefix's C: drive."""
+import os
+import stat
+import subprocess
+import time
+
+from harness import Session, check, windows_path, write_file
+
+MIB = 1048576
+IDYES, IDNO, IDOK = 6, 7, 1
+
+
+def seed(h):
+    c = h.c_drive()
+    for sub in ("Recovery", "$RECYCLE.BIN", "data", "long"):
+        path = os.path.join(c, sub)
+        if os.path.isdir(path):
+            subprocess.run(["chmod", "-R", "u+w", path])
+            subprocess.run(["rm", "-rf", path])
+    for name in ("root60.bin",):
+        if os.path.exists(os.path.join(c, name)):
+            os.unlink(os.path.join(c, name))
+    write_file(os.path.join(c, "root60.bin"), 60 * MIB)
+    write_file(os.path.join(c, "Recovery", "skip600.wim"), 600 * MIB)
+    write_file(os.path.join(c, "$RECYCLE.BIN", "S-1-5", "bin150.bin"), 150 * MIB)
+    readonly = os.path.join(c, "data", "ro1200.bin")
+    write_file(readonly, 1200 * MIB)
+    os.chmod(readonly, 0o444)
+    return readonly
+
+
+def unseed(h):
+    c = h.c_drive()
+    for sub in ("Recovery", "$RECYCLE.BIN", "data", "long"):
+        subprocess.run(["chmod", "-R", "u+w", os.path.join(c, sub)], stderr=subprocess.DEVNULL)
+        subprocess.run(["rm", "-rf", os.path.join(c, sub)])
+    for name in ("root60.bin",):
+        if os.path.exists(os.path.join(c, name)):
+            os.unlink(os.path.join(c, name))
+
+
+def open_page(s):
+    s.click_client(80, 72)
+    s.wait(lambda: s.controls()[102]["visible"] == 1, "the large-file page", 5)
+
+
+def scan(s, selection):
+    s.click_control(113)
+    time.sleep(0.3)
+    s.xdo("key", "Home", *(["Down"] * selection), "Return")
+    s.wait(lambda: s.controls()[113]["text"] == ["≥ 50 MB", "≥ 100 MB", "≥ 500 MB", "≥ 1 GB"][selection],
+           "the combo selection", 5)
+    s.click_control(103)
+    s.wait(lambda: s.controls()[103]["enabled"] == 0 or s.controls()[115]["text"].startswith("扫描完成"), "scan start", 5)
+    s.wait(lambda: s.controls()[103]["enabled"] == 1, "the scan to finish", 120)
+    return s.list_rows(102)["rows"]
+
+
+def paths(rows):
+    return [r["texts"][0] for r in rows]
+
+
+def header_click(s, column):
+    lst = s.controls()[102]["rect"]
+    widths = [c["width"] for c in s.list_rows(102)["columns"]]
+    x = lst[0] + 2 + sum(widths[:column]) + widths[column] // 2
+    s.click(x, lst[1] + 10)
+
+
+def action_click(s, row, right_half):
+    cell = row["cells"][2]
+    middle = (cell[0] + cell[2]) // 2
+    s.click(middle + 8 if right_half else cell[0] + 6, (cell[1] + cell[3]) // 2)
+
+
+def row_of(s, path):
+    for row in s.list_rows(102)["rows"]:
+        if row["texts"][0] == path:
+            return row
+    raise AssertionError(f"no row for {path}")
+
+
+def test_thresholds_sorting_and_summary(h):
+    seed(h)
+    try:
+        with Session(h) as s:
+            open_page(s)
+            rows = scan(s, 0)
+            expected = {"C:\\\\root60.bin": "60.00 MB", "C:\\\\$RECYCLE.BIN\\S-1-5\\bin150.bin": "150.00 MB",
+                        "C:\\\\data\\ro1200.bin": "1.17 GB"}
+            check({r["texts"][0]: r["texts"][1] for r in rows} == expected, paths(rows))
+            check(all(r["texts"][2] == "打开" for r in rows), "action cells")
+            summary = "扫描完成：发现 3 个大文件，共 1.38 GB"
+            check(s.controls()[115]["text"] == summary, s.controls()[115]["text"])
+            check(len(scan(s, 1)) == 2, "threshold 100 MB")
+            check(paths(scan(s, 2)) == ["C:\\\\data\\ro1200.bin"], "threshold 500 MB")
+            check(paths(scan(s, 3)) == ["C:\\\\data\\ro1200.bin"], "threshold 1 GB")
+
+            scan(s, 0)
+            header_click(s, 1)
+            time.sleep(0.5)
+            check(paths(s.list_rows(102)["rows"]) == ["C:\\\\root60.bin", "C:\\\\$RECYCLE.BIN\\S-1-5\\bin150.bin",
+                                                      "C:\\\\data\\ro1200.bin"], "size ascending")
+            header_click(s, 1)
+            time.sleep(0.5)
+            check(paths(s.list_rows(102)["rows"]) == ["C:\\\\data\\ro1200.bin", "C:\\\\$RECYCLE.BIN\\S-1-5\\bin150.bin",
+                                                      "C:\\\\root60.bin"], "size descending")
+            header_click(s, 0)
+            time.sleep(0.5)
+            check(paths(s.list_rows(102)["rows"]) == ["C:\\\\$RECYCLE.BIN\\S-1-5\\bin150.bin", "C:\\\\data\\ro1200.bin",
+                                                      "C:\\\\root60.bin"], "path ascending by code unit")
+            s.shot().save(h.artifacts + "/largefiles.png")
+    finally:
+        unseed(h)
+
+
+def test_delete_and_open_through_the_action_cell(h):
+    readonly = seed(h)
+    holder = None
+    try:
+        with Session(h) as s:
+            open_page(s)
+            scan(s, 0)
+            # "否" keeps the file and its attributes.
+            action_click(s, row_of(s, "C:\\\\data\\ro1200.bin"), True)
+            question = s.dialog()
+            check(question["title"] == "确认删除", question["title"])
+            check("确定删除以下文件？\n\nC:\\\\data\\ro1200.bin" in [c["text"] for c in question["children"]], question)
+            s.answer(question, IDNO)
+            s.wait(lambda: not s.dialogs(), "the question to close", 5)
+            check(os.path.exists(readonly) and not os.stat(readonly).st_mode & stat.S_IWUSR, "kept read-only")
+
+            # "是" deletes it, read-only as it is, and notes it on the cleanup page.
+            action_click(s, row_of(s, "C:\\\\data\\ro1200.bin"), True)
+            s.answer(s.dialog(), IDYES)
+            s.wait(lambda: len(s.list_rows(102)["rows"]) == 2, "the row to go", 10)
+            check(not os.path.exists(readonly), "the read-only file was deleted")
+            cleanup = s.list_rows(101)["rows"]
+            check(cleanup[-1]["texts"][0] == "已删除大文件" and cleanup[-1]["tag"] == -1, cleanup[-1])
+
+            # A file held open without sharing cannot be deleted.
+            holder = subprocess.Popen(["wine", os.path.join(h.build, "norvale_probe.exe"), "hold",
+                                       windows_path(os.path.join(h.c_drive(), "root60.bin"))],
+                                      env=h.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            check(holder.stdout.readline().strip() == b'{"held":1}', "the helper could not hold the file")
+            action_click(s, row_of(s, "C:\\\\root60.bin"), True)
+            s.answer(s.dialog(), IDYES)
+            error = s.dialog()
+            check(error["title"] == "错误", error["title"])
+            check("删除失败，文件可能正在使用中" in [c["text"] for c in error["children"]], error)
+            s.answer(error, IDOK)
+            check(os.path.exists(os.path.join(h.c_drive(), "root60.bin")), "the held file is intact")
+            check(len(s.list_rows(102)["rows"]) == 2, "the record stays")
+
+            # The left half opens the folder in the system's file browser.
+            action_click(s, row_of(s, "C:\\\\$RECYCLE.BIN\\S-1-5\\bin150.bin"), False)
+            s.wait(lambda: s.probe("windows", "ExplorerWClass"), "a file browser window", 20)
+            browser = s.probe("windows", "ExplorerWClass")[0]
+            texts = [browser["title"]] + [c["text"] for c in browser["children"]]
+            check(any("S-1-5" in t for t in texts), f"the browser shows another folder: {texts}")
+    finally:
+        if holder:
+            holder.kill()
+        unseed(h)
+
+
+def test_a_cut_path_never_acts_on_another_file(h):
+    seed(h)
+    c = h.c_drive()
+    folder = os.path.join(c, "long", "n" * 200)
+    prefix = "C:\\\\long\\" + "n" * 200 + "\\"
+    # The stored path is cut to 259 units; the cut path names a small file.
+    cut = "m" * (259 - len(prefix))
+    name = cut + "-tail.bin"
+    write_file(os.path.join(folder, name), 70 * MIB)
+    write_file(os.path.join(folder, cut), 5)
+    try:
+        with Session(h) as s:
+            open_page(s)
+            rows = scan(s, 0)
+            stored = prefix + cut
+            check(stored in paths(rows), paths(rows))
+            action_click(s, row_of(s, stored), True)
+            s.answer(s.dialog(), IDYES)
+            error = s.dialog()
+            check("删除失败，文件可能正在使用中" in [x["text"] for x in error["children"]], error)
+            s.answer(error, IDOK)
+            check(os.path.getsize(os.path.join(folder, cut)) == 5, "the other file was touched")
+            check(os.path.exists(os.path.join(folder, name)), "the long file is still there")
+            check(stored in paths(s.list_rows(102)["rows"]), "the record stays")
+    finally:
+        unseed(h)
+
+
+TESTS = [test_thresholds_sorting_and_summary, test_delete_and_open_through_the_action_cell,
+         test_a_cut_path_never_acts_on_another_file]
