@@ -70,9 +70,10 @@ class Session:
     """The desktop named "shell" (it has a taskbar with a notification area)
     with one program started on it."""
 
-    def __init__(self, harness, exe="norvale.exe", env=None, dpi=96):
+    def __init__(self, harness, exe="norvale.exe", env=None, dpi=96, exit_code_file=None):
         self.h = harness
         self.exe = exe
+        self.exit_code_file = exit_code_file
         self.env = dict(harness.env)
         self.env.update(env or {})
         self.dpi = dpi
@@ -85,8 +86,15 @@ class Session:
         self.h.kill_wine()
         self.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
                   str(self.dpi), "/f")
+        program = [os.path.join(self.h.build, self.exe)]
+        if self.exit_code_file:
+            if os.path.exists(self.exit_code_file):
+                os.unlink(self.exit_code_file)
+            exe = "Z:" + program[0].replace("/", "\\")
+            program = [os.path.join(self.h.build, "norvale_probe.exe"), "run", exe,
+                       "Z:" + self.exit_code_file.replace("/", "\\")]
         self.proc = subprocess.Popen(
-            ["wine", "explorer", f"/desktop=shell,{SCREEN[0]}x{SCREEN[1]}", os.path.join(self.h.build, self.exe)],
+            ["wine", "explorer", f"/desktop=shell,{SCREEN[0]}x{SCREEN[1]}", *program],
             env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.wait(lambda: self.window().get("visible") == 1, "the main window to appear", 40)
         return self
@@ -161,6 +169,25 @@ class Session:
                 self.click((r[0] + r[2]) // 2, (r[1] + r[3]) // 2)
                 return
         raise AssertionError(f"no button {button_id} in {dialog}")
+
+    def tray_icons(self):
+        """Centres of the program's icons in the taskbar's notification area,
+        found by the icon's blue in the taskbar's right end."""
+        shot = self.shot()
+        top, bottom = SCREEN[1] - 20, SCREEN[1]
+        columns = []
+        for x in range(SCREEN[0] - 300, SCREEN[0]):
+            blue = sum(1 for y in range(top, bottom) if max(abs(a - b) for a, b in zip(shot.pixel(x, y), (0, 120, 212))) < 40)
+            columns.append(blue >= 3)
+        icons, start = [], None
+        for i, on in enumerate(columns + [False]):
+            if on and start is None:
+                start = i
+            elif not on and start is not None:
+                if i - start >= 4:
+                    icons.append((SCREEN[0] - 300 + (start + i) // 2, (top + bottom) // 2))
+                start = None
+        return icons
 
     def close_window(self):
         """The title bar's close box, clicked."""

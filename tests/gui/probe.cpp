@@ -4,6 +4,7 @@
 // input comes from the X server (xdotool), as a person's would.
 //
 //   norvale_probe window | controls | list ID | dialogs | tray | windows CLASS | hold PATH | second-start EXE
+//                 | run EXE OUTFILE
 #include <windows.h>
 #include <commctrl.h>
 
@@ -294,6 +295,8 @@ int SecondStart(const wchar_t* exe) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.lpDesktop = const_cast<wchar_t*>(L"shell");
+    // The copy must not hold the probe's output open after the probe ends.
+    startup.dwFlags = STARTF_USESTDHANDLES;
     PROCESS_INFORMATION info = {};
     std::wstring command = L"\"" + std::wstring(exe) + L"\"";
     if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) return 1;
@@ -303,6 +306,25 @@ int SecondStart(const wchar_t* exe) {
     std::printf("{\"ended\":%d,\"code\":%lu}\n", waited == WAIT_OBJECT_0 ? 1 : 0, code);
     CloseHandle(info.hProcess);
     CloseHandle(info.hThread);
+    return 0;
+}
+
+// Runs the program to its end and writes its exit code to a file, so a
+// test can see how it ended.
+int Run(const wchar_t* exe, const wchar_t* out) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    std::wstring command = L"\"" + std::wstring(exe) + L"\"";
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) return 1;
+    WaitForSingleObject(info.hProcess, INFINITE);
+    DWORD code = 999;
+    GetExitCodeProcess(info.hProcess, &code);
+    FILE* file = _wfopen(out, L"w");
+    if (file) {
+        std::fprintf(file, "%lu\n", code);
+        std::fclose(file);
+    }
     return 0;
 }
 
@@ -322,6 +344,7 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"tray") return Tray();
     if (command == L"hold" && argc > 2) return Hold(argv[2]);
     if (command == L"windows" && argc > 2) return WindowsOfClass(argv[2]);
+    if (command == L"run" && argc > 3) return Run(argv[2], argv[3]);
     if (command == L"second-start" && argc > 2) return SecondStart(argv[2]);
     return 2;
 }
