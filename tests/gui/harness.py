@@ -208,6 +208,10 @@ class Harness:
         self.artifacts = os.path.join(os.path.dirname(build.rstrip("/")), "gui-artifacts")
         os.makedirs(self.artifacts, exist_ok=True)
 
+    def after_test(self, cleanup):
+        """Runs cleanup once the current test is over, passed or failed."""
+        self.cleanups.append(cleanup)
+
     def kill_wine(self):
         subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
         subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
@@ -233,6 +237,7 @@ class Harness:
                 continue
             started = time.time()
             self.current = name
+            self.cleanups = []
             try:
                 test(self)
                 self.passed += 1
@@ -241,6 +246,9 @@ class Harness:
                 self.failed += 1
                 print(f"FAIL {name}: {error}", flush=True)
                 traceback.print_exc()
+            finally:
+                for cleanup in self.cleanups:
+                    cleanup()
         self.kill_wine()
         self.display.stop()
         print(f"{self.passed} passed, {self.failed} failed")
@@ -272,7 +280,8 @@ def windows_path(path):
 
 def check(condition, message):
     if not condition:
-        raise AssertionError(message)
+        text = str(message)
+        raise AssertionError(text if len(text) < 600 else text[:600] + " ...")
 
 
 def near(colour, expected, tolerance=2):

@@ -13,7 +13,7 @@ IDYES, IDNO, IDOK = 6, 7, 1
 
 def seed(h):
     c = h.c_drive()
-    for sub in ("Recovery", "$RECYCLE.BIN", "data", "long"):
+    for sub in ("Recovery", "$RECYCLE.BIN", "data", "long", "bigtree"):
         path = os.path.join(c, sub)
         if os.path.isdir(path):
             subprocess.run(["chmod", "-R", "u+w", path])
@@ -83,6 +83,7 @@ def row_of(s, path):
 
 def test_thresholds_sorting_and_summary(h):
     seed(h)
+    h.after_test(lambda: unseed(h))
     try:
         with Session(h) as s:
             open_page(s)

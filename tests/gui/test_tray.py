@@ -1,6 +1,7 @@
 """Closing to the notification area, the icon's menu, and the mode button's
 restarts with the privilege operations under the test's control."""
 import os
+import shutil
 import time
 
 from harness import Session, check, write_file
@@ -59,6 +60,7 @@ def test_exit_from_the_menu_ends_with_code_zero_and_no_icon(h):
 
 def seed_big_tree(h, folders):
     root = os.path.join(h.c_drive(), "bigtree")
+    h.after_test(lambda: shutil.rmtree(root, ignore_errors=True))
     if not os.path.isdir(os.path.join(root, f"d{folders - 1}")):
         for i in range(folders):
             write_file(os.path.join(root, f"d{i}", "big.bin"), 60 * MIB)
