@@ -12,9 +12,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-# One self-contained executable: no libstdc++, libgcc or winpthread DLLs.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-
 find_program(NORVALE_WINE NAMES wine wine64)
 if(NORVALE_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${NORVALE_WINE})

@@ -28,6 +28,7 @@ def seed(h):
     for name in ("npm-cache", "pip", "CrashDumps", "Temp"):
         empty_folder(os.path.join(local, name))
     empty_folder(h.temp())
+    h.after_test(lambda: unseed(h))
     write_file(os.path.join(local, "npm-cache", "_cacache", "a.bin"), 1000000)
     write_file(os.path.join(local, "npm-cache", "_cacache", "sub", "b.bin"), 2000000)
     write_file(os.path.join(local, "pip", "cache", "wheel.whl"), MIB)
@@ -44,6 +45,13 @@ def seed(h):
         "dump": os.path.join(local, "CrashDumps", "app.dmp"),
         "downloads": os.path.join(downloads, "keep-me.zip"),
     }
+
+
+def unseed(h):
+    local = h.local_app_data()
+    for path in (os.path.join(local, "npm-cache"), os.path.join(local, "pip"), os.path.join(local, "CrashDumps"),
+                 h.temp(), os.path.join(h.profile(), "Downloads"), os.path.join(h.c_drive(), "precious")):
+        empty_folder(path)
 
 
 def rows(s):
