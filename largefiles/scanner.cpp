@@ -117,10 +117,22 @@ void ListDirectory(Walk& walk, const ScanDirNode& node, Results* results) {
     FsFindClose(find);
 }
 
-ScanDirNode* Pop(Walk& walk) {
-    ScanDirNode* node = walk.stack;
-    walk.stack = node->next;
-    return node;
+// The next directory to handle, or null when the pass is over: polls for
+// cancellation before each node (a cancelled pass drops the whole stack)
+// and frees, uncounted, the nodes deeper than 30 levels.
+ScanDirNode* NextNode(Walk& walk) {
+    while (walk.stack) {
+        if (walk.Cancelled()) {
+            FreeStack(walk.stack);
+            walk.stack = nullptr;
+            return nullptr;
+        }
+        ScanDirNode* node = walk.stack;
+        walk.stack = node->next;
+        if (node->depth <= kMaxDepth) return node;
+        FreeNode(node);
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -166,17 +178,7 @@ int32_t ScanLargeFiles(const char16_t* root, uint64_t minimumSize, LargeFileEntr
     // Counting pass.
     int32_t counted = 0;
     int32_t lastReport = 0;
-    while (walk.stack) {
-        if (walk.Cancelled()) {
-            FreeStack(walk.stack);
-            walk.stack = nullptr;
-            break;
-        }
-        ScanDirNode* node = Pop(walk);
-        if (node->depth > kMaxDepth) {
-            FreeNode(node);
-            continue;
-        }
+    while (ScanDirNode* node = NextNode(walk)) {
         counted++;
         if (counted - lastReport >= 500) {
             report(counted > 20000 ? 5 : counted * 5 / 20000, counted, 0);
@@ -201,17 +203,7 @@ int32_t ScanLargeFiles(const char16_t* root, uint64_t minimumSize, LargeFileEntr
     // Search pass.
     int32_t visited = 0;
     int32_t lastPercent = 0;
-    while (walk.stack) {
-        if (walk.Cancelled()) {
-            FreeStack(walk.stack);
-            walk.stack = nullptr;
-            break;
-        }
-        ScanDirNode* node = Pop(walk);
-        if (node->depth > kMaxDepth) {
-            FreeNode(node);
-            continue;
-        }
+    while (ScanDirNode* node = NextNode(walk)) {
         visited++;
         int64_t percent = 5 + static_cast<int64_t>(visited) * 95 / total;
         if (percent > 100) percent = 100;
