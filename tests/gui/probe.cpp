@@ -181,11 +181,6 @@ int List(int id) {
     return 0;
 }
 
-struct DialogScan {
-    DWORD pid;
-    bool first;
-};
-
 BOOL CALLBACK PrintDialogChild(HWND child, LPARAM first) {
     bool* isFirst = reinterpret_cast<bool*>(first);
     RECT r;
@@ -196,11 +191,19 @@ BOOL CALLBACK PrintDialogChild(HWND child, LPARAM first) {
     return TRUE;
 }
 
-BOOL CALLBACK PrintDialog(HWND window, LPARAM context) {
-    DialogScan* scan = reinterpret_cast<DialogScan*>(context);
+// Visible top-level windows of a class (of the program's process when pid is
+// not 0), with the texts of their children.
+struct WindowScan {
+    const wchar_t* cls;
+    DWORD pid;
+    bool first;
+};
+
+BOOL CALLBACK PrintWindowOfClass(HWND window, LPARAM context) {
+    WindowScan* scan = reinterpret_cast<WindowScan*>(context);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    if (!IsWindowVisible(window) || ClassName(window) != L"#32770") return TRUE;
+    if (!IsWindowVisible(window) || ClassName(window) != scan->cls) return TRUE;
     if (scan->pid && pid != scan->pid) return TRUE;
     RECT r;
     GetWindowRect(window, &r);
@@ -213,14 +216,20 @@ BOOL CALLBACK PrintDialog(HWND window, LPARAM context) {
     return TRUE;
 }
 
-int Dialogs() {
-    DialogScan scan = {0, true};
-    HWND main = MainWindow();
-    if (main) GetWindowThreadProcessId(main, &scan.pid);
+int WindowsOfClass(const wchar_t* cls, DWORD pid) {
+    WindowScan scan = {cls, pid, true};
     std::printf("[");
-    EnumWindows(PrintDialog, reinterpret_cast<LPARAM>(&scan));
+    EnumWindows(PrintWindowOfClass, reinterpret_cast<LPARAM>(&scan));
     std::printf("]\n");
     return 0;
+}
+
+// Message boxes and other dialogs of the program.
+int Dialogs() {
+    DWORD pid = 0;
+    HWND main = MainWindow();
+    if (main) GetWindowThreadProcessId(main, &pid);
+    return WindowsOfClass(L"#32770", pid);
 }
 
 // Notification-area icons as the desktop's taskbar shows them.
@@ -246,34 +255,6 @@ int Tray() {
     bool first = true;
     std::printf("[");
     EnumWindows(ScanTopLevelForTray, reinterpret_cast<LPARAM>(&first));
-    std::printf("]\n");
-    return 0;
-}
-
-// Visible top-level windows of a class, with the texts of their children.
-struct ClassScan {
-    const wchar_t* cls;
-    bool first;
-};
-
-BOOL CALLBACK PrintOfClass(HWND window, LPARAM context) {
-    ClassScan* scan = reinterpret_cast<ClassScan*>(context);
-    if (!IsWindowVisible(window) || ClassName(window) != scan->cls) return TRUE;
-    RECT r;
-    GetWindowRect(window, &r);
-    std::printf("%s{\"title\":%s,\"rect\":%s,\"children\":[", scan->first ? "" : ",", Json(WindowText(window)).c_str(),
-                Rect(r).c_str());
-    bool first = true;
-    EnumChildWindows(window, PrintDialogChild, reinterpret_cast<LPARAM>(&first));
-    std::printf("]}");
-    scan->first = false;
-    return TRUE;
-}
-
-int WindowsOfClass(const wchar_t* cls) {
-    ClassScan scan = {cls, true};
-    std::printf("[");
-    EnumWindows(PrintOfClass, reinterpret_cast<LPARAM>(&scan));
     std::printf("]\n");
     return 0;
 }
@@ -343,7 +324,7 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"dialogs") return Dialogs();
     if (command == L"tray") return Tray();
     if (command == L"hold" && argc > 2) return Hold(argv[2]);
-    if (command == L"windows" && argc > 2) return WindowsOfClass(argv[2]);
+    if (command == L"windows" && argc > 2) return WindowsOfClass(argv[2], 0);
     if (command == L"run" && argc > 3) return Run(argv[2], argv[3]);
     if (command == L"second-start" && argc > 2) return SecondStart(argv[2]);
     return 2;

@@ -13,7 +13,8 @@ IDYES, IDNO, IDOK = 6, 7, 1
 
 def seed(h):
     c = h.c_drive()
-    for sub in ("Recovery", "$RECYCLE.BIN", "data", "long", "bigtree"):
+    # Large files left by scripts/run's demo or other tests would join the results.
+    for sub in ("Recovery", "$RECYCLE.BIN", "data", "long", "bigtree", "norvale-demo"):
         path = os.path.join(c, sub)
         if os.path.isdir(path):
             subprocess.run(["chmod", "-R", "u+w", path])
