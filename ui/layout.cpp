@@ -24,8 +24,6 @@ HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, in
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
 }
 
-void TraceHandle(const char16_t* format, HWND handle) { Trace(format, handle); }
-
 void AddColumn(HWND list, int index, const wchar_t* title, int width) {
     LVCOLUMNW column = {};
     column.mask = LVCF_WIDTH | LVCF_TEXT;
@@ -88,49 +86,49 @@ void CreateMainControls(HWND window) {
     g_hWarningBar = Child(window, L"STATIC",
                           g_bIsAdmin ? L"✓ 管理员模式 - 拥有完全清理权限" : L"⚠ 非管理员模式 - 部分系统目录可能无法清理",
                           WS_CHILD | WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE, IDC_WARNING_BAR);
-    TraceHandle(u"[UI] g_hWarningBar=%p", g_hWarningBar);
+    Trace(u"[UI] g_hWarningBar=%p", g_hWarningBar);
     SetFont(g_hWarningBar, CreateUiFont(13));
 
     g_hStaticTotal = Child(window, L"STATIC", L"总计可释放空间: 计算中...", WS_CHILD | SS_RIGHT, IDC_STATIC_TOTAL);
-    TraceHandle(u"[UI] g_hStaticTotal=%p", g_hStaticTotal);
+    Trace(u"[UI] g_hStaticTotal=%p", g_hStaticTotal);
 
     const DWORD listStyle = WS_CHILD | WS_VSCROLL | LVS_REPORT | LVS_SHOWSELALWAYS;
     g_hListClean = Child(window, WC_LISTVIEWW, L"", listStyle, IDC_LIST_CLEAN, WS_EX_CLIENTEDGE);
-    TraceHandle(u"[UI] g_hListClean=%p", g_hListClean);
+    Trace(u"[UI] g_hListClean=%p", g_hListClean);
     if (!g_hListClean) return;
     SendMessageW(g_hListClean, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
     AddColumn(g_hListClean, 0, L"项目", 560);
     AddColumn(g_hListClean, 1, L"大小", 120);
 
     g_hBtnSelect = Child(window, L"BUTTON", L"全选", WS_CHILD, IDC_BTN_SELECT_ALL);
-    TraceHandle(u"[UI] g_hBtnSelect=%p", g_hBtnSelect);
+    Trace(u"[UI] g_hBtnSelect=%p", g_hBtnSelect);
     g_hBtnDeselect = Child(window, L"BUTTON", L"取消全选", WS_CHILD, IDC_BTN_DESELECT_ALL);
-    TraceHandle(u"[UI] g_hBtnDeselect=%p", g_hBtnDeselect);
+    Trace(u"[UI] g_hBtnDeselect=%p", g_hBtnDeselect);
     g_hBtnDiskClean = Child(window, L"BUTTON", L"系统磁盘清理", WS_CHILD, IDC_BTN_DISK_CLEAN);
-    TraceHandle(u"[UI] g_hBtnDiskClean=%p", g_hBtnDiskClean);
+    Trace(u"[UI] g_hBtnDiskClean=%p", g_hBtnDiskClean);
     g_hBtnRescan = Child(window, L"BUTTON", L"重新扫描", WS_CHILD, IDC_BTN_RESCAN);
-    TraceHandle(u"[UI] g_hBtnRescan=%p", g_hBtnRescan);
+    Trace(u"[UI] g_hBtnRescan=%p", g_hBtnRescan);
     if (g_hBtnRescan) EnableWindow(g_hBtnRescan, FALSE);
     g_hBtnCleanNative = Child(window, L"BUTTON", L"开始清理", WS_CHILD, IDC_BTN_CLEAN);
-    TraceHandle(u"[UI] g_hBtnCleanNative=%p", g_hBtnCleanNative);
+    Trace(u"[UI] g_hBtnCleanNative=%p", g_hBtnCleanNative);
 
     g_hStaticLargeWarn = Child(window, L"STATIC",
                                L"⚠  警告：本页面仅显示文件大小信息，不构成任何操作建议或删除建议。请谨慎判断文件用途后再决定是否处理！",
                                WS_CHILD | SS_OWNERDRAW, IDC_STATIC_LARGE_WARN);
-    TraceHandle(u"[UI] g_hStaticLargeWarn=%p", g_hStaticLargeWarn);
+    Trace(u"[UI] g_hStaticLargeWarn=%p", g_hStaticLargeWarn);
     g_hBtnScanNative = Child(window, L"BUTTON", L"开始扫描", WS_CHILD, IDC_BTN_SCAN);
-    TraceHandle(u"[UI] g_hBtnScanNative=%p", g_hBtnScanNative);
+    Trace(u"[UI] g_hBtnScanNative=%p", g_hBtnScanNative);
     g_hComboMinSize = Child(window, L"COMBOBOX", L"", WS_CHILD | WS_VSCROLL | CBS_DROPDOWNLIST, IDC_COMBO_MIN_SIZE);
-    TraceHandle(u"[UI] g_hComboMinSize=%p", g_hComboMinSize);
+    Trace(u"[UI] g_hComboMinSize=%p", g_hComboMinSize);
     if (g_hComboMinSize) {
         for (const wchar_t* item : {L"≥ 50 MB", L"≥ 100 MB", L"≥ 500 MB", L"≥ 1 GB"})
             SendMessageW(g_hComboMinSize, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
         SendMessageW(g_hComboMinSize, CB_SETCURSEL, 1, 0);
     }
     g_hStaticScanStat = Child(window, L"STATIC", L"点击\"开始扫描\"查找大文件...", WS_CHILD, IDC_STATIC_SCAN_STAT);
-    TraceHandle(u"[UI] g_hStaticScanStat=%p", g_hStaticScanStat);
+    Trace(u"[UI] g_hStaticScanStat=%p", g_hStaticScanStat);
     g_hListLarge = Child(window, WC_LISTVIEWW, L"", listStyle, IDC_LIST_LARGE, WS_EX_CLIENTEDGE);
-    TraceHandle(u"[UI] g_hListLarge=%p", g_hListLarge);
+    Trace(u"[UI] g_hListLarge=%p", g_hListLarge);
     if (g_hListLarge) {
         SetListStyles(g_hListLarge);
         AddColumn(g_hListLarge, 0, L"文件路径", ScaleByDpi(380));
@@ -159,7 +157,6 @@ void CreateMainControls(HWND window) {
     GetClientRect(window, &client);
     LayoutMainWindow(client.right, client.bottom);
     ShowPage(0);
-    g_bTickerActive = 0;
 }
 
 void LayoutMainWindow(int width, int height) {

@@ -6,6 +6,8 @@
 #include "shell/app_state.h"
 #include "ui/ids.h"
 
+#include <initializer_list>
+
 int32_t g_nCurrentPage = 0;
 char16_t g_szStatus[256] = u"准备就绪";
 int32_t g_bTickerActive = 0;
@@ -44,14 +46,9 @@ void Text(HDC dc, int x, int y, const wchar_t* text, COLORREF colour) {
     TextOutW(dc, x, y, text, lstrlenW(text));
 }
 
-HWND const* PageControls(int page, int* count) {
-    static HWND page0[7], page1[5];
-    HWND p0[] = {g_hStaticTotal, g_hListClean, g_hBtnSelect, g_hBtnDeselect, g_hBtnDiskClean, g_hBtnRescan, g_hBtnCleanNative};
-    HWND p1[] = {g_hStaticScanStat, g_hStaticLargeWarn, g_hBtnScanNative, g_hComboMinSize, g_hListLarge};
-    for (int i = 0; i < 7; ++i) page0[i] = p0[i];
-    for (int i = 0; i < 5; ++i) page1[i] = p1[i];
-    *count = page ? 5 : 7;
-    return page ? page1 : page0;
+void ShowControls(std::initializer_list<HWND> controls, bool show) {
+    for (HWND control : controls)
+        if (control) ShowWindow(control, show ? SW_SHOW : SW_HIDE);
 }
 
 void DrawTab(const DRAWITEMSTRUCT* item, bool selected, const wchar_t* caption) {
@@ -118,13 +115,10 @@ void ShowPage(int page) {
     g_nCurrentPage = page;
     g_bTickerActive = page ? 1 : 0;
     if (page) g_nTickerOffset = 0;
-    int count;
-    HWND const* controls = PageControls(0, &count);
-    for (int i = 0; i < count; ++i)
-        if (controls[i]) ShowWindow(controls[i], page == 0 ? SW_SHOW : SW_HIDE);
-    controls = PageControls(1, &count);
-    for (int i = 0; i < count; ++i)
-        if (controls[i]) ShowWindow(controls[i], page != 0 ? SW_SHOW : SW_HIDE);
+    ShowControls({g_hStaticTotal, g_hListClean, g_hBtnSelect, g_hBtnDeselect, g_hBtnDiskClean, g_hBtnRescan,
+                  g_hBtnCleanNative},
+                 page == 0);
+    ShowControls({g_hStaticScanStat, g_hStaticLargeWarn, g_hBtnScanNative, g_hComboMinSize, g_hListLarge}, page != 0);
     if (g_hTabClean) InvalidateRect(g_hTabClean, nullptr, TRUE);
     if (g_hTabLarge) InvalidateRect(g_hTabLarge, nullptr, TRUE);
     if (g_hMainWnd) InvalidateRect(g_hMainWnd, nullptr, FALSE);
