@@ -3,7 +3,7 @@
 // notification-area icons, as JSON on standard output. It only reads; all
 // input comes from the X server (xdotool), as a person's would.
 //
-//   norvale_probe window | controls | list ID | dialogs | tray | windows CLASS | hold PATH | second-start EXE
+//   norvale_probe window | controls | list ID | dialogs | tray | windows CLASS | hold PATH | hold-mutex | second-start EXE
 //                 | run EXE OUTFILE
 #include <windows.h>
 #include <commctrl.h>
@@ -259,6 +259,15 @@ int Tray() {
     return 0;
 }
 
+// Holds the program's single-instance name without being the program.
+int HoldMutex() {
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Global\\Norvale_SingleInstance_Mutex");
+    std::printf("{\"held\":%d}\n", mutex ? 1 : 0);
+    std::fflush(stdout);
+    Sleep(INFINITE);
+    return 0;
+}
+
 int Hold(const wchar_t* path) {
     HANDLE file = CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -324,6 +333,7 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"dialogs") return Dialogs();
     if (command == L"tray") return Tray();
     if (command == L"hold" && argc > 2) return Hold(argv[2]);
+    if (command == L"hold-mutex") return HoldMutex();
     if (command == L"windows" && argc > 2) return WindowsOfClass(argv[2], 0);
     if (command == L"run" && argc > 3) return Run(argv[2], argv[3]);
     if (command == L"second-start" && argc > 2) return SecondStart(argv[2]);

@@ -1,4 +1,7 @@
 """The window a user sees: size, painting, pages, minimum size, second start."""
+import json
+import os
+import subprocess
 import time
 
 from harness import Session, check, near
@@ -91,6 +94,29 @@ def test_second_start_brings_the_first_window_forward(h):
         s.wait(lambda: s.window()["visible"] == 1, "the first window to show again", 10)
 
 
+def test_start_while_the_name_is_held_without_a_window(h):
+    h.kill_wine()
+    probe = os.path.join(h.build, "norvale_probe.exe")
+    desktop = subprocess.Popen(["wine", "explorer", "/desktop=shell,1600x1200", probe, "hold-mutex"], env=h.env,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        s = Session(h)
+        s.wait(lambda: s.probe("windows", "Shell_TrayWnd"), "the desktop", 20)
+        time.sleep(1)
+        second = subprocess.Popen(["wine", probe, "second-start", "Z:" + h.build.replace("/", "\\") + "\\norvale.exe"],
+                                  env=h.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        box = s.dialog()
+        check(box["title"] == "提示", box["title"])
+        check("澜序(Norvale) 已在运行中！" in [c["text"] for c in box["children"]], box)
+        s.answer(box, 1)
+        out = second.communicate(timeout=30)[0].decode()
+        check(json.loads(out) == {"ended": 1, "code": 0}, out)
+        check(not s.window().get("found"), "a window was created")
+    finally:
+        desktop.kill()
+        h.kill_wine()
+
+
 def test_scaled_window_at_144_dpi(h):
     with Session(h, dpi=144) as s:
         r = s.window()["rect"]
@@ -125,6 +151,7 @@ TESTS = [
     test_large_file_tab_swaps_the_looks_and_runs_the_ticker,
     test_window_cannot_be_dragged_below_the_minimum,
     test_second_start_brings_the_first_window_forward,
+    test_start_while_the_name_is_held_without_a_window,
     test_scaled_window_at_144_dpi,
     test_normal_mode_painting,
 ]
