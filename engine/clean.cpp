@@ -40,12 +40,20 @@ CleanStatus CleanRecycleBins(uint64_t* freed) {
 CleanStatus CleanItem(const CleanupItem* item, uint64_t* freed) {
     if (freed) *freed = 0;
     if (!item) return CS_FAILED;
+    if (item->mode == CM_RECYCLE_BIN) {
+        Trace(u"[清理] 开始: %s", item->name);
+        return CleanRecycleBins(freed);
+    }
     char16_t location[kPathUnits];
-    bool expanded = ExpandLocation(item->path, location);
+    const char16_t* reason = nullptr;
+    LocationState state = PrepareLocation(item->path, location, &reason);
     Trace(u"[清理] 开始: %s -> %s", item->name, location);
-    if (item->mode == CM_RECYCLE_BIN) return CleanRecycleBins(freed);
+    if (state == LOCATION_UNSAFE) {
+        Trace(u"[清理] 拒绝（位置不安全，%s）: %s -> %s", reason, item->name, location);
+        return CS_FAILED;
+    }
     // A location that cannot be expanded is treated as one that is missing.
-    uint32_t attributes = expanded ? FsGetAttributes(location) : FS_INVALID_ATTRIBUTES;
+    uint32_t attributes = state == LOCATION_OK ? FsGetAttributes(location) : FS_INVALID_ATTRIBUTES;
     if (attributes == FS_INVALID_ATTRIBUTES) {
         Trace(u"[清理] 跳过（路径不存在）: %s", item->name);
         return CS_NOT_FOUND;

@@ -26,5 +26,7 @@ CleanStatus StatusFromTally(const CleanTally& tally);
 // Cleans one item by its mode and reports the outcome. freed (optional)
 // receives the bytes the location shrank by between the measurements
 // before and after, never negative. Never writes the item's size or
-// selection. A location that is itself a link is not entered (CS_NOTHING).
+// selection. A location that is itself a link is not entered (CS_NOTHING);
+// one refused as unsafe (see PrepareLocation) is not touched and reports
+// CS_FAILED, with the reason in the trace.
 CleanStatus CleanItem(const CleanupItem* item, uint64_t* freed);

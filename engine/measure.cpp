@@ -12,6 +12,15 @@ inline uint64_t EntrySize(const FsEntry& entry) {
     return (static_cast<uint64_t>(entry.sizeHigh) << 32) | entry.sizeLow;
 }
 
+// Measuring only reads, so its walks go by path: a link swapped in between
+// two calls can at worst make a size wrong, never delete anything.
+
+// A file entry's bytes: its listed size, 0 for a link. A reparse file that is
+// not a link (compressed, deduplicated, a cloud placeholder) is a file.
+inline uint64_t FileEntrySize(const FsEntry& entry) {
+    return FsIsLink(entry.attributes, entry.reparseTag) ? 0 : EntrySize(entry);
+}
+
 // The walk below a directory already known not to be a link. One search
 // handle and one path buffer per level; a link met inside counts 0.
 uint64_t SizeBelow(const char16_t* dir) {
@@ -24,11 +33,11 @@ uint64_t SizeBelow(const char16_t* dir) {
     const size_t room = static_cast<size_t>(kPathUnits) - Text16Length(dir) - 2;
     uint64_t total = 0;
     do {
-        if (IsDotEntry(entry.name) || (entry.attributes & FS_ATTR_REPARSE_POINT)) continue;
+        if (IsDotEntry(entry.name)) continue;
         if (entry.attributes & FS_ATTR_DIRECTORY) {
-            if (JoinPath(path, dir, entry.name)) total += SizeBelow(path);
+            if (!(entry.attributes & FS_ATTR_REPARSE_POINT) && JoinPath(path, dir, entry.name)) total += SizeBelow(path);
         } else if (Text16Length(entry.name) <= room) {
-            total += EntrySize(entry);
+            total += FileEntrySize(entry);
         }
     } while (FsFindNext(find, &entry));
     FsFindClose(find);
@@ -49,9 +58,13 @@ uint64_t MatchingFilesSize(const char16_t* location, const char16_t* pattern) {
     uint64_t total = 0;
     char16_t path[kPathUnits];
     do {
-        if (IsDotEntry(entry.name) || (entry.attributes & FS_ATTR_REPARSE_POINT)) continue;
+        if (IsDotEntry(entry.name)) continue;
         if (!JoinPath(path, location, entry.name)) continue;
-        total += (entry.attributes & FS_ATTR_DIRECTORY) ? SizeBelow(path) : EntrySize(entry);
+        if (entry.attributes & FS_ATTR_DIRECTORY) {
+            if (!(entry.attributes & FS_ATTR_REPARSE_POINT)) total += SizeBelow(path);
+        } else {
+            total += FileEntrySize(entry);
+        }
     } while (FsFindNext(find, &entry));
     FsFindClose(find);
     return total;
@@ -66,6 +79,8 @@ uint64_t DirectorySize(const char16_t* dir) {
 
 uint64_t SubdirPatternSize(const char16_t* dir, const char16_t* pattern, int32_t depth) {
     if (depth > 10 || !dir || !pattern) return 0;
+    // Deeper levels are only ever plain folders from a listing.
+    if (depth == 0 && IsLink(dir)) return 0;
     if (pattern[0] == u'*' && pattern[1] == u'\\') {
         char16_t path[kPathUnits];
         if (!MakeSearchPath(path, dir)) return 0;
@@ -116,7 +131,7 @@ uint64_t MeasureItem(const CleanupItem* item) {
     // name is not a location and is not looked up.
     if (item->mode == CM_RECYCLE_BIN) return RecycleBinSize();
     char16_t location[kPathUnits];
-    if (!ExpandLocation(item->path, location)) return 0;
+    if (PrepareLocation(item->path, location, nullptr) != LOCATION_OK) return 0;
     uint32_t attributes = FsGetAttributes(location);
     if (attributes == FS_INVALID_ATTRIBUTES || (attributes & FS_ATTR_REPARSE_POINT)) return 0;
     switch (item->mode) {

@@ -16,7 +16,8 @@ uint64_t DirectorySize(const char16_t* dir);
 uint64_t SubdirPatternSize(const char16_t* dir, const char16_t* pattern, int32_t depth);
 // Sum over the "$Recycle.Bin" folders of all fixed drives.
 uint64_t RecycleBinSize();
-// 0 for a null item, a location that does not exist or cannot be expanded.
+// 0 for a null item, a location that does not exist, cannot be expanded or
+// is refused as unsafe (see PrepareLocation).
 uint64_t MeasureItem(const CleanupItem* item);
 
 // Thread body: measures all 44 items into their `size`, posting 1129 (the

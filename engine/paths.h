@@ -21,6 +21,23 @@ bool MakeSearchPath(char16_t* out, const char16_t* dir);
 // does not fit: callers treat that like a location that does not exist.
 bool ExpandLocation(const char16_t* path, char16_t* out);
 
+// Lexical normalisation in place: '\' as the only separator, no repeated or
+// trailing one (a root keeps its own), "." and ".." resolved (never above
+// the root). Where names ignore case (Windows) the trailing dots and spaces
+// that Win32 path parsing drops are dropped here too, so every later call
+// names the same entry whichever path form it uses.
+void NormalizePath(char16_t* path);
+
+enum LocationState { LOCATION_OK, LOCATION_UNEXPANDED, LOCATION_UNSAFE };
+
+// Expands and normalises an item's location into out, then refuses it
+// (LOCATION_UNSAFE, with a reason for the trace) when it is not absolute, is
+// a drive or share root, or is or contains one of the system's protected
+// folders (the Windows and system folders, Program Files, ProgramData, the
+// Users folder, the profile, Desktop, Documents). Such a location is never
+// measured or cleaned, whatever an environment variable says.
+LocationState PrepareLocation(const char16_t* path, char16_t* out, const char16_t** reason);
+
 // True when `dir` followed by the components of `relative` passes through a
 // reparse point (junction or link) at a component that exists: any
 // component, or (includeLast false) any but the last. Such a path leads

@@ -2,6 +2,7 @@
 
 #include "engine/paths.h"
 #include "platform/fs.h"
+#include "platform/text16.h"
 
 void TallyResult(CleanTally* tally, int32_t success, uint32_t error) {
     if (!tally) return;
@@ -28,127 +29,237 @@ void TallyResult(CleanTally* tally, int32_t success, uint32_t error) {
     }
 }
 
+// Every walk below reaches an entry through its parent folder held open
+// (FsDir), never through a full path: a folder that another process renames
+// and replaces with a link while the walk is inside it cannot lead the walk
+// out of the location. Full paths are still bounded by kPathUnits, so the
+// walk tracks their lengths only.
 namespace {
 
 void Count(CleanTally* tally, bool success) { TallyResult(tally, success ? 1 : 0, success ? 0 : FsLastError()); }
 
-bool IsLink(uint32_t attributes) {
-    return attributes != FS_INVALID_ATTRIBUTES && (attributes & FS_ATTR_REPARSE_POINT);
-}
+void CountError(CleanTally* tally, uint32_t error) { TallyResult(tally, 0, error); }
 
-// The attribute reset is skipped for a link: on some systems it would
-// change the link's target, which lies outside the location.
-void ResetAttributes(const char16_t* path) {
-    uint32_t attributes = FsGetAttributes(path);
-    if (attributes != FS_INVALID_ATTRIBUTES && !IsLink(attributes)) FsSetAttributes(path, FS_ATTR_NORMAL);
-}
+bool IsNoMatch(uint32_t error) { return error == FS_ERROR_FILE_NOT_FOUND || error == 18; }  // 18: ERROR_NO_MORE_FILES
 
-void RemoveDirectoryCounted(const char16_t* dir, CleanTally* tally) {
-    ResetAttributes(dir);
-    Count(tally, FsRemoveDirectory(dir));
-}
+// Units of "dir\name" without the terminator.
+size_t ChildLength(size_t dirLength, const char16_t* name) { return dirLength + 1 + Text16Length(name); }
 
-void TreeBelow(const char16_t* dir, CleanTally* tally);
+// A folder is walked only when "folder\*" fits.
+bool FolderFits(size_t length) { return length + 2 < static_cast<size_t>(kPathUnits); }
 
-// One entry of a walk, at path, with the attributes its listing gave.
-void RemoveEntry(const char16_t* path, uint32_t attributes, CleanTally* tally) {
-    if (attributes & FS_ATTR_DIRECTORY) {
-        if (attributes & FS_ATTR_REPARSE_POINT) {
-            RemoveDirectoryCounted(path, tally);  // the link only
-        } else {
-            TreeBelow(path, tally);
-        }
-    } else {
-        DeleteFileCounted(path, tally);
+void RemoveListed(FsDir dir, size_t length, const char16_t* pattern, bool countListFailure, CleanTally* tally);
+
+// One listed entry of dir. A folder link of any tag is removed as a link; a
+// plain folder is opened (refused if it has become a link since the listing)
+// and emptied, then removed through its own handle.
+void RemoveEntry(FsDir dir, size_t dirLength, const FsEntry& entry, CleanTally* tally) {
+    size_t length = ChildLength(dirLength, entry.name);
+    if (length >= static_cast<size_t>(kPathUnits)) {
+        CountError(tally, FS_ERROR_FILENAME_EXCED_RANGE);
+        return;
     }
+    if (entry.attributes & FS_ATTR_DIRECTORY) {
+        if (entry.attributes & FS_ATTR_REPARSE_POINT) {
+            Count(tally, FsRemoveDirAt(dir, entry.name));
+            return;
+        }
+        if (!FolderFits(length)) {
+            CountError(tally, FS_ERROR_FILENAME_EXCED_RANGE);
+            return;
+        }
+        FsDir child = FsOpenSubdir(dir, entry.name, true);
+        if (!child) {
+            Count(tally, false);
+            return;
+        }
+        RemoveListed(child, length, u"*", false, tally);
+        Count(tally, FsCloseDir(child, true));
+        return;
+    }
+    bool readOnly = (entry.attributes & FS_ATTR_READONLY) && !FsIsLink(entry.attributes, entry.reparseTag);
+    Count(tally, FsDeleteFileAt(dir, entry.name, readOnly));
 }
 
-// Walks the entries of dir that match pattern, handing each to RemoveEntry.
-// Returns false when the listing could not begin.
-bool RemoveListed(const char16_t* dir, const char16_t* pattern, CleanTally* tally) {
-    char16_t path[kPathUnits];
-    if (!JoinPath(path, dir, pattern)) return false;
+// Hands every entry of dir that matches pattern to RemoveEntry. A listing
+// that fails is counted only where asked (the location itself); below it,
+// the folder's own removal reports it.
+void RemoveListed(FsDir dir, size_t length, const char16_t* pattern, bool countListFailure, CleanTally* tally) {
     FsEntry entry;
-    FsFind find = FsFindFirst(path, &entry);
-    if (!find) return false;
+    FsFind find = FsDirFindFirst(dir, pattern, &entry);
+    if (!find) {
+        uint32_t error = FsLastError();
+        if (countListFailure && !IsNoMatch(error)) CountError(tally, error);
+        return;
+    }
     do {
-        if (IsDotEntry(entry.name)) continue;
-        if (!JoinPath(path, dir, entry.name)) continue;
-        RemoveEntry(path, entry.attributes, tally);
+        if (!IsDotEntry(entry.name)) RemoveEntry(dir, length, entry, tally);
     } while (FsFindNext(find, &entry));
     FsFindClose(find);
-    return true;
 }
 
-// DeleteTree for a directory already known not to be a link.
-void TreeBelow(const char16_t* dir, CleanTally* tally) {
-    char16_t search[kPathUnits];
-    if (!MakeSearchPath(search, dir)) return;  // nothing removed, not even dir
-    RemoveListed(dir, u"*", tally);
-    RemoveDirectoryCounted(dir, tally);
+// Opens a location for a walk. Null, with nothing counted, for a link (never
+// entered) and for a location that is not there; any other failure to open
+// it is counted by its code.
+FsDir OpenLocation(const char16_t* dir, bool forRemoval, CleanTally* tally) {
+    FsDir held = FsOpenDir(dir, forRemoval);
+    if (!held) {
+        uint32_t error = FsLastError();
+        if (error != FS_ERROR_STOPPED_ON_SYMLINK && error != FS_ERROR_FILE_NOT_FOUND && error != FS_ERROR_PATH_NOT_FOUND)
+            CountError(tally, error);
+    }
+    return held;
 }
+
+void SubdirPatternBelow(FsDir dir, size_t length, const char16_t* pattern, int32_t depth, bool top, CleanTally* tally);
 
 }  // namespace
 
 void DeleteFileCounted(const char16_t* path, CleanTally* tally) {
-    ResetAttributes(path);
-    Count(tally, FsDeleteFile(path));
+    if (!path || !tally) return;
+    size_t length = Text16Length(path);
+    size_t split = length;
+    while (split > 0 && path[split - 1] != u'\\') --split;
+    if (split < 2 || split == length || length >= static_cast<size_t>(kPathUnits)) {
+        CountError(tally, FS_ERROR_INVALID_NAME);
+        return;
+    }
+    // The parent without its final separator, unless that is part of a root.
+    char16_t parent[kPathUnits];
+    Text16CopyTruncated(parent, split > FsRootLength(path) ? split : split + 1, path);
+    const char16_t* name = path + split;
+    // Attributes come from the folder's own listing of the one name.
+    FsDir dir = FsOpenDir(parent, false);
+    if (!dir) {
+        Count(tally, false);
+        return;
+    }
+    FsEntry entry;
+    FsFind find = FsDirFindFirst(dir, name, &entry);
+    if (!find) {
+        Count(tally, false);
+    } else {
+        FsFindClose(find);
+        bool readOnly = (entry.attributes & FS_ATTR_READONLY) && !FsIsLink(entry.attributes, entry.reparseTag);
+        Count(tally, FsDeleteFileAt(dir, entry.name, readOnly));
+    }
+    FsCloseDir(dir, false);
 }
 
 void DeleteTree(const char16_t* dir, CleanTally* tally) {
     if (!dir || !tally) return;
-    if (IsLink(FsGetAttributes(dir))) {
-        char16_t search[kPathUnits];
-        if (MakeSearchPath(search, dir)) RemoveDirectoryCounted(dir, tally);
+    size_t length = Text16Length(dir);
+    if (!FolderFits(length)) {
+        CountError(tally, FS_ERROR_FILENAME_EXCED_RANGE);
         return;
     }
-    TreeBelow(dir, tally);
+    FsDir held = FsOpenDir(dir, true);
+    if (!held) {
+        // A location that is a link goes as a link; removing one never
+        // follows it.
+        if (FsLastError() == FS_ERROR_STOPPED_ON_SYMLINK) {
+            Count(tally, FsRemoveDirectory(dir));
+        } else {
+            Count(tally, false);
+        }
+        return;
+    }
+    RemoveListed(held, length, u"*", true, tally);
+    Count(tally, FsCloseDir(held, true));
 }
 
 void DeleteContents(const char16_t* dir, CleanTally* tally) {
-    if (!dir || !tally || IsLink(FsGetAttributes(dir))) return;
-    char16_t search[kPathUnits];
-    if (!MakeSearchPath(search, dir)) return;
-    RemoveListed(dir, u"*", tally);
+    DeleteMatching(dir, u"*", tally);
 }
 
 void DeleteMatching(const char16_t* dir, const char16_t* pattern, CleanTally* tally) {
-    if (!dir || !pattern || !tally || IsLink(FsGetAttributes(dir))) return;
-    RemoveListed(dir, pattern, tally);
+    if (!dir || !pattern || !tally) return;
+    size_t length = Text16Length(dir);
+    if (!FolderFits(length)) {
+        CountError(tally, FS_ERROR_FILENAME_EXCED_RANGE);
+        return;
+    }
+    FsDir held = OpenLocation(dir, false, tally);
+    if (!held) return;
+    RemoveListed(held, length, pattern, true, tally);
+    FsCloseDir(held, false);
 }
 
 void DeleteSubdirPattern(const char16_t* dir, const char16_t* pattern, int32_t depth, CleanTally* tally) {
     if (!dir || !pattern || !tally || depth > 10) return;
-    char16_t path[kPathUnits];
+    size_t length = Text16Length(dir);
+    if (!FolderFits(length)) {
+        CountError(tally, FS_ERROR_FILENAME_EXCED_RANGE);
+        return;
+    }
+    FsDir held = OpenLocation(dir, false, tally);
+    if (!held) return;
+    SubdirPatternBelow(held, length, pattern, depth, true, tally);
+    FsCloseDir(held, false);
+}
+
+namespace {
+
+// What pattern names below the held folder dir (whose path has length
+// units). "*\" levels open every plain subfolder; literal components are
+// opened one by one, and one that is a link ends the walk there uncounted.
+// Only the location's own (top) listing failing is counted.
+void SubdirPatternBelow(FsDir dir, size_t length, const char16_t* pattern, int32_t depth, bool top, CleanTally* tally) {
+    if (depth > 10) return;
     if (pattern[0] == u'*' && pattern[1] == u'\\') {
-        if (!MakeSearchPath(path, dir)) return;
+        if (!FolderFits(length)) return;
         FsEntry entry;
-        FsFind find = FsFindFirst(path, &entry);
-        if (!find) return;
+        FsFind find = FsDirFindFirst(dir, u"*", &entry);
+        if (!find) {
+            if (top && !IsNoMatch(FsLastError())) Count(tally, false);
+            return;
+        }
         do {
             // A linked subfolder is not a level of this location.
             if (IsDotEntry(entry.name) || !(entry.attributes & FS_ATTR_DIRECTORY) ||
                 (entry.attributes & FS_ATTR_REPARSE_POINT))
                 continue;
-            if (JoinPath(path, dir, entry.name)) DeleteSubdirPattern(path, pattern + 2, depth + 1, tally);
+            size_t childLength = ChildLength(length, entry.name);
+            if (childLength >= static_cast<size_t>(kPathUnits)) continue;
+            FsDir child = FsOpenSubdir(dir, entry.name, false);
+            if (!child) continue;
+            SubdirPatternBelow(child, childLength, pattern + 2, depth + 1, false, tally);
+            FsCloseDir(child, false);
         } while (FsFindNext(find, &entry));
         FsFindClose(find);
         return;
     }
     for (const char16_t* p = pattern; *p; ++p) {
         if (*p == u'*') {
-            DeleteMatching(dir, pattern, tally);
+            RemoveListed(dir, length, pattern, top, tally);
             return;
         }
     }
-    if (!JoinPath(path, dir, pattern)) return;
-    if (RelativePathCrossesLink(dir, pattern, false)) return;
-    uint32_t attributes = FsGetAttributes(path);
-    if (attributes == FS_INVALID_ATTRIBUTES) {
-        TallyResult(tally, 0, FsLastError());
-    } else if (attributes & FS_ATTR_DIRECTORY) {
-        DeleteTree(path, tally);
-    } else {
-        DeleteFileCounted(path, tally);
+    // A literal "a\b\c": open a and b, then remove c whatever it is.
+    const char16_t* end = pattern;
+    while (*end && *end != u'\\') ++end;
+    char16_t name[kPathUnits];
+    size_t nameLength = static_cast<size_t>(end - pattern);
+    if (nameLength == 0 || length + 1 + nameLength >= static_cast<size_t>(kPathUnits)) return;
+    Text16CopyTruncated(name, nameLength + 1, pattern);
+    if (!*end) {
+        FsEntry entry;
+        FsFind find = FsDirFindFirst(dir, name, &entry);
+        if (!find) {
+            Count(tally, false);
+            return;
+        }
+        FsFindClose(find);
+        RemoveEntry(dir, length, entry, tally);
+        return;
     }
+    FsDir child = FsOpenSubdir(dir, name, false);
+    if (!child) {
+        if (FsLastError() != FS_ERROR_STOPPED_ON_SYMLINK) Count(tally, false);
+        return;
+    }
+    SubdirPatternBelow(child, length + 1 + nameLength, end + 1, depth, false, tally);
+    FsCloseDir(child, false);
 }
+
+}  // namespace

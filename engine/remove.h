@@ -5,7 +5,14 @@
 // No walk ever enters a junction or symbolic link: a directory link met on
 // the way is removed as a link (its target and everything in it stay), a
 // file link is deleted as a link, and a path that passes through a link is
-// left alone. A cleaning run can therefore never reach outside the location.
+// left alone. Each entry is reached through its parent folder held open, so
+// a link put in place of a folder while the walk is inside it changes
+// nothing: a cleaning run can never reach outside the location.
+//
+// Counting: an entry whose path would pass 259 units counts one failure
+// (206); a location that exists but cannot be opened or listed counts its
+// code; a missing location (DeleteTree aside) and a location that is a link
+// count nothing.
 #pragma once
 
 #include <cstdint>
@@ -36,5 +43,6 @@ void DeleteMatching(const char16_t* dir, const char16_t* pattern, CleanTally* ta
 // notFound; a pattern with '*' elsewhere goes to DeleteMatching.
 void DeleteSubdirPattern(const char16_t* dir, const char16_t* pattern, int32_t depth, CleanTally* tally);
 
-// The file step: clears read-only, hidden and system, then deletes; counted.
+// The single-file step: deletes the file path names (a file link as a link),
+// clearing its read-only bit first when its listing shows one; counted.
 void DeleteFileCounted(const char16_t* path, CleanTally* tally);

@@ -31,6 +31,20 @@ enum : uint32_t {
     FS_ERROR_LOCK_VIOLATION = 33,
     FS_ERROR_INVALID_NAME = 123,
     FS_ERROR_DIR_NOT_EMPTY = 145,
+    FS_ERROR_FILENAME_EXCED_RANGE = 206,
+    FS_ERROR_DIRECTORY = 267,             // not a folder
+    FS_ERROR_STOPPED_ON_SYMLINK = 681,    // a link where a plain folder was asked for
+};
+
+// Reparse tags that the callers tell apart. A tag with the name-surrogate bit
+// makes the entry stand for another one (junctions, symbolic links, ...).
+enum : uint32_t {
+    FS_REPARSE_TAG_NAME_SURROGATE = 0x20000000u,
+    FS_REPARSE_TAG_MOUNT_POINT = 0xA0000003u,
+    FS_REPARSE_TAG_SYMLINK = 0xA000000Cu,
+    FS_REPARSE_TAG_DEDUP = 0x80000013u,
+    FS_REPARSE_TAG_WOF = 0x80000017u,
+    FS_REPARSE_TAG_CLOUD = 0x9000001Au,  // and 0x9000101A ... 0x9000F01A
 };
 
 enum : uint32_t { FS_DRIVE_FIXED = 3 };
@@ -42,7 +56,14 @@ struct FsEntry {
     uint32_t attributes;
     uint32_t sizeHigh;
     uint32_t sizeLow;
+    uint32_t reparseTag;  // meaningful only with FS_ATTR_REPARSE_POINT; 0 when unknown
 };
+
+// A link is a reparse entry that leads somewhere else: a name surrogate, or a
+// tag that is 0 or not known to be a plain file's (compression, dedup, cloud
+// placeholders and the like are data stored in place). A reparse folder is
+// never entered whatever its tag; callers check the directory bit first.
+bool FsIsLink(uint32_t attributes, uint32_t reparseTag);
 
 typedef struct FsListing* FsFind;
 
@@ -69,6 +90,54 @@ bool FsDeleteFile(const char16_t* path);
 // Removes an empty directory, or a directory link itself (never its target).
 bool FsRemoveDirectory(const char16_t* path);
 uint32_t FsLastError();
+
+// ---- Folders held open for removal ----
+//
+// A removal walk reaches every entry through its parent folder held open,
+// never through a full path that another process could re-point between
+// two calls: a folder renamed and replaced by a link while the walk is inside
+// it cannot lead the walk out of the location. (Win32: each folder is held
+// without FILE_SHARE_DELETE, so it cannot be renamed or replaced, and entries
+// are opened with FILE_FLAG_OPEN_REPARSE_POINT. Posix: openat/unlinkat
+// relative to the folder's descriptor, O_NOFOLLOW.)
+typedef struct FsFolder* FsDir;
+
+// Opens the folder at path. Null when it cannot be opened, with
+// FS_ERROR_STOPPED_ON_SYMLINK when path is a link (checked on what was
+// opened) and FS_ERROR_DIRECTORY when it is not a folder. With forRemoval
+// the folder can later be removed through FsCloseDir.
+FsDir FsOpenDir(const char16_t* path, bool forRemoval);
+// Opens the folder `name` inside dir, on the same terms.
+FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool forRemoval);
+// Lists the entries of dir whose names match pattern (one name with '*' and
+// '?' wildcards): kind, attribute bits and tag, and a size that a backend
+// may leave 0 (posix skips the stat). Continue with FsFindNext, end with
+// FsFindClose before dir. Null also when nothing matches
+// (FS_ERROR_FILE_NOT_FOUND or 18).
+FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry);
+// Deletes the file or file link `name` in dir; never a folder, never a link's
+// target. With clearReadOnly the read-only bit of a file that is not a link
+// is cleared on the file's own handle first (or ignored by the deletion).
+bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool clearReadOnly);
+// Removes the folder link `name` in dir (the link alone), or an empty folder.
+bool FsRemoveDirAt(FsDir dir, const char16_t* name);
+// Closes dir. With remove, first removes the folder it holds (which must be
+// empty by then) and returns whether that worked; otherwise returns true.
+bool FsCloseDir(FsDir dir, bool remove);
+
+// ---- Path syntax and the folders no location may be ----
+
+// Units of the root that begins an absolute path ("C:" 3, "\server\share"
+// up to its last separator; on posix "" 1), 0 for a path that is not
+// absolute ("C:x", "\Temp" on Windows, relative names).
+uint32_t FsRootLength(const char16_t* path);
+// Whether two names that differ only in letter case name the same entry.
+bool FsNamesIgnoreCase();
+// The folders that a cleaning location may neither be nor contain, as
+// consecutive strings ending in an empty one (Windows: from the system, never
+// from the environment). Returns the units written without the final
+// terminator; 0 when there are none or no room.
+uint32_t FsProtectedFolders(char16_t* buffer, uint32_t capacity);
 
 // Expands %NAME% references into dst. False, with dst empty, when the
 // expansion fails or needs more than `capacity` units with the terminator.

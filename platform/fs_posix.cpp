@@ -5,7 +5,9 @@
 // entry relative to it (d_type first, fstatat only when the size or the kind
 // is needed): no full-path lookup per entry. Symbolic links are reported as
 // reparse points, with the directory bit when they point at a directory,
-// and size 0; nothing here ever changes a link's target.
+// and size 0 (tag 0, so always a link); nothing here ever changes a link's
+// target. A name that holds a backslash is never listed: no Windows name can
+// hold one, and it would read as a path.
 #include "platform/fs.h"
 
 #include "platform/expand.h"
@@ -18,6 +20,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <new>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -83,9 +86,18 @@ void SetSize(FsEntry* entry, uint64_t size) {
 
 struct FsListing {
     DIR* dir;
+    bool ownsDir;          // false: the held folder's stream, closed with it
     bool matchAll;
     bool directoriesOnly;
+    bool kindsOnly;        // no stat where d_type tells the kind
     char16_t pattern[260];
+};
+
+struct FsFolder {
+    int fd;
+    DIR* dir;           // made on the first listing, from a duplicate of fd
+    FsFolder* parent;   // null for a folder opened by path
+    std::string name;   // native name in parent, or the native path
 };
 
 namespace {
@@ -100,9 +112,15 @@ bool ReadMatching(FsListing* listing, FsEntry* entry) {
             t_lastError = errno ? MapErrno(errno) : 18;  // ERROR_NO_MORE_FILES
             return false;
         }
-        if (!Utf8ToUtf16(d->d_name, entry->name, 260)) continue;
+        if (std::strchr(d->d_name, '\\') || !Utf8ToUtf16(d->d_name, entry->name, 260)) continue;
         if (!listing->matchAll && !WildcardMatch(listing->pattern, entry->name)) continue;
+        entry->reparseTag = 0;
         struct stat st;
+        if (listing->kindsOnly && d->d_type == DT_REG) {
+            entry->attributes = FS_ATTR_ARCHIVE;
+            SetSize(entry, 0);
+            return true;
+        }
         if (listing->directoriesOnly && d->d_type != DT_DIR && d->d_type != DT_LNK && d->d_type != DT_UNKNOWN) {
             entry->attributes = FS_ATTR_ARCHIVE;  // size not looked up
             SetSize(entry, 0);
@@ -132,6 +150,23 @@ bool ReadMatching(FsListing* listing, FsEntry* entry) {
             return true;
         }
     }
+}
+
+FsFind BeginListing(FsListing* listing, DIR* dir, bool ownsDir, const char16_t* namePattern, bool directoriesOnly,
+                    bool kindsOnly, FsEntry* entry) {
+    listing->dir = dir;
+    listing->ownsDir = ownsDir;
+    listing->matchAll = namePattern[0] == u'*' && namePattern[1] == 0;
+    listing->directoriesOnly = directoriesOnly;
+    listing->kindsOnly = kindsOnly;
+    Text16CopyTruncated(listing->pattern, 260, namePattern);
+    if (!ReadMatching(listing, entry)) {
+        if (ownsDir) closedir(dir);
+        delete listing;
+        t_lastError = FS_ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    return listing;
 }
 
 }  // namespace
@@ -176,24 +211,14 @@ FsFind FsFindFirstEx(const char16_t* pattern, FsEntry* entry, bool directoriesOn
         t_lastError = FS_ERROR_NOT_ENOUGH_MEMORY;
         return nullptr;
     }
-    listing->dir = dir;
-    listing->matchAll = namePattern[0] == u'*' && namePattern[1] == 0;
-    listing->directoriesOnly = directoriesOnly;
-    Text16CopyTruncated(listing->pattern, 260, namePattern);
-    if (!ReadMatching(listing, entry)) {
-        closedir(dir);
-        delete listing;
-        t_lastError = FS_ERROR_FILE_NOT_FOUND;
-        return nullptr;
-    }
-    return listing;
+    return BeginListing(listing, dir, true, namePattern, directoriesOnly, false, entry);
 }
 
 bool FsFindNext(FsFind find, FsEntry* entry) { return find && ReadMatching(find, entry); }
 
 void FsFindClose(FsFind find) {
     if (!find) return;
-    closedir(find->dir);
+    if (find->ownsDir) closedir(find->dir);
     delete find;
 }
 
@@ -272,6 +297,151 @@ bool FsRemoveDirectory(const char16_t* path) {
 }
 
 uint32_t FsLastError() { return t_lastError; }
+
+namespace {
+
+bool NativeName(const char16_t* name, char* out, size_t capacity) {
+    if (!name || !name[0] || !Utf16ToUtf8(name, out, capacity)) return false;
+    return std::strchr(out, '/') == nullptr && std::strchr(out, '\\') == nullptr;
+}
+
+// O_NOFOLLOW makes a link fail to open; fstat then confirms what was opened.
+FsDir HoldFolder(int at, const char* name, FsFolder* parent) {
+    int fd = openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        int error = errno;
+        struct stat st;
+        if (error == ELOOP || (error == ENOTDIR && fstatat(at, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))) {
+            t_lastError = FS_ERROR_STOPPED_ON_SYMLINK;
+        } else if (error == ENOTDIR) {
+            t_lastError = FS_ERROR_DIRECTORY;
+        } else {
+            Fail(error);
+        }
+        return nullptr;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode)) {
+        close(fd);
+        t_lastError = FS_ERROR_DIRECTORY;
+        return nullptr;
+    }
+    FsFolder* folder = new (std::nothrow) FsFolder{fd, nullptr, parent, std::string()};
+    if (!folder) {
+        close(fd);
+        t_lastError = FS_ERROR_NOT_ENOUGH_MEMORY;
+        return nullptr;
+    }
+    folder->name = name;
+    return folder;
+}
+
+}  // namespace
+
+FsDir FsOpenDir(const char16_t* path, bool) {
+    char native[kNativePathBytes];
+    if (!NativePath(path, native)) {
+        t_lastError = FS_ERROR_INVALID_NAME;
+        return nullptr;
+    }
+    return HoldFolder(AT_FDCWD, native, nullptr);
+}
+
+FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool) {
+    char native[260 * 3 + 1];
+    if (!dir || !NativeName(name, native, sizeof native)) {
+        t_lastError = FS_ERROR_INVALID_NAME;
+        return nullptr;
+    }
+    return HoldFolder(dir->fd, native, dir);
+}
+
+FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry) {
+    if (!dir || !pattern || Text16Length(pattern) >= 260) {
+        t_lastError = FS_ERROR_INVALID_NAME;
+        return nullptr;
+    }
+    if (dir->dir) {
+        rewinddir(dir->dir);
+    } else {
+        int copy = dup(dir->fd);
+        if (copy < 0) {
+            Fail(errno);
+            return nullptr;
+        }
+        dir->dir = fdopendir(copy);
+        if (!dir->dir) {
+            Fail(errno);
+            close(copy);
+            return nullptr;
+        }
+    }
+    FsListing* listing = new (std::nothrow) FsListing;
+    if (!listing) {
+        t_lastError = FS_ERROR_NOT_ENOUGH_MEMORY;
+        return nullptr;
+    }
+    return BeginListing(listing, dir->dir, false, pattern, false, true, entry);
+}
+
+bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool) {
+    // Unlinking needs no write permission on the file itself: nothing to clear.
+    char native[260 * 3 + 1];
+    if (!dir || !NativeName(name, native, sizeof native)) return Fail(EINVAL);
+    if (unlinkat(dir->fd, native, 0) != 0) return Fail(errno);
+    return true;
+}
+
+bool FsRemoveDirAt(FsDir dir, const char16_t* name) {
+    char native[260 * 3 + 1];
+    if (!dir || !NativeName(name, native, sizeof native)) return Fail(EINVAL);
+    struct stat st;
+    if (fstatat(dir->fd, native, &st, AT_SYMLINK_NOFOLLOW) != 0) return Fail(errno);
+    if (unlinkat(dir->fd, native, S_ISLNK(st.st_mode) ? 0 : AT_REMOVEDIR) != 0) return Fail(errno);
+    return true;
+}
+
+bool FsCloseDir(FsDir dir, bool remove) {
+    if (!dir) return !remove;
+    if (dir->dir) closedir(dir->dir);
+    close(dir->fd);
+    bool removed = true;
+    // rmdir never follows a link and removes nothing that holds anything:
+    // whatever the name now stands for, no data goes with it.
+    if (remove) {
+        int at = dir->parent ? dir->parent->fd : AT_FDCWD;
+        removed = unlinkat(at, dir->name.c_str(), AT_REMOVEDIR) == 0 || Fail(errno);
+    }
+    delete dir;
+    return removed;
+}
+
+uint32_t FsRootLength(const char16_t* path) { return path && (path[0] == u'\\' || path[0] == u'/') ? 1 : 0; }
+
+bool FsNamesIgnoreCase() { return false; }
+
+uint32_t FsProtectedFolders(char16_t* buffer, uint32_t capacity) {
+    static const char* const kBelowHome[] = {"", "/Desktop", "/Documents"};
+    uint32_t out = 0;
+    auto add = [&](const std::string& folder) {
+        char16_t wide[4096];
+        if (!Utf8ToUtf16(folder.c_str(), wide, 4096)) return true;
+        size_t length = Text16Length(wide);
+        if (out + length + 2 > capacity) return false;
+        for (size_t i = 0; i < length; ++i) buffer[out++] = wide[i];
+        buffer[out++] = 0;
+        return true;
+    };
+    if (!buffer || capacity == 0) return 0;
+    bool fits = add("/");
+    const char* home = std::getenv("HOME");
+    for (const char* below : kBelowHome) {
+        if (fits && home && home[0] == '/') fits = add(std::string(home) + below);
+    }
+    if (!fits) return 0;
+    buffer[out] = 0;
+    return out;
+}
 
 namespace {
 

@@ -1,15 +1,28 @@
 // The file-system seam on Windows: thin wrappers over the Win32 calls.
 #include "platform/fs.h"
 
+#include "platform/fs_common.h"
 #include "platform/text16.h"
+#include "platform/wildcard.h"
 
 #include <windows.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <new>
+#include <string>
 
+// A listing either by pattern (FindFirstFileExW) or of a held folder through
+// its handle (GetFileInformationByHandleEx), which needs no path and no
+// second open of the folder: that open would be refused while the folder is
+// held with DELETE access by a walk that does not share deletion.
 struct FsListing {
-    HANDLE handle;
+    HANDLE handle;  // the search handle; INVALID_HANDLE_VALUE for a held folder's listing
+    HANDLE folder;  // the held folder, not owned
+    DWORD offset;   // of the next record in buffer; kNoRecord when a new batch is needed
+    bool restart;
+    char16_t pattern[260];
+    alignas(8) BYTE buffer[16 * 1024];
 };
 
 namespace {
@@ -19,15 +32,13 @@ void CopyEntry(const WIN32_FIND_DATAW& data, FsEntry* entry) {
     entry->attributes = data.dwFileAttributes;
     entry->sizeHigh = data.nFileSizeHigh;
     entry->sizeLow = data.nFileSizeLow;
+    // dwReserved0 holds the tag only for reparse points.
+    entry->reparseTag = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? data.dwReserved0 : 0;
 }
 
-}  // namespace
-
-FsFind FsFindFirst(const char16_t* pattern, FsEntry* entry) { return FsFindFirstEx(pattern, entry, false); }
-
-FsFind FsFindFirstEx(const char16_t* pattern, FsEntry* entry, bool directoriesOnly) {
+FsFind BeginListing(const wchar_t* pattern, FsEntry* entry, bool directoriesOnly) {
     WIN32_FIND_DATAW data;
-    HANDLE handle = FindFirstFileExW(WideText(pattern), FindExInfoBasic, &data,
+    HANDLE handle = FindFirstFileExW(pattern, FindExInfoBasic, &data,
                                      directoriesOnly ? FindExSearchLimitToDirectories : FindExSearchNameMatch, nullptr,
                                      FIND_FIRST_EX_LARGE_FETCH);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
@@ -42,8 +53,47 @@ FsFind FsFindFirstEx(const char16_t* pattern, FsEntry* entry, bool directoriesOn
     return listing;
 }
 
+}  // namespace
+
+FsFind FsFindFirst(const char16_t* pattern, FsEntry* entry) { return FsFindFirstEx(pattern, entry, false); }
+
+FsFind FsFindFirstEx(const char16_t* pattern, FsEntry* entry, bool directoriesOnly) {
+    return BeginListing(WideText(pattern), entry, directoriesOnly);
+}
+
+namespace {
+
+const DWORD kNoRecord = 0xFFFFFFFFu;
+
+bool NextHeldEntry(FsListing* listing, FsEntry* entry) {
+    for (;;) {
+        if (listing->offset == kNoRecord) {
+            FILE_INFO_BY_HANDLE_CLASS kind = listing->restart ? FileIdBothDirectoryRestartInfo : FileIdBothDirectoryInfo;
+            if (!GetFileInformationByHandleEx(listing->folder, kind, listing->buffer, sizeof listing->buffer)) return false;
+            listing->restart = false;
+            listing->offset = 0;
+        }
+        const auto* record = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(listing->buffer + listing->offset);
+        listing->offset = record->NextEntryOffset ? listing->offset + record->NextEntryOffset : kNoRecord;
+        size_t units = record->FileNameLength / sizeof(WCHAR);
+        if (units >= 260) continue;
+        for (size_t i = 0; i < units; ++i) entry->name[i] = static_cast<char16_t>(record->FileName[i]);
+        entry->name[units] = 0;
+        if (!WildcardMatch(listing->pattern, entry->name)) continue;
+        entry->attributes = record->FileAttributes;
+        entry->sizeHigh = static_cast<uint32_t>(static_cast<uint64_t>(record->EndOfFile.QuadPart) >> 32);
+        entry->sizeLow = static_cast<uint32_t>(record->EndOfFile.QuadPart);
+        // For a reparse point the EA size field holds its tag.
+        entry->reparseTag = (record->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? record->EaSize : 0;
+        return true;
+    }
+}
+
+}  // namespace
+
 bool FsFindNext(FsFind find, FsEntry* entry) {
     if (!find) return false;
+    if (find->handle == INVALID_HANDLE_VALUE) return NextHeldEntry(find, entry);
     WIN32_FIND_DATAW data;
     if (!FindNextFileW(find->handle, &data)) return false;
     CopyEntry(data, entry);
@@ -52,7 +102,7 @@ bool FsFindNext(FsFind find, FsEntry* entry) {
 
 void FsFindClose(FsFind find) {
     if (!find) return;
-    FindClose(find->handle);
+    if (find->handle != INVALID_HANDLE_VALUE) FindClose(find->handle);
     delete find;
 }
 
@@ -74,6 +124,260 @@ bool FsDeleteFile(const char16_t* path) { return DeleteFileW(WideText(path)) != 
 bool FsRemoveDirectory(const char16_t* path) { return RemoveDirectoryW(WideText(path)) != FALSE; }
 
 uint32_t FsLastError() { return GetLastError(); }
+
+// ---- Folders held open for removal ----
+
+struct FsFolder {
+    HANDLE handle;
+    DWORD attributes;
+    DWORD removeError;  // why the folder cannot be removed through handle; 0 when it can
+    std::wstring path;  // the "\\?\" form: names ending in a dot or space stay as listed
+};
+
+namespace {
+
+// FileDispositionInfoEx (21): declared only for newer targets by some headers.
+const FILE_INFO_BY_HANDLE_CLASS kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+const DWORD kListAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+// Others may read and write in a held folder, but not rename or replace it.
+const DWORD kHoldShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+const DWORD kAllShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+const DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+std::wstring LongForm(const char16_t* path) {
+    std::wstring text(WideText(path));
+    if (text.size() >= 4 && text[0] == L'\\' && text[1] == L'\\' && (text[2] == L'?' || text[2] == L'.') && text[3] == L'\\')
+        return text;
+    if (text.size() >= 3 && text[1] == L':' && text[2] == L'\\') return L"\\\\?\\" + text;
+    if (text.size() >= 2 && text[0] == L'\\' && text[1] == L'\\') return L"\\\\?\\UNC" + text.substr(1);
+    return text;
+}
+
+HANDLE OpenNoFollow(const std::wstring& path, DWORD access, DWORD share, DWORD flags) {
+    return CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+bool CloseKeepingError(HANDLE handle, bool result) {
+    DWORD error = GetLastError();
+    CloseHandle(handle);
+    SetLastError(error);
+    return result;
+}
+
+bool SetDeletion(HANDLE handle) {
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
+// Marks the open entry for deletion. A read-only entry that is not a link is
+// deleted in spite of the bit where the system can (Windows 10 1809 and
+// later); elsewhere the bit is cleared on this handle and put back when the
+// deletion still fails. A link's attributes are never touched.
+bool MarkForDeletion(HANDLE handle, DWORD attributes, DWORD reparseTag, bool clearReadOnly) {
+    if (!clearReadOnly || !(attributes & FILE_ATTRIBUTE_READONLY) || FsIsLink(attributes, reparseTag))
+        return SetDeletion(handle);
+    FILE_DISPOSITION_INFO_EX ex = {FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_IGNORE_READONLY_ATTRIBUTE};
+    if (SetFileInformationByHandle(handle, kFileDispositionInfoEx, &ex, sizeof ex)) return true;
+    DWORD error = GetLastError();
+    if (error != ERROR_INVALID_PARAMETER && error != ERROR_INVALID_FUNCTION && error != ERROR_NOT_SUPPORTED) return false;
+    FILE_BASIC_INFO basic = {};
+    DWORD kept = attributes & kSettableAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+    basic.FileAttributes = kept ? kept : FILE_ATTRIBUTE_NORMAL;
+    if (!SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic)) return false;
+    if (SetDeletion(handle)) return true;
+    error = GetLastError();
+    basic.FileAttributes = attributes & kSettableAttributes;
+    SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic);
+    SetLastError(error);
+    return false;
+}
+
+bool TagInfo(HANDLE handle, FILE_ATTRIBUTE_TAG_INFO* info) {
+    return GetFileInformationByHandleEx(handle, FileAttributeTagInfo, info, sizeof *info) != FALSE;
+}
+
+FsDir Hold(std::wstring path, bool forRemoval) {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    DWORD removeError = 0;
+    if (forRemoval) {
+        handle = OpenNoFollow(path, kListAccess | DELETE | FILE_WRITE_ATTRIBUTES, kHoldShare, FILE_FLAG_BACKUP_SEMANTICS);
+        if (handle == INVALID_HANDLE_VALUE) removeError = GetLastError();
+    }
+    if (handle == INVALID_HANDLE_VALUE) handle = OpenNoFollow(path, kListAccess, kHoldShare, FILE_FLAG_BACKUP_SEMANTICS);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    FILE_ATTRIBUTE_TAG_INFO info;
+    if (!TagInfo(handle, &info)) {
+        CloseKeepingError(handle, false);
+        return nullptr;
+    }
+    DWORD refusal = (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? static_cast<DWORD>(FS_ERROR_STOPPED_ON_SYMLINK)
+                    : !(info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? ERROR_DIRECTORY
+                                                                        : 0;
+    FsFolder* folder = refusal ? nullptr : new (std::nothrow) FsFolder;
+    if (!folder) {
+        CloseHandle(handle);
+        SetLastError(refusal ? refusal : ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    folder->handle = handle;
+    folder->attributes = info.FileAttributes;
+    folder->removeError = removeError;
+    folder->path = std::move(path);
+    return folder;
+}
+
+std::wstring Child(FsDir dir, const char16_t* name) { return dir->path + L"\\" + WideText(name); }
+
+}  // namespace
+
+FsDir FsOpenDir(const char16_t* path, bool forRemoval) {
+    if (!path) {
+        SetLastError(ERROR_INVALID_NAME);
+        return nullptr;
+    }
+    std::wstring form = LongForm(path);
+    // A link that the system does not show on an open handle (Wine's view of
+    // a host symlink) still shows in the attributes of its path.
+    DWORD attributes = GetFileAttributesW(form.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        SetLastError(FS_ERROR_STOPPED_ON_SYMLINK);
+        return nullptr;
+    }
+    return Hold(std::move(form), forRemoval);
+}
+
+FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool forRemoval) {
+    if (!dir || !name) {
+        SetLastError(ERROR_INVALID_NAME);
+        return nullptr;
+    }
+    return Hold(Child(dir, name), forRemoval);
+}
+
+FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry) {
+    if (!dir || !pattern) {
+        SetLastError(ERROR_INVALID_NAME);
+        return nullptr;
+    }
+    FsListing* listing = new (std::nothrow) FsListing;
+    if (!listing) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    listing->handle = INVALID_HANDLE_VALUE;
+    listing->folder = dir->handle;
+    listing->offset = kNoRecord;
+    listing->restart = true;
+    bool fits = Text16CopyTruncated(listing->pattern, 260, pattern) == Text16Length(pattern);
+    if (!fits || !NextHeldEntry(listing, entry)) {
+        DWORD error = fits ? GetLastError() : static_cast<DWORD>(ERROR_INVALID_NAME);
+        delete listing;
+        SetLastError(error == ERROR_NO_MORE_FILES ? ERROR_FILE_NOT_FOUND : error);
+        return nullptr;
+    }
+    return listing;
+}
+
+bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool clearReadOnly) {
+    if (!dir || !name) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    // Without FILE_FLAG_BACKUP_SEMANTICS a folder (or a folder link) put in
+    // the file's place fails to open with 5, as DeleteFileW on a folder.
+    DWORD access = DELETE | FILE_READ_ATTRIBUTES | (clearReadOnly ? FILE_WRITE_ATTRIBUTES : 0);
+    HANDLE handle = OpenNoFollow(Child(dir, name), access, kAllShare, 0);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    FILE_ATTRIBUTE_TAG_INFO info;
+    if (!TagInfo(handle, &info)) return CloseKeepingError(handle, false);
+    if (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return CloseKeepingError(handle, false);
+    }
+    return CloseKeepingError(handle, MarkForDeletion(handle, info.FileAttributes, info.ReparseTag, clearReadOnly));
+}
+
+bool FsRemoveDirAt(FsDir dir, const char16_t* name) {
+    if (!dir || !name) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    HANDLE handle = OpenNoFollow(Child(dir, name), DELETE | FILE_READ_ATTRIBUTES, kAllShare, FILE_FLAG_BACKUP_SEMANTICS);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    FILE_ATTRIBUTE_TAG_INFO info;
+    if (!TagInfo(handle, &info)) return CloseKeepingError(handle, false);
+    if (!(info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetLastError(ERROR_DIRECTORY);
+        return CloseKeepingError(handle, false);
+    }
+    return CloseKeepingError(handle, SetDeletion(handle));
+}
+
+bool FsCloseDir(FsDir dir, bool remove) {
+    if (!dir) return !remove;
+    bool removed = true;
+    if (remove) {
+        if (dir->removeError) {
+            SetLastError(dir->removeError);
+            removed = false;
+        } else {
+            removed = MarkForDeletion(dir->handle, dir->attributes, 0, true);
+        }
+    }
+    CloseKeepingError(dir->handle, removed);
+    delete dir;
+    return removed;
+}
+
+uint32_t FsRootLength(const char16_t* path) { return WindowsRootLength(path); }
+
+bool FsNamesIgnoreCase() { return true; }
+
+namespace {
+
+// The known folders by id, spelled out so that no GUID library is needed.
+const GUID kProtectedKnownFolders[] = {
+    {0x905e63b6, 0xc1bf, 0x494e, {0xb2, 0x9c, 0x65, 0xb7, 0x32, 0xd3, 0xd2, 0x1a}},  // ProgramFiles
+    {0x7c5a40ef, 0xa0fb, 0x4bfc, {0x87, 0x4a, 0xc0, 0xf2, 0xe0, 0xb9, 0xfa, 0x8e}},  // ProgramFilesX86
+    {0x62ab5d82, 0xfdc1, 0x4dc3, {0xa9, 0xdd, 0x07, 0x0d, 0x1d, 0x49, 0x5d, 0x97}},  // ProgramData
+    {0x0762d272, 0xc50a, 0x4bb0, {0xa3, 0x82, 0x69, 0x7d, 0xcd, 0x72, 0x9b, 0x80}},  // UserProfiles
+    {0x5e6c858f, 0x0e22, 0x4760, {0x9a, 0xfe, 0xea, 0x33, 0x17, 0xb6, 0x71, 0x73}},  // Profile
+    {0xb4bfcc3a, 0xdb2c, 0x424c, {0xb0, 0x29, 0x7f, 0xe9, 0x9a, 0x87, 0xc6, 0x41}},  // Desktop
+    {0xfdd39ad0, 0x238f, 0x46af, {0xad, 0xb4, 0x6c, 0x85, 0x48, 0x03, 0x69, 0xc7}},  // Documents
+};
+
+}  // namespace
+
+uint32_t FsProtectedFolders(char16_t* buffer, uint32_t capacity) {
+    if (!buffer || capacity == 0) return 0;
+    uint32_t out = 0;
+    bool fits = true;
+    auto add = [&](const wchar_t* folder) {
+        size_t length = folder ? wcslen(folder) : 0;
+        if (length == 0) return;
+        if (out + length + 2 > capacity) {
+            fits = false;
+            return;
+        }
+        for (size_t i = 0; i < length; ++i) buffer[out++] = static_cast<char16_t>(folder[i]);
+        buffer[out++] = 0;
+    };
+    wchar_t path[MAX_PATH];
+    UINT length = GetWindowsDirectoryW(path, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) add(path);
+    length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) add(path);
+    for (const GUID& id : kProtectedKnownFolders) {
+        PWSTR known = nullptr;
+        if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &known))) add(known);
+        CoTaskMemFree(known);
+    }
+    if (!fits) return 0;
+    buffer[out] = 0;
+    return out;
+}
 
 bool FsExpandEnvironment(const char16_t* source, char16_t* dst, uint32_t capacity) {
     if (!dst || capacity == 0) return false;

@@ -2,6 +2,7 @@
 
 #include "platform/expand.h"
 #include "platform/fs.h"
+#include "platform/fs_common.h"
 #include "platform/text16.h"
 #include "platform/wildcard.h"
 
@@ -18,14 +19,27 @@ struct Node {
     std::u16string name;
     uint32_t attributes = 0;
     uint64_t size = 0;
+    uint32_t reparseTag = 0;
     std::u16string target;  // links only
     Node* parent = nullptr;
     std::vector<std::unique_ptr<Node>> children;  // listing order
     std::map<std::u16string, Node*> index;         // by case-folded name
 };
 
+struct Swap {
+    int op = -1;
+    std::u16string trigger;  // key
+    std::u16string entry;
+    std::u16string target;
+    bool armed = false;
+};
+
 struct State {
     Node root;  // children are the drives, "C:" and so on
+    std::vector<std::unique_ptr<Node>> removed;  // kept alive for held folders
+    std::vector<Swap> swaps;
+    std::vector<std::u16string> protectedFolders;
+    int moved = 0;
     std::map<std::pair<int, std::u16string>, uint32_t> failures;
     std::map<std::pair<int, std::u16string>, int> calls;
     std::map<std::u16string, std::u16string> environment;
@@ -85,7 +99,7 @@ Node* Child(Node* node, const std::u16string& name) {
 Node* Resolve(const char16_t* path, bool followLast, int hops = 0);
 
 Node* FollowLink(Node* node, int hops) {
-    if (!node || !(node->attributes & FS_ATTR_REPARSE_POINT) || hops > 8) return node;
+    if (!node || !(node->attributes & FS_ATTR_REPARSE_POINT) || node->target.empty() || hops > 8) return node;
     return Resolve(node->target.c_str(), true, hops + 1);
 }
 
@@ -105,8 +119,20 @@ Node* Resolve(const char16_t* path, bool followLast, int hops) {
     return node;
 }
 
+void RunSwap(const Swap& swap);
+
 bool Failing(FakeOp op, const char16_t* path) {
     std::u16string key = Key(path);
+    for (Swap& swap : g_state->swaps) {
+        if (swap.armed) {
+            swap.armed = false;
+            swap.op = -1;  // once
+            RunSwap(swap);
+        }
+    }
+    for (Swap& swap : g_state->swaps) {
+        if (swap.op == static_cast<int>(op) && swap.trigger == key) swap.armed = true;
+    }
     g_state->calls[{static_cast<int>(op), key}]++;
     auto it = g_state->failures.find({static_cast<int>(op), key});
     if (it == g_state->failures.end()) return false;
@@ -134,15 +160,40 @@ Node* Create(const char16_t* path, uint32_t attributes) {
     return node;
 }
 
-void Unlink(Node* node) {
+// Takes node out of its folder and returns its ownership.
+std::unique_ptr<Node> Detach(Node* node) {
     Node* parent = node->parent;
     parent->index.erase(Folded(node->name));
     for (auto it = parent->children.begin(); it != parent->children.end(); ++it) {
         if (it->get() == node) {
+            std::unique_ptr<Node> owned = std::move(*it);
             parent->children.erase(it);
-            return;
+            owned->parent = nullptr;
+            return owned;
         }
     }
+    return nullptr;
+}
+
+void Unlink(Node* node) { g_state->removed.push_back(Detach(node)); }
+
+void Attach(Node* parent, std::unique_ptr<Node> node) {
+    node->parent = parent;
+    parent->index[Folded(node->name)] = node.get();
+    parent->children.push_back(std::move(node));
+}
+
+void RunSwap(const Swap& swap) {
+    Node* node = Resolve(swap.entry.c_str(), false);
+    if (!node || !node->parent) return;
+    Node* aside = Create(u"C:\\~moved", FS_ATTR_DIRECTORY);
+    std::unique_ptr<Node> owned = Detach(node);
+    owned->name = std::u16string(1, static_cast<char16_t>(u'0' + g_state->moved++));
+    Attach(aside, std::move(owned));
+    Node* target = Resolve(swap.target.c_str(), true);
+    bool directory = target && (target->attributes & FS_ATTR_DIRECTORY);
+    Node* link = Create(swap.entry.c_str(), FS_ATTR_REPARSE_POINT | (directory ? FS_ATTR_DIRECTORY : FS_ATTR_ARCHIVE));
+    link->target = swap.target;
 }
 
 int CountBelow(const Node& node) {
@@ -165,6 +216,60 @@ struct FsListing {
     size_t next = 0;
 };
 
+struct FsFolder {
+    Node* node;
+    std::u16string path;  // as opened: the key for failures and call counts
+    bool forRemoval;
+};
+
+namespace {
+
+// The listing of dir as Windows gives it; null (with the code set) when
+// nothing matches.
+FsFind ListNode(Node* dir, const char16_t* namePattern) {
+    auto listing = std::make_unique<FsListing>();
+    auto add = [&](const std::u16string& name, uint32_t attributes, uint64_t size, uint32_t tag) {
+        if (!WildcardMatch(namePattern, name.c_str())) return;
+        FsEntry e{};
+        Text16CopyTruncated(e.name, 260, name.c_str());
+        e.attributes = attributes;
+        e.sizeHigh = static_cast<uint32_t>(size >> 32);
+        e.sizeLow = static_cast<uint32_t>(size);
+        e.reparseTag = (attributes & FS_ATTR_REPARSE_POINT) ? tag : 0;
+        listing->entries.push_back(e);
+    };
+    if (dir->parent != &g_state->root) {
+        add(u".", FS_ATTR_DIRECTORY, 0, 0);
+        add(u"..", FS_ATTR_DIRECTORY, 0, 0);
+    }
+    for (const auto& child : dir->children) {
+        add(child->name, child->attributes, (child->attributes & FS_ATTR_DIRECTORY) ? 0 : child->size, child->reparseTag);
+    }
+    if (listing->entries.empty()) {
+        t_lastError = FS_ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    return listing.release();
+}
+
+FsDir HoldNode(Node* node, std::u16string path, bool forRemoval) {
+    if (!node) {
+        t_lastError = FS_ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    if (node->attributes & FS_ATTR_REPARSE_POINT) {
+        t_lastError = FS_ERROR_STOPPED_ON_SYMLINK;
+        return nullptr;
+    }
+    if (!(node->attributes & FS_ATTR_DIRECTORY)) {
+        t_lastError = FS_ERROR_DIRECTORY;
+        return nullptr;
+    }
+    return new FsFolder{node, std::move(path), forRemoval};
+}
+
+}  // namespace
+
 void FakeFsReset() {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     delete g_state;
@@ -185,6 +290,29 @@ void FakeFsAddLink(const char16_t* path, const char16_t* target, bool directory)
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     Node* node = Create(path, FS_ATTR_REPARSE_POINT | (directory ? FS_ATTR_DIRECTORY : FS_ATTR_ARCHIVE));
     node->target = target;
+}
+
+void FakeFsSetReparseTag(const char16_t* path, uint32_t tag) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    Node* node = Resolve(path, false);
+    if (!node) return;
+    node->attributes |= FS_ATTR_REPARSE_POINT;
+    node->reparseTag = tag;
+}
+
+void FakeFsSwapAfter(FakeOp op, const char16_t* triggerPath, const char16_t* entryPath, const char16_t* target) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    Swap swap;
+    swap.op = static_cast<int>(op);
+    swap.trigger = Key(triggerPath);
+    swap.entry = entryPath;
+    swap.target = target;
+    g_state->swaps.push_back(swap);
+}
+
+void FakeFsProtect(const char16_t* path) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    g_state->protectedFolders.push_back(path);
 }
 
 void FakeFsFail(FakeOp op, const char16_t* path, uint32_t code) {
@@ -248,30 +376,11 @@ FsFind FsFindFirstEx(const char16_t* pattern, FsEntry* entry, bool) {
         t_lastError = FS_ERROR_PATH_NOT_FOUND;
         return nullptr;
     }
-    auto listing = std::make_unique<FsListing>();
-    auto add = [&](const std::u16string& name, uint32_t attributes, uint64_t size) {
-        if (!WildcardMatch(namePattern, name.c_str())) return;
-        FsEntry e{};
-        Text16CopyTruncated(e.name, 260, name.c_str());
-        e.attributes = attributes;
-        e.sizeHigh = static_cast<uint32_t>(size >> 32);
-        e.sizeLow = static_cast<uint32_t>(size);
-        listing->entries.push_back(e);
-    };
-    if (dir->parent != &g_state->root) {
-        add(u".", FS_ATTR_DIRECTORY, 0);
-        add(u"..", FS_ATTR_DIRECTORY, 0);
-    }
-    for (const auto& child : dir->children) {
-        add(child->name, child->attributes, (child->attributes & FS_ATTR_DIRECTORY) ? 0 : child->size);
-    }
-    if (listing->entries.empty()) {
-        t_lastError = FS_ERROR_FILE_NOT_FOUND;
-        return nullptr;
-    }
+    FsFind listing = ListNode(dir, namePattern);
+    if (!listing) return nullptr;
     *entry = listing->entries[0];
     listing->next = 1;
-    return listing.release();
+    return listing;
 }
 
 bool FsFindNext(FsFind find, FsEntry* entry) {
@@ -358,6 +467,111 @@ bool FsRemoveDirectory(const char16_t* path) {
 }
 
 uint32_t FsLastError() { return t_lastError; }
+
+FsDir FsOpenDir(const char16_t* path, bool forRemoval) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    if (Failing(FakeOp::Open, path)) return nullptr;
+    return HoldNode(Resolve(path, false), path, forRemoval);
+}
+
+FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool forRemoval) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    std::u16string path = dir->path + u"\\" + name;
+    if (Failing(FakeOp::Open, path.c_str())) return nullptr;
+    return HoldNode(Child(dir->node, name), path, forRemoval);
+}
+
+FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    if (Failing(FakeOp::List, dir->path.c_str())) return nullptr;
+    FsFind listing = ListNode(dir->node, pattern);
+    if (!listing) return nullptr;
+    *entry = listing->entries[0];
+    listing->next = 1;
+    return listing;
+}
+
+bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool clearReadOnly) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    std::u16string path = dir->path + u"\\" + name;
+    Node* node = Child(dir->node, name);
+    if (clearReadOnly && node && !FsIsLink(node->attributes, node->reparseTag) && (node->attributes & FS_ATTR_READONLY)) {
+        if (Failing(FakeOp::SetAttributes, path.c_str())) return false;
+        node = Child(dir->node, name);
+        if (node && !FsIsLink(node->attributes, node->reparseTag)) node->attributes &= ~static_cast<uint32_t>(FS_ATTR_READONLY);
+    }
+    if (Failing(FakeOp::DeleteFile, path.c_str())) return false;
+    node = Child(dir->node, name);
+    if (!node) {
+        t_lastError = FS_ERROR_FILE_NOT_FOUND;
+        return false;
+    }
+    if ((node->attributes & FS_ATTR_DIRECTORY) || (node->attributes & FS_ATTR_READONLY)) {
+        t_lastError = FS_ERROR_ACCESS_DENIED;
+        return false;
+    }
+    Unlink(node);
+    return true;
+}
+
+bool FsRemoveDirAt(FsDir dir, const char16_t* name) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    std::u16string path = dir->path + u"\\" + name;
+    if (Failing(FakeOp::RemoveDirectory, path.c_str())) return false;
+    Node* node = Child(dir->node, name);
+    if (!node) {
+        t_lastError = FS_ERROR_FILE_NOT_FOUND;
+        return false;
+    }
+    if (!(node->attributes & FS_ATTR_DIRECTORY)) {
+        t_lastError = FS_ERROR_DIRECTORY;
+        return false;
+    }
+    if (!(node->attributes & FS_ATTR_REPARSE_POINT) && !node->children.empty()) {
+        t_lastError = FS_ERROR_DIR_NOT_EMPTY;
+        return false;
+    }
+    Unlink(node);
+    return true;
+}
+
+bool FsCloseDir(FsDir dir, bool remove) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    if (!dir) return !remove;
+    bool removed = true;
+    if (remove) {
+        if (Failing(FakeOp::RemoveDirectory, dir->path.c_str())) {
+            removed = false;
+        } else if (!dir->node->parent) {
+            t_lastError = FS_ERROR_FILE_NOT_FOUND;
+            removed = false;
+        } else if (!dir->node->children.empty()) {
+            t_lastError = FS_ERROR_DIR_NOT_EMPTY;
+            removed = false;
+        } else {
+            Unlink(dir->node);
+        }
+    }
+    delete dir;
+    return removed;
+}
+
+uint32_t FsRootLength(const char16_t* path) { return WindowsRootLength(path); }
+
+bool FsNamesIgnoreCase() { return true; }
+
+uint32_t FsProtectedFolders(char16_t* buffer, uint32_t capacity) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    uint32_t out = 0;
+    for (const std::u16string& folder : g_state->protectedFolders) {
+        if (out + folder.size() + 2 > capacity) return 0;
+        for (char16_t c : folder) buffer[out++] = c;
+        buffer[out++] = 0;
+    }
+    if (out + 1 > capacity) return 0;
+    buffer[out] = 0;
+    return out;
+}
 
 bool FsExpandEnvironment(const char16_t* source, char16_t* dst, uint32_t capacity) {
     std::lock_guard<std::recursive_mutex> lock(g_lock);

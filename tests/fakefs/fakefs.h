@@ -5,12 +5,15 @@
 // Links (reparse points) lead to a target path, and the calls that follow
 // links on Windows follow them here: listing through a link shows the
 // target's entries, so a walk that wrongly enters a link is caught. Any call
-// on any path can be made to fail with a given Win32 code.
+// on any path can be made to fail with a given Win32 code, and an entry can
+// be swapped for a link between two calls, as a hostile process would.
+// Folders held open for removal follow their node wherever it moves, as a
+// handle follows its file; nodes taken out of the tree stay valid.
 #pragma once
 
 #include <cstdint>
 
-enum class FakeOp { List, GetAttributes, SetAttributes, DeleteFile, RemoveDirectory };
+enum class FakeOp { List, GetAttributes, SetAttributes, DeleteFile, RemoveDirectory, Open };
 
 void FakeFsReset();
 // Creates missing parents as plain directories.
@@ -18,6 +21,16 @@ void FakeFsAddDir(const char16_t* path, uint32_t extraAttributes = 0);
 void FakeFsAddFile(const char16_t* path, uint64_t size, uint32_t extraAttributes = 0);
 // A junction (directory) or file link at path, pointing at target.
 void FakeFsAddLink(const char16_t* path, const char16_t* target, bool directory);
+// Gives the entry at path the reparse attribute with this tag (compressed,
+// deduplicated and cloud files carry one without being links).
+void FakeFsSetReparseTag(const char16_t* path, uint32_t tag);
+
+// Once `op` has been called on triggerPath, the next call of any kind first
+// finds the entry at entryPath moved away (to "C:\~moved\<n>") and a link to
+// target in its place (a folder link when target is a folder).
+void FakeFsSwapAfter(FakeOp op, const char16_t* triggerPath, const char16_t* entryPath, const char16_t* target);
+// A folder that no cleaning location may be or contain.
+void FakeFsProtect(const char16_t* path);
 
 // The call `op` on exactly this path fails with code from now on.
 void FakeFsFail(FakeOp op, const char16_t* path, uint32_t code);

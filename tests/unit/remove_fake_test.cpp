@@ -126,11 +126,15 @@ TEST_F(RemoveFake, LiteralNamesAgainstStarLevels) {
     DeleteSubdirPattern(u"C:\\ding", u"global\\cache", 0, &t);
     ExpectTally(t, 0, 0, 0, 1, 0);
 
-    // An unlistable star level counts nothing at all.
+    // The location's own listing failing counts by its code (a standard user
+    // and C:\Windows\Temp needs administrator rights, not "nothing to clean").
     FakeFsFail(FakeOp::List, u"C:\\qq", 5);
     t = Zero();
     DeleteSubdirPattern(u"C:\\qq", u"*\\Image", 0, &t);
-    ExpectTally(t, 0, 0, 0, 0, 0);
+    DeleteContents(u"C:\\qq", &t);
+    ExpectTally(t, 0, 2, 0, 0, 0);
+    TestItem qq(u"C:\\qq", CM_MATCH_FILES, {u"*.txt"});
+    EXPECT_EQ(CleanItem(&qq.item, nullptr), CS_NEED_ADMIN);
 
     // A literal that names a file deletes the file; a pattern with '*' matches.
     FakeFsAddFile(u"C:\\nv\\DXCache", 7);
@@ -158,14 +162,18 @@ TEST_F(RemoveFake, MoreThanTenStarLevelsStopAtDepthTen) {
     ExpectTally(t, 2, 0, 0, 0, 0);
 }
 
-TEST_F(RemoveFake, PathsThatDoNotFitAreSkippedUncounted) {
+TEST_F(RemoveFake, PathsThatDoNotFitCountAsFailures) {
     std::u16string longName(252, u'n');  // "C:\\loc\\" + 252 = 259 units
     FakeFsAddFile((u"C:\\loc\\" + longName + u"\\f").c_str(), 1);  // the folder fits, its listing not
+    FakeFsAddFile((u"C:\\loc\\" + longName + u"x").c_str(), 500);  // 260 units
     FakeFsAddFile(u"C:\\loc\\ok", 1);
     CleanTally t = Zero();
     DeleteContents(u"C:\\loc", &t);
-    ExpectTally(t, 1, 0, 0, 0, 0);
+    ExpectTally(t, 1, 0, 0, 0, 2);
     EXPECT_TRUE(FakeFsExists((u"C:\\loc\\" + longName).c_str()));
+    FakeFsAddFile(u"C:\\loc\\ok", 1);
+    TestItem item(u"C:\\loc", CM_CONTENTS);
+    EXPECT_EQ(CleanItem(&item.item, nullptr), CS_PARTIAL) << "a file left behind is not a success";
 }
 
 TEST_F(RemoveFake, StatusFromEveryKindOfTally) {
