@@ -242,18 +242,26 @@ void SubdirPatternBelow(FsDir dir, size_t length, const char16_t* pattern, int32
     size_t nameLength = static_cast<size_t>(end - pattern);
     if (nameLength == 0 || length + 1 + nameLength >= static_cast<size_t>(kPathUnits)) return;
     Text16CopyTruncated(name, nameLength + 1, pattern);
+    // Each component is looked up in its folder's listing first: only what
+    // the listing shows as a plain folder is opened (and the open checks it
+    // again on the handle).
+    FsEntry entry;
+    FsFind find = FsDirFindFirst(dir, name, &entry);
+    if (!find) {
+        Count(tally, false);
+        return;
+    }
+    FsFindClose(find);
     if (!*end) {
-        FsEntry entry;
-        FsFind find = FsDirFindFirst(dir, name, &entry);
-        if (!find) {
-            Count(tally, false);
-            return;
-        }
-        FsFindClose(find);
         RemoveEntry(dir, length, entry, tally);
         return;
     }
-    FsDir child = FsOpenSubdir(dir, name, false);
+    if (entry.attributes & FS_ATTR_REPARSE_POINT) return;
+    if (!(entry.attributes & FS_ATTR_DIRECTORY)) {
+        CountError(tally, FS_ERROR_PATH_NOT_FOUND);
+        return;
+    }
+    FsDir child = FsOpenSubdir(dir, entry.name, false);
     if (!child) {
         if (FsLastError() != FS_ERROR_STOPPED_ON_SYMLINK) Count(tally, false);
         return;

@@ -27,6 +27,12 @@ bool TreeDirLink(const std::u16string& relative, const std::u16string& targetRel
 bool TreeFileLink(const std::u16string& relative, const std::u16string& targetRelative);
 
 bool TreeExists(const std::u16string& relative);
+// False where a directory link cannot be removed as a link once made: under
+// Wine a link made on the Linux side stays (removal fails with 145).
+bool TreeDirLinksRemovable();
+// The native path of an entry where the backend has one (posix), for tests
+// that act as another process would; empty elsewhere.
+std::string TreeNativePath(const std::u16string& relative);
 
 // Keeps the file open without sharing, so deleting it fails as "in use",
 // until TreeReleaseHeld. False where the platform has no such lock (posix).

@@ -81,4 +81,8 @@ std::string TreeManifest(const std::u16string& relative) {
     return out;
 }
 
+bool TreeDirLinksRemovable() { return true; }
+
+std::string TreeNativePath(const std::u16string&) { return std::string(); }
+
 const char* TreeBackendName() { return "fake"; }

@@ -162,4 +162,8 @@ std::string TreeManifest(const std::u16string& relative) {
     return out;
 }
 
+bool TreeDirLinksRemovable() { return true; }
+
+std::string TreeNativePath(const std::u16string& relative) { return Native(TreePath(relative)); }
+
 const char* TreeBackendName() { return "posix"; }

@@ -14,6 +14,39 @@ namespace {
 std::u16string g_root;
 int g_counter = 0;
 std::vector<HANDLE> g_held;
+std::vector<std::string> g_hostLinks;  // Linux paths of links made on the Linux side
+
+// Wine's own export: the Linux path of a Windows one (null on Windows).
+typedef char*(CDECL* UnixFileName)(LPCWSTR);
+
+UnixFileName WineUnixFileName() {
+    return reinterpret_cast<UnixFileName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+}
+
+std::string UnixPath(const std::u16string& path) {
+    UnixFileName unixName = WineUnixFileName();
+    char* name = unixName ? unixName(WideText(path.c_str())) : nullptr;
+    std::string out = name ? name : "";
+    if (name) HeapFree(GetProcessHeap(), 0, name);
+    return out;
+}
+
+// Runs a Linux program: Wine starts host executables like its own.
+bool RunHost(const wchar_t* exe, const std::string& arguments) {
+    std::wstring command = std::wstring(exe) + L" " + std::wstring(arguments.begin(), arguments.end());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    std::wstring application = std::wstring(L"Z:") + exe;
+    std::replace(application.begin(), application.end(), L'/', L'\\');
+    if (!CreateProcessW(application.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return false;
+    WaitForSingleObject(info.hProcess, 10000);
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    return true;
+}
 
 // Creation goes through the "\\?\" form so paths past 260 units can be made.
 std::wstring Long(const std::u16string& path) { return L"\\\\?\\" + std::wstring(path.begin(), path.end()); }
@@ -130,6 +163,8 @@ bool MakeJunction(const std::u16string& link, const std::u16string& target) {
 
 void TreeRemove() {
     TreeReleaseHeld();
+    for (const std::string& link : g_hostLinks) RunHost(L"/bin/rm", "-f \"" + link + "\"");
+    g_hostLinks.clear();
     if (g_root.empty()) return;
     std::wstring root(g_root.begin(), g_root.end());
     RemoveBelow(L"\\\\?\\" + root);
@@ -184,8 +219,22 @@ bool TreeDirLink(const std::u16string& relative, const std::u16string& targetRel
     // Some systems report success without making a link: trust what is there.
     CreateSymbolicLinkW(WideText(link.c_str()), WideText(target.c_str()),
                         SYMBOLIC_LINK_FLAG_DIRECTORY | 0x2 /* allow unprivileged create */);
+    if (IsReparsePoint(Long(link))) return true;
+    // Wine makes no links of its own, but shows a folder symlink made on the
+    // Linux side as a reparse point with tag 0. (Never a file symlink: Wine
+    // lists it as a plain file and deleting it deletes its target.)
+    std::string unixLink = UnixPath(link);
+    std::string unixTarget = UnixPath(target);
+    if (unixLink.empty() || unixTarget.empty() || !RunHost(L"/bin/ln", "-s \"" + unixTarget + "\" \"" + unixLink + "\""))
+        return false;
+    g_hostLinks.push_back(unixLink);
+    for (int i = 0; i < 100 && !IsReparsePoint(Long(link)); ++i) Sleep(50);
     return IsReparsePoint(Long(link));
 }
+
+bool TreeDirLinksRemovable() { return g_hostLinks.empty(); }
+
+std::string TreeNativePath(const std::u16string&) { return std::string(); }
 
 bool TreeFileLink(const std::u16string& relative, const std::u16string& targetRelative) {
     std::u16string link = TreePath(relative);

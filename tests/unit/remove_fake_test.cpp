@@ -2,6 +2,7 @@
 // with any code.
 #include "engine/catalogue.h"
 #include "engine/clean.h"
+#include "engine/measure.h"
 #include "engine/remove.h"
 #include "tests/fakefs/fakefs.h"
 #include "tests/support/items.h"
@@ -262,6 +263,120 @@ TEST_F(RemoveFake, RecycleBinEmptyAndFull) {
     EXPECT_EQ(CleanItem(&g_CleanupGroups[4].items[0], &freed), CS_DONE);
     EXPECT_EQ(freed, 3040u);
     EXPECT_EQ(FakeFsRecycleEmptyCalls(), 2);
+}
+
+// Another process renames a folder of the location and puts a link to a
+// precious folder in its place while the walk is inside it (right after the
+// first delete there). Every mode goes on inside the folder it began, or
+// stops; the precious files, named like the location's, all stay.
+class SwapFake : public RemoveFake, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SwapFake, AFolderSwappedForALinkMidWalkLeadsNowhere) {
+    const char16_t* const names[] = {u"a.tmp", u"b.tmp", u"c.tmp"};
+    for (const char16_t* name : names) {
+        FakeFsAddFile((std::u16string(u"C:\\loc\\sub\\") + name).c_str(), 10);
+        FakeFsAddFile((std::u16string(u"C:\\precious\\") + name).c_str(), 1000);
+    }
+    FakeFsAddFile(u"C:\\loc\\top.tmp", 1);
+    struct Mode {
+        int32_t mode;
+        const char16_t* location;
+        std::initializer_list<const char16_t*> patterns;
+        FakeOp trigger;
+        const char16_t* triggerPath;
+    } const modes[] = {
+        {CM_CONTENTS, u"C:\\loc", {}, FakeOp::DeleteFile, u"C:\\loc\\sub\\a.tmp"},
+        {CM_WHOLE_DIR, u"C:\\loc", {}, FakeOp::DeleteFile, u"C:\\loc\\sub\\a.tmp"},
+        {CM_MATCH_FILES, u"C:\\loc", {u"s*"}, FakeOp::DeleteFile, u"C:\\loc\\sub\\a.tmp"},
+        {CM_MATCH_SUBDIRS, u"C:\\loc", {u"sub", u"*\\x"}, FakeOp::DeleteFile, u"C:\\loc\\sub\\a.tmp"},
+        {CM_SINGLE_FILE, u"C:\\loc\\sub\\b.tmp", {}, FakeOp::GetAttributes, u"C:\\loc\\sub\\b.tmp"},
+    };
+    const Mode& m = modes[GetParam()];
+    FakeFsSwapAfter(m.trigger, m.triggerPath, u"C:\\loc\\sub", u"C:\\precious");
+    TestItem item(m.location, m.mode, m.patterns);
+    CleanItem(&item.item, nullptr);
+    for (const char16_t* name : names) {
+        EXPECT_TRUE(FakeFsExists((std::u16string(u"C:\\precious\\") + name).c_str())) << "mode " << m.mode;
+    }
+    EXPECT_EQ(FakeFsCalls(FakeOp::DeleteFile, u"C:\\precious\\b.tmp"), 0);
+    if (m.mode != CM_SINGLE_FILE) EXPECT_EQ(FakeFsCalls(FakeOp::GetAttributes, u"C:\\loc\\sub\\a.tmp"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryMode, SwapFake, ::testing::Range(0, 5));
+
+// Compressed (WOF), deduplicated and cloud files carry a reparse tag without
+// being links: measured and removed as files, a read-only one included. A
+// link of any tag, and a reparse folder of any tag, count nothing.
+TEST_F(RemoveFake, ReparseFilesThatAreNotLinksAreFiles) {
+    FakeFsAddFile(u"C:\\loc\\wof.dll", 1000, FS_ATTR_READONLY);
+    FakeFsSetReparseTag(u"C:\\loc\\wof.dll", FS_REPARSE_TAG_WOF);
+    FakeFsAddFile(u"C:\\loc\\sub\\dedup.vhd", 50);
+    FakeFsSetReparseTag(u"C:\\loc\\sub\\dedup.vhd", FS_REPARSE_TAG_DEDUP);
+    FakeFsAddFile(u"C:\\loc\\sub\\cloud.docx", 7);
+    FakeFsSetReparseTag(u"C:\\loc\\sub\\cloud.docx", 0x9000601Au);
+    FakeFsAddFile(u"C:\\loc\\untagged", 100000);
+    FakeFsSetReparseTag(u"C:\\loc\\untagged", 0);
+    FakeFsAddFile(u"C:\\loc\\unknown", 100000);
+    FakeFsSetReparseTag(u"C:\\loc\\unknown", 0x80000099u);
+    FakeFsAddFile(u"C:\\loc\\wofdir\\inside", 100000);
+    FakeFsSetReparseTag(u"C:\\loc\\wofdir", FS_REPARSE_TAG_WOF);
+    TestItem item(u"C:\\loc", CM_CONTENTS);
+    TestItem files(u"C:\\loc", CM_MATCH_FILES, {u"*.dll"});
+    EXPECT_EQ(MeasureItem(&item.item), 1057u);
+    EXPECT_EQ(MeasureItem(&files.item), 1000u);
+    uint64_t freed = 0;
+    EXPECT_EQ(CleanItem(&item.item, &freed), CS_DONE);
+    EXPECT_EQ(freed, 1057u);
+    EXPECT_FALSE(FakeFsExists(u"C:\\loc\\wof.dll"));
+    EXPECT_FALSE(FakeFsExists(u"C:\\loc\\wofdir")) << "a reparse folder goes as a link";
+    EXPECT_EQ(FakeFsCalls(FakeOp::SetAttributes, u"C:\\loc\\untagged"), 0);
+    EXPECT_TRUE(FsIsLink(FS_ATTR_REPARSE_POINT, FS_REPARSE_TAG_MOUNT_POINT));
+    EXPECT_TRUE(FsIsLink(FS_ATTR_REPARSE_POINT, 0xA000001Du));  // a surrogate not named anywhere
+    EXPECT_FALSE(FsIsLink(FS_ATTR_REPARSE_POINT, 0x9000F01Au));
+    EXPECT_FALSE(FsIsLink(FS_ATTR_ARCHIVE, 0));
+}
+
+// TEMP and its kin can hold anything. A location that is not absolute, is a
+// root, or is or contains a protected folder is never measured nor cleaned;
+// the catalogue's own locations below the profile stay cleanable.
+TEST_F(RemoveFake, UnsafeLocationsAreNeitherMeasuredNorCleaned) {
+    FakeFsProtect(u"C:\\Windows");
+    FakeFsProtect(u"C:\\Users\\bob");
+    FakeFsProtect(u"C:\\Users\\bob\\Documents\\");
+    FakeFsAddFile(u"C:\\Users\\bob\\Documents\\thesis.doc", 500);
+    FakeFsAddFile(u"C:\\Users\\bob\\Downloads\\setup.exe", 70);
+    FakeFsAddFile(u"C:\\Users\\bob\\AppData\\Local\\Temp\\x.tmp", 3);
+    FakeFsAddFile(u"C:\\Temp\\y.tmp", 4);
+    FakeFsAddFile(u"C:\\pagefile.sys", 4096);
+    FakeFsSetEnv(u"USERPROFILE", u"C:\\Users\\bob");
+    CleanupItem& userTemp = g_CleanupGroups[3].items[0];  // %TEMP%
+    CleanupItem& downloads = g_CleanupGroups[4].items[20];
+    ASSERT_EQ(std::u16string(userTemp.path), u"%TEMP%");
+    ASSERT_EQ(std::u16string(downloads.path), u"%USERPROFILE%\\Downloads");
+    const char16_t* const unsafe[] = {
+        u"C:\\",  u"c:/users/BOB/", u"C:\\Users", u"C:\\Users\\bob\\AppData\\..\\.\\",
+        u"C:\\Users\\bob.", u"C:\\Users\\bob\\Documents", u"\\Temp", u"Temp", u"C:Temp", u"",
+    };
+    const int before = FakeFsEntryCount();
+    for (const char16_t* value : unsafe) {
+        FakeFsSetEnv(u"TEMP", value);
+        SCOPED_TRACE(std::string(value, value + std::char_traits<char16_t>::length(value)));
+        EXPECT_EQ(MeasureItem(&userTemp), 0u);
+        ToggleItemSelection(3, 0);
+        EXPECT_EQ(MeasureSelectedItems(), 0u);
+        ToggleItemSelection(3, 0);
+        uint64_t freed = 9;
+        EXPECT_EQ(CleanItem(&userTemp, &freed), CS_FAILED);
+        EXPECT_EQ(freed, 0u);
+        EXPECT_EQ(FakeFsEntryCount(), before);
+    }
+    FakeFsSetEnv(u"TEMP", u"C:\\Users\\bob\\AppData\\Local\\Temp\\");
+    EXPECT_EQ(MeasureItem(&userTemp), 3u);
+    EXPECT_EQ(CleanItem(&userTemp, nullptr), CS_DONE);
+    EXPECT_EQ(MeasureItem(&downloads), 70u);
+    EXPECT_EQ(CleanItem(&downloads, nullptr), CS_DONE);
+    EXPECT_TRUE(FakeFsExists(u"C:\\Users\\bob\\Documents\\thesis.doc"));
+    EXPECT_TRUE(FakeFsExists(u"C:\\Users\\bob\\Downloads"));
 }
 
 }  // namespace
