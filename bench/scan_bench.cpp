@@ -3,8 +3,10 @@
 //
 //   norvale_scan_bench scan ROOT MINIMUM   both passes of ScanLargeFiles
 //   norvale_scan_bench size ROOT           DirectorySize
+//   norvale_scan_bench delete ROOT         DeleteContents (ROOT stays, emptied)
 // Prints the result and the process's peak resident set in KiB.
 #include "engine/measure.h"
+#include "engine/remove.h"
 #include "largefiles/scanner.h"
 #include "platform/text16.h"
 
@@ -15,7 +17,7 @@
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s scan ROOT MINIMUM | size ROOT\n", argv[0]);
+        std::fprintf(stderr, "usage: %s scan ROOT MINIMUM | size ROOT | delete ROOT\n", argv[0]);
         return 2;
     }
     static char16_t root[4096];
@@ -33,6 +35,12 @@ int main(int argc, char** argv) {
         unsigned long long size = DirectorySize(root);
         getrusage(RUSAGE_SELF, &usage);
         std::printf("%llu bytes, peak RSS %ld KiB\n", size, usage.ru_maxrss);
+    } else if (std::strcmp(argv[1], "delete") == 0) {
+        CleanTally tally = {0, 0, 0, 0, 0};
+        DeleteContents(root, &tally);
+        getrusage(RUSAGE_SELF, &usage);
+        std::printf("deleted %d, failed %d, peak RSS %ld KiB\n", tally.deleted,
+                    tally.accessDenied + tally.inUse + tally.notFound + tally.otherError, usage.ru_maxrss);
     } else {
         return 2;
     }
