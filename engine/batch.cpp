@@ -10,6 +10,23 @@
 
 std::atomic<int32_t> g_bCleanBusy{0};
 
+namespace {
+
+constexpr int kMaxGroupItems = 32;
+// Written by the main thread before it starts the worker (thread creation
+// orders the two), read by the worker only.
+bool g_confirmed[kGroupCount][kMaxGroupItems];
+
+}  // namespace
+
+void FixCleanSelection() {
+    for (int g = 0; g < kGroupCount; ++g) {
+        for (int i = 0; i < kMaxGroupItems; ++i) {
+            g_confirmed[g][i] = i < g_CleanupGroups[g].itemCount && ItemSelected(g_CleanupGroups[g].items[i]);
+        }
+    }
+}
+
 void PostCleanProgress(int32_t index, int32_t total, const char16_t* name, uint64_t freed, int32_t status,
                        void* window) {
     CleanProgress* record = new (std::nothrow) CleanProgress;
@@ -26,18 +43,20 @@ void FreeCleanProgress(CleanProgress* record) { delete record; }
 
 void RunBatchClean(void* window) {
     int32_t total = 0;
-    for (const CleanupGroup& group : g_CleanupGroups)
-        for (int32_t i = 0; i < group.itemCount; ++i) total += ItemSelected(group.items[i]) ? 1 : 0;
+    for (int g = 0; g < kGroupCount; ++g)
+        for (int32_t i = 0; i < g_CleanupGroups[g].itemCount && i < kMaxGroupItems; ++i) total += g_confirmed[g][i] ? 1 : 0;
     int32_t index = 0;
-    for (const CleanupGroup& group : g_CleanupGroups) {
-        for (int32_t i = 0; i < group.itemCount; ++i) {
-            const CleanupItem& item = group.items[i];
-            // Read again here: a tick changed during the run decides.
-            if (!ItemSelected(item)) continue;
+    for (int g = 0; g < kGroupCount; ++g) {
+        for (int32_t i = 0; i < g_CleanupGroups[g].itemCount && i < kMaxGroupItems; ++i) {
+            // What the user confirmed, not the tick as it is now.
+            if (!g_confirmed[g][i]) continue;
+            CleanupItem& item = g_CleanupGroups[g].items[i];
             ++index;
             Trace(u"[批量清理] 进度 %d/%d: %s", index, total, item.name);
             uint64_t freed = 0;
             CleanStatus status = CleanItem(&item, &freed);
+            uint64_t size = ItemSize(item);
+            item.size.store(size > freed ? size - freed : 0, std::memory_order_relaxed);
             PostCleanProgress(index, total, item.name, freed, status, window);
         }
     }

@@ -18,8 +18,14 @@ struct CleanProgress {
 // it (cleared just before 1124 is posted).
 extern std::atomic<int32_t> g_bCleanBusy;
 
+// Takes the ticks as they are now (the main thread, when the user confirms):
+// the next run cleans exactly these items, however the ticks change while it
+// runs. A run cleans nothing until a selection has been fixed.
+void FixCleanSelection();
+
 // Thread body, given the main window: runs the batch, clears the busy flag,
-// posts 1124. Returns 0.
+// posts 1124. Returns 0. After each item, its size is lowered by the bytes it
+// freed, so the sizes (and the total) tell what is left.
 uint32_t CleanWorker(void* window);
 void RunBatchClean(void* window);
 // Allocates one record and posts it as 1127. Ownership passes to the

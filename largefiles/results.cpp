@@ -54,6 +54,25 @@ bool LargeFileFolder(const char16_t* path, char16_t* folder) {
     return true;
 }
 
+bool LargeFilePathMayBeCut(const char16_t* path) { return Text16Length(path) >= 259; }
+
+bool LargeFileLiteralPath(const char16_t* path, char16_t* out, size_t capacity) {
+    static const char16_t kDrive[] = u"\\\\?\\";
+    static const char16_t kShare[] = u"\\\\?\\UNC";
+    const bool share = path[0] == u'\\' && path[1] == u'\\';
+    const char16_t* prefix = share ? kShare : kDrive;
+    size_t outLength = Text16CopyTruncated(out, capacity, prefix);
+    if (outLength != Text16Length(prefix)) return false;
+    // A share keeps one of its two leading separators after "UNC".
+    for (const char16_t* p = share ? path + 1 : path; *p; ++p) {
+        if (*p == u'\\' && outLength > 0 && out[outLength - 1] == u'\\') continue;
+        if (outLength + 1 >= capacity) return false;
+        out[outLength++] = *p;
+    }
+    out[outLength] = 0;
+    return true;
+}
+
 bool RemoveLargeFileRecord(int32_t j) {
     int32_t count = g_nLargeFiles.load(std::memory_order_acquire);
     if (j < 0 || j >= count) return false;

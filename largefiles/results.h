@@ -6,6 +6,7 @@
 #include "largefiles/scanner.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 // Published by the scan worker: the pointer first, then the count (with
@@ -24,5 +25,12 @@ void ChooseLargeSortColumn(int32_t column);
 // The folder of a stored path: everything before its last backslash, into a
 // 260-unit buffer. False when there is no backslash.
 bool LargeFileFolder(const char16_t* path, char16_t* folder);
+// A stored path that fills all 259 units may have been cut by the walk: it
+// may then name another file, or none.
+bool LargeFilePathMayBeCut(const char16_t* path);
+// The "\\?\" form of a stored path, its repeated separators collapsed. Win32
+// takes it literally: a name that ends in a dot or a space keeps it ("big."
+// is not "big"). False when it does not fit in capacity units.
+bool LargeFileLiteralPath(const char16_t* path, char16_t* out, size_t capacity);
 // Removes record j, moving the later ones down; false for a bad index.
 bool RemoveLargeFileRecord(int32_t j);

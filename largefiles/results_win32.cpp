@@ -14,13 +14,28 @@
 
 namespace {
 
-// The stored path may have been cut to 259 units and then name another file
-// or none: act only when a file of the recorded size is there.
-bool RecordStillMatches(const LargeFileEntry& record) {
+const wchar_t kNoLongerListed[] = L"该文件已不是扫描时列出的文件，请重新扫描。";
+
+// A path that may have been cut to 259 units can name another file, or none:
+// it is acted on only while a file of the recorded size is there. Files the
+// system holds open (pagefile.sys, hiberfil.sys) refuse the attribute query
+// with a sharing violation; their listing entry still answers.
+bool CutRecordStillMatches(const LargeFileEntry& record, const wchar_t* literal) {
+    DWORD attributes = 0;
+    uint64_t size = 0;
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(WideText(record.path), GetFileExInfoStandard, &data)) return false;
-    if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-    uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    if (GetFileAttributesExW(literal, GetFileExInfoStandard, &data)) {
+        attributes = data.dwFileAttributes;
+        size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    } else {
+        WIN32_FIND_DATAW found;
+        HANDLE find = FindFirstFileW(literal, &found);
+        if (find == INVALID_HANDLE_VALUE) return false;
+        FindClose(find);
+        attributes = found.dwFileAttributes;
+        size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    }
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
     return size == record.size;
 }
 
@@ -105,9 +120,15 @@ void OpenLargeFileLocation(int32_t index) {
     int32_t count = g_nLargeFiles.load(std::memory_order_acquire);
     if (index < 0 || index >= count) return;
     const LargeFileEntry& record = g_pLargeFiles.load(std::memory_order_acquire)[index];
-    if (!RecordStillMatches(record)) return;
+    // Only the folder has to be there: the file may have grown or gone since.
     char16_t folder[260];
-    if (!LargeFileFolder(record.path, folder)) return;
+    char16_t literal[270];
+    if (!LargeFileFolder(record.path, folder) || !LargeFileLiteralPath(folder, literal, 270)) return;
+    DWORD attributes = GetFileAttributesW(WideText(literal));
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        MessageBoxW(g_hMainWnd, L"文件所在的文件夹已不存在，请重新扫描。", L"提示", MB_OK | MB_ICONWARNING);
+        return;
+    }
     ShellExecuteW(nullptr, L"open", WideText(folder), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
@@ -118,13 +139,24 @@ void DeleteLargeFileAt(int32_t index) {
     char16_t question[512];
     FormatText(question, 512, u"确定删除以下文件？\n\n%s", record.path);
     if (MessageBoxW(g_hMainWnd, WideText(question), L"确认删除", MB_YESNO | MB_ICONWARNING) != IDYES) return;
-    bool deleted = false;
-    if (RecordStillMatches(record)) {
-        SetFileAttributesW(WideText(record.path), FILE_ATTRIBUTE_NORMAL);
-        deleted = DeleteFileW(WideText(record.path)) != FALSE;
+    // The literal form names exactly the listed file, trailing dot and all.
+    char16_t literal[270];
+    if (!LargeFileLiteralPath(record.path, literal, 270) ||
+        (LargeFilePathMayBeCut(record.path) && !CutRecordStillMatches(record, WideText(literal)))) {
+        MessageBoxW(g_hMainWnd, kNoLongerListed, L"提示", MB_OK | MB_ICONWARNING);
+        return;
     }
-    if (!deleted) {
-        MessageBoxW(g_hMainWnd, L"删除失败，文件可能正在使用中", L"错误", MB_OK | MB_ICONERROR);
+    // Read-only goes for the deletion; a file that then stays keeps its bits.
+    DWORD attributes = GetFileAttributesW(WideText(literal));
+    SetFileAttributesW(WideText(literal), FILE_ATTRIBUTE_NORMAL);
+    if (!DeleteFileW(WideText(literal))) {
+        DWORD error = GetLastError();
+        if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(WideText(literal), attributes);
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            MessageBoxW(g_hMainWnd, kNoLongerListed, L"提示", MB_OK | MB_ICONWARNING);
+        } else {
+            MessageBoxW(g_hMainWnd, L"删除失败，文件可能正在使用中", L"错误", MB_OK | MB_ICONERROR);
+        }
         return;
     }
     RemoveLargeFileRecord(index);

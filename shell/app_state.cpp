@@ -10,5 +10,6 @@ HWND g_hMainWnd = nullptr;
 
 const wchar_t kMainWindowTitle[] = L"澜序(Norvale) - C盘清理工具";
 const wchar_t kMainWindowClass[] = L"NorvaleMain";
+const wchar_t kInstanceMutexName[] = L"Global\\Norvale_SingleInstance_Mutex";
 
 int32_t IsRunningAsAdmin() { return PrivilegeTokenIsAdmin() ? 1 : 0; }

@@ -14,6 +14,7 @@ extern HWND g_hMainWnd;
 
 extern const wchar_t kMainWindowTitle[];
 extern const wchar_t kMainWindowClass[];
+extern const wchar_t kInstanceMutexName[];  // the single-instance guard
 
 // 1 when the process token is an effective member of Administrators.
 int32_t IsRunningAsAdmin();

@@ -53,7 +53,7 @@ int Finish(int code) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    g_hSingleInstanceMutex = CreateMutexW(nullptr, FALSE, L"Global\\Norvale_SingleInstance_Mutex");
+    g_hSingleInstanceMutex = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         BringForwardRunningInstance();
         if (g_hSingleInstanceMutex) CloseHandle(g_hSingleInstanceMutex);

@@ -8,11 +8,18 @@
 
 namespace {
 
+// The guard is given up only just before the new instance starts (it must
+// not find the name held), and taken again when that start fails: until then
+// a second start still hands over to this window.
 void GiveUpInstanceGuard() {
     if (!g_hSingleInstanceMutex) return;
     ReleaseMutex(g_hSingleInstanceMutex);
     CloseHandle(g_hSingleInstanceMutex);
     g_hSingleInstanceMutex = nullptr;
+}
+
+void TakeInstanceGuardAgain() {
+    if (!g_hSingleInstanceMutex) g_hSingleInstanceMutex = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
 }
 
 bool Confirm(HWND window, const wchar_t* question) {
@@ -21,15 +28,18 @@ bool Confirm(HWND window, const wchar_t* question) {
 
 void RestartUnelevated(HWND window, const wchar_t* exe) {
     if (!Confirm(window, L"确定要以普通权限重新启动程序吗？")) return;
+    GiveUpInstanceGuard();
     if (!PrivilegeStartUnelevated(exe)) PrivilegeStartDefault(exe);
     PostQuitMessage(0);
 }
 
 void RestartElevated(HWND window, const wchar_t* exe) {
     if (!Confirm(window, L"确定要以管理员权限重新启动程序吗？")) return;
+    GiveUpInstanceGuard();
     if (PrivilegeStartElevated(exe)) {
         PostQuitMessage(0);
     } else {
+        TakeInstanceGuardAgain();
         MessageBoxW(window, L"无法切换权限模式（可能被 UAC 阻止）。", L"提示", MB_ICONWARNING);
     }
 }
@@ -47,8 +57,6 @@ LRESULT SwitchPrivilegeMode(HWND window) {
         MessageBoxW(window, L"无法获取程序路径。", L"提示", MB_ICONWARNING);
         return 0;
     }
-    // Given up before asking: the new instance must not find it held.
-    GiveUpInstanceGuard();
     if (g_bIsAdmin) {
         RestartUnelevated(window, exe);
     } else {

@@ -88,7 +88,8 @@ LRESULT OnTrayIcon(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void RestoreFromTray(HWND window) {
-    ShowWindow(window, SW_RESTORE);
+    // SW_RESTORE would also take a maximized window out of its maximized state.
+    ShowWindow(window, IsIconic(window) ? SW_RESTORE : SW_SHOW);
     SetForegroundWindow(window);
     RemoveIcon(window);
 }

@@ -2,11 +2,14 @@
 // expanders and tick boxes, and the coloured cleaning log.
 #include "ui/main_window.h"
 
+#include "engine/batch.h"
 #include "engine/catalogue.h"
 #include "platform/text16.h"
 #include "shell/format.h"
 #include "ui/cleanup_rows.h"
 #include "ui/ids.h"
+#include "ui/layout_calc.h"
+#include "shell/app_state.h"
 
 #include <vector>
 
@@ -45,10 +48,14 @@ void ResetColumns(int wanted) {
         column.pszText = const_cast<wchar_t*>(L"清理日志");
         SendMessageW(g_hListClean, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
     } else {
-        column.cx = 560;
+        // The widths the layout gives for the window's current size and DPI.
+        RECT client = {0, 0, 0, 0};
+        GetClientRect(GetParent(g_hListClean), &client);
+        MainLayout layout = ComputeMainLayout(client.right, client.bottom, g_nDpi);
+        column.cx = layout.cleanColumn0;
         column.pszText = const_cast<wchar_t*>(L"项目");
         SendMessageW(g_hListClean, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
-        column.cx = 120;
+        column.cx = layout.cleanColumn1;
         column.pszText = const_cast<wchar_t*>(L"大小");
         SendMessageW(g_hListClean, LVM_INSERTCOLUMNW, 1, reinterpret_cast<LPARAM>(&column));
     }
@@ -309,6 +316,7 @@ LRESULT OnCleanupListNotify(NMHDR* header) {
 }
 
 LRESULT OnSelectAllCommand(bool select) {
+    if (g_bCleanBusy.load()) return 0;  // the run's set is fixed; the buttons are off meanwhile
     if (select) {
         SelectAllItems();
     } else {

@@ -21,6 +21,15 @@ void Enable(HWND control, bool enabled) {
     if (control) EnableWindow(control, enabled ? TRUE : FALSE);
 }
 
+// The confirmed set is fixed for the run: ticks cannot change it, and the
+// buttons that change every tick at once are off until it ends.
+void EnableRunControls(bool enabled) {
+    Enable(g_hBtnCleanNative, enabled);
+    Enable(g_hBtnRescan, enabled);
+    Enable(g_hBtnSelect, enabled);
+    Enable(g_hBtnDeselect, enabled);
+}
+
 }  // namespace
 
 LRESULT OnStartMeasure(HWND window) {
@@ -50,24 +59,26 @@ LRESULT OnMeasureFinished() {
 
 LRESULT OnCleanCommand(HWND window) {
     if (g_bCleanBusy.load()) return 0;
+    // The measurement runs on this thread and can take seconds.
+    HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     uint64_t estimate = MeasureSelectedItems();
+    SetCursor(previous);
     char16_t size[kSizeTextUnits];
     FormatSize(estimate, size);
     char16_t question[256];
     FormatText(question, 256, u"确认清理约 %s 的垃圾文件？\n\n正在使用的文件将自动跳过。", size);
     if (MessageBoxW(window, WideText(question), L"确认清理", MB_ICONQUESTION | MB_YESNO) != IDYES) return 0;
+    FixCleanSelection();
     g_bCleanBusy.store(1);
     g_nCleanedItems = 0;
     g_nFreedBytes = 0;
     if (g_hListClean) SwitchToLogView();
-    Enable(g_hBtnCleanNative, false);
-    Enable(g_hBtnRescan, false);
+    EnableRunControls(false);
     SetStatusText(u"正在清理...");
     if (!StartCleanWorker(window)) {
         // No worker will ever clear the flag: undo the start and say so.
         g_bCleanBusy.store(0);
-        Enable(g_hBtnCleanNative, true);
-        Enable(g_hBtnRescan, true);
+        EnableRunControls(true);
         SetStatusText(kWorkerFailed);
         MessageBoxW(window, WideText(kWorkerFailed), L"提示", MB_ICONWARNING);
     }
@@ -103,8 +114,10 @@ LRESULT OnCleanFinished(HWND window) {
     AppendListRow(u"────────────────────────────────────────", -1);
     AppendListRow(summary, -1);
     SetStatusText(summary);
-    Enable(g_hBtnCleanNative, false);
+    EnableRunControls(false);
     Enable(g_hBtnRescan, true);
+    Enable(g_hBtnSelect, true);
+    Enable(g_hBtnDeselect, true);
     InvalidateRect(window, nullptr, FALSE);
     return 0;
 }

@@ -69,9 +69,10 @@ int Window() {
     ClientToScreen(main, &origin);
     DWORD pid = 0;
     GetWindowThreadProcessId(main, &pid);
-    std::printf("{\"found\":1,\"visible\":%d,\"iconic\":%d,\"foreground\":%d,\"rect\":%s,\"client\":[%ld,%ld,%ld,%ld],"
-                "\"title\":%s,\"pid\":%lu}\n",
-                IsWindowVisible(main) ? 1 : 0, IsIconic(main) ? 1 : 0, GetForegroundWindow() == main ? 1 : 0,
+    std::printf("{\"found\":1,\"visible\":%d,\"iconic\":%d,\"zoomed\":%d,\"foreground\":%d,\"rect\":%s,"
+                "\"client\":[%ld,%ld,%ld,%ld],\"title\":%s,\"pid\":%lu}\n",
+                IsWindowVisible(main) ? 1 : 0, IsIconic(main) ? 1 : 0, IsZoomed(main) ? 1 : 0,
+                GetForegroundWindow() == main ? 1 : 0,
                 Rect(outer).c_str(), origin.x, origin.y, origin.x + client.right, origin.y + client.bottom,
                 Json(WindowText(main)).c_str(), pid);
     return 0;

@@ -119,11 +119,17 @@ def test_thresholds_sorting_and_summary(h):
 
 def test_delete_and_open_through_the_action_cell(h):
     readonly = seed(h)
+    # "big." and "big" are two files; a plain Win32 path drops the dot.
+    dotted = os.path.join(h.c_drive(), "data", "big.")
+    plain = os.path.join(h.c_drive(), "data", "big")
+    write_file(dotted, 70 * MIB)
+    write_file(plain, 80 * MIB)
     holder = None
     try:
         with Session(h) as s:
             open_page(s)
             scan(s, 0)
+            check(len(s.list_rows(102)["rows"]) == 5, paths(s.list_rows(102)["rows"]))
             # "否" keeps the file and its attributes.
             action_click(s, row_of(s, "C:\\\\data\\ro1200.bin"), True)
             question = s.dialog()
@@ -136,10 +142,18 @@ def test_delete_and_open_through_the_action_cell(h):
             # "是" deletes it, read-only as it is, and notes it on the cleanup page.
             action_click(s, row_of(s, "C:\\\\data\\ro1200.bin"), True)
             s.answer(s.dialog(), IDYES)
-            s.wait(lambda: len(s.list_rows(102)["rows"]) == 2, "the row to go", 10)
+            s.wait(lambda: len(s.list_rows(102)["rows"]) == 4, "the row to go", 10)
             check(not os.path.exists(readonly), "the read-only file was deleted")
             cleanup = s.list_rows(101)["rows"]
             check(cleanup[-1]["texts"][0] == "已删除大文件" and cleanup[-1]["tag"] == -1, cleanup[-1])
+
+            # "big." goes, "big" stays, even though "big" has grown since the scan.
+            with open(plain, "r+b") as f:
+                f.truncate(81 * MIB)
+            action_click(s, row_of(s, "C:\\\\data\\big."), True)
+            s.answer(s.dialog(), IDYES)
+            s.wait(lambda: len(s.list_rows(102)["rows"]) == 3, "the row of big. to go", 10)
+            check(not os.path.exists(dotted) and os.path.getsize(plain) == 81 * MIB, "big. versus big")
 
             # A file held open without sharing cannot be deleted.
             holder = subprocess.Popen(["wine", os.path.join(h.build, "norvale_probe.exe"), "hold",
@@ -153,14 +167,21 @@ def test_delete_and_open_through_the_action_cell(h):
             check("删除失败，文件可能正在使用中" in [c["text"] for c in error["children"]], error)
             s.answer(error, IDOK)
             check(os.path.exists(os.path.join(h.c_drive(), "root60.bin")), "the held file is intact")
-            check(len(s.list_rows(102)["rows"]) == 2, "the record stays")
+            check(len(s.list_rows(102)["rows"]) == 3, "the record stays")
 
-            # The left half opens the folder in the system's file browser.
-            action_click(s, row_of(s, "C:\\\\$RECYCLE.BIN\\S-1-5\\bin150.bin"), False)
+            # The left half opens the folder in the system's file browser, for
+            # a file that has grown since the scan too.
+            action_click(s, row_of(s, "C:\\\\data\\big"), False)
             s.wait(lambda: s.probe("windows", "ExplorerWClass"), "a file browser window", 20)
             browser = s.probe("windows", "ExplorerWClass")[0]
             texts = [browser["title"]] + [c["text"] for c in browser["children"]]
-            check(any("S-1-5" in t for t in texts), f"the browser shows another folder: {texts}")
+            check(any("data" in t for t in texts), f"the browser shows another folder: {texts}")
+
+            # The grown file is deleted as listed.
+            action_click(s, row_of(s, "C:\\\\data\\big"), True)
+            s.answer(s.dialog(), IDYES)
+            s.wait(lambda: len(s.list_rows(102)["rows"]) == 2, "the row of the grown file to go", 10)
+            check(not os.path.exists(plain), "the grown file is still there")
     finally:
         if holder:
             holder.kill()
@@ -186,7 +207,7 @@ def test_a_cut_path_never_acts_on_another_file(h):
             action_click(s, row_of(s, stored), True)
             s.answer(s.dialog(), IDYES)
             error = s.dialog()
-            check("删除失败，文件可能正在使用中" in [x["text"] for x in error["children"]], error)
+            check("该文件已不是扫描时列出的文件，请重新扫描。" in [x["text"] for x in error["children"]], error)
             s.answer(error, IDOK)
             check(os.path.getsize(os.path.join(folder, cut)) == 5, "the other file was touched")
             check(os.path.exists(os.path.join(folder, name)), "the long file is still there")

@@ -38,11 +38,16 @@ def test_close_hides_to_one_icon_and_a_click_restores(h):
         s.click(*s.tray_icons()[0])
         s.wait(lambda: shown(s), "the window to come back", 5)
         s.wait(lambda: s.tray_icons() == [], "the icon to go", 5)
+        # A maximized window comes back maximized.
+        r = s.window()["rect"]
+        s.xdo("mousemove", str((r[0] + r[2]) // 2), str(r[1] + 10), "click", "--repeat", "2", "--delay", "80", "1")
+        s.wait(lambda: s.window().get("zoomed") == 1, "the window to maximize", 5)
         s.close_window()
         s.wait(lambda: hidden(s), "the window to hide again")
         s.wait(lambda: len(s.tray_icons()) == 1, "still exactly one icon", 5)
         menu_click(s, s.tray_icons()[0], 0)
         s.wait(lambda: shown(s), "显示窗口 to restore", 5)
+        check(s.window().get("zoomed") == 1, "restoring took the window out of its maximized state")
         s.wait(lambda: s.tray_icons() == [], "the icon to go after 显示窗口", 5)
 
 
@@ -129,7 +134,12 @@ def test_mode_button_refuses_while_busy(h):
         check([c for c in calls(log) if c.startswith("start")] == [], calls(log))
 
 
-def test_declining_restarts_nothing_but_gives_up_the_guard(h):
+def second_start_hands_over(s, h):
+    result = s.probe("second-start", "Z:" + h.build.replace("/", "\\") + "\\norvale_gui.exe")
+    return result["ended"] == 1 and result["code"] == 0
+
+
+def test_declining_restarts_nothing_and_keeps_the_guard(h):
     session, log = mode_session(h, admin=False)
     with session as s:
         s.click_control(111)
@@ -138,10 +148,8 @@ def test_declining_restarts_nothing_but_gives_up_the_guard(h):
         s.answer(question, IDNO)
         s.wait(lambda: not s.dialogs(), "the question to close", 5)
         check([c for c in calls(log) if c.startswith("start")] == [], calls(log))
-        # A second start now runs as an instance of its own instead of
-        # handing over to this one.
-        result = s.probe("second-start", "Z:" + h.build.replace("/", "\\") + "\\norvale_gui.exe")
-        check(result["ended"] == 0, f"the second start was refused: {result}")
+        # A second start still hands over to this window and ends.
+        check(second_start_hands_over(s, h), "a second start opened a window of its own after 否")
 
 
 def test_restart_paths_and_their_failures(h):
@@ -166,6 +174,7 @@ def test_restart_paths_and_their_failures(h):
         s.answer(box, IDOK)
         s.wait(lambda: not s.dialogs(), "the warning to close", 5)
         check(shown(s), "the program stays")
+        check(second_start_hands_over(s, h), "the guard was not taken again after the failed elevation")
         s.click_client(80, 72)
         s.wait(lambda: s.controls()[102]["visible"] == 1, "the program is still usable", 5)
         check([c for c in calls(log) if c.startswith("start")] == ["start-elevated"], calls(log))
@@ -180,5 +189,5 @@ def test_restart_paths_and_their_failures(h):
 
 TESTS = [test_close_hides_to_one_icon_and_a_click_restores, test_exit_from_the_menu_ends_with_code_zero_and_no_icon,
          test_closing_stops_a_scan_and_the_partial_result_shows, test_a_cleaning_run_goes_on_while_hidden,
-         test_mode_button_refuses_while_busy, test_declining_restarts_nothing_but_gives_up_the_guard,
+         test_mode_button_refuses_while_busy, test_declining_restarts_nothing_and_keeps_the_guard,
          test_restart_paths_and_their_failures]

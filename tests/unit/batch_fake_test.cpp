@@ -2,6 +2,7 @@
 #include "engine/batch.h"
 #include "engine/catalogue.h"
 #include "engine/clean.h"
+#include "engine/measure.h"
 #include "tests/fakefs/fakefs.h"
 
 #include "platform/fs.h"
@@ -21,6 +22,7 @@ protected:
         FakeFsReset();
         PostRecorderReset();
         DeselectAllItems();
+        FixCleanSelection();
         g_bCleanBusy.store(1);
     }
     void TearDown() override {
@@ -49,6 +51,7 @@ TEST_F(BatchFake, AllSelectedGivesFortyFourRecordsInCatalogueOrder) {
     FakeFsSetEnv(u"LOCALAPPDATA", u"C:\\L");
     FakeFsAddFile(u"C:\\L\\npm-cache\\blob", 5000);
     SelectAllItems();
+    FixCleanSelection();
     CleanWorker(nullptr);
     ASSERT_EQ(PostRecorderCount(), 45u);
     std::vector<std::u16string> expected;
@@ -81,6 +84,7 @@ TEST_F(BatchFake, SelectedButUnmeasuredItemIsCleanedToo) {
     FakeFsSetEnv(u"LOCALAPPDATA", u"C:\\L");
     FakeFsAddFile(u"C:\\L\\pip\\cache\\wheel", 300);
     ToggleItemSelection(1, 8);  // its size is still 0: hidden in the list
+    FixCleanSelection();
     RunBatchClean(nullptr);
     ASSERT_EQ(PostRecorderCount(), 1u);
     const CleanProgress* p = reinterpret_cast<const CleanProgress*>(PostRecorderAt(0).wParam);
@@ -88,6 +92,33 @@ TEST_F(BatchFake, SelectedButUnmeasuredItemIsCleanedToo) {
     EXPECT_EQ(p->total, 1);
     EXPECT_EQ(p->freed, 300u);
     EXPECT_FALSE(FakeFsExists(u"C:\\L\\pip\\cache\\wheel"));
+}
+
+// The user confirmed NPM alone, then pressed "全选" during the run: the run
+// cleans NPM alone, and what it freed comes off NPM's size.
+TEST_F(BatchFake, TheRunCleansWhatWasConfirmedAndLowersItsSize) {
+    FakeFsSetEnv(u"LOCALAPPDATA", u"C:\\L");
+    FakeFsSetEnv(u"USERPROFILE", u"C:\\U");
+    FakeFsAddFile(u"C:\\L\\npm-cache\\blob", 5000);
+    FakeFsAddFile(u"C:\\L\\npm-cache\\held", 200);
+    FakeFsFail(FakeOp::DeleteFile, u"C:\\L\\npm-cache\\held", 32);
+    FakeFsAddFile(u"C:\\U\\Downloads\\document.pdf", 100);
+    FakeFsAddFile(u"C:\\L\\pip\\cache\\wheel", 300);
+    ToggleItemSelection(1, 7);
+    ToggleItemSelection(1, 8);
+    EXPECT_EQ(MeasureSelectedItems(), 5500u);
+    FixCleanSelection();
+    SelectAllItems();            // widening during the run
+    ToggleItemSelection(1, 8);   // and narrowing
+    RunBatchClean(nullptr);
+    ASSERT_EQ(PostRecorderCount(), 2u);
+    const CleanProgress* pip = reinterpret_cast<const CleanProgress*>(PostRecorderAt(1).wParam);
+    EXPECT_EQ(std::u16string(pip->name), u"Pip 缓存");
+    EXPECT_EQ(pip->total, 2);
+    EXPECT_TRUE(FakeFsExists(u"C:\\U\\Downloads\\document.pdf"));
+    EXPECT_FALSE(FakeFsExists(u"C:\\L\\pip\\cache\\wheel"));
+    EXPECT_EQ(ItemSize(g_CleanupGroups[1].items[7]), 200u) << "what is left";
+    EXPECT_EQ(ItemSize(g_CleanupGroups[1].items[8]), 0u);
 }
 
 TEST_F(BatchFake, LongNamesAreCutTo127Units) {
@@ -108,6 +139,7 @@ TEST_F(BatchFake, FailedPostsAreFreedBySenderAndTheRunStillEnds) {
     // Under AddressSanitizer a record that nobody frees fails the run.
     PostRecorderFailMessage(MSG_CLEAN_PROGRESS);
     SelectAllItems();
+    FixCleanSelection();
     CleanWorker(nullptr);
     ASSERT_EQ(PostRecorderCount(), 1u);
     EXPECT_EQ(PostRecorderAt(0).message, MSG_CLEAN_FINISHED);

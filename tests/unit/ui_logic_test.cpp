@@ -196,6 +196,15 @@ TEST(LargeFolder, FolderOfAStoredPath) {
     ASSERT_TRUE(LargeFileFolder(u"C:\\\\Users\\x\\big.iso", folder));
     EXPECT_EQ(std::u16string(folder), u"C:\\\\Users\\x");
     EXPECT_FALSE(LargeFileFolder(u"nofolder", folder));
+    // Acted on literally: "big." must never become "big".
+    char16_t literal[300];
+    ASSERT_TRUE(LargeFileLiteralPath(u"C:\\\\data\\big.", literal, 300));
+    EXPECT_EQ(std::u16string(literal), u"\\\\?\\C:\\data\\big.");
+    ASSERT_TRUE(LargeFileLiteralPath(u"\\\\srv\\share\\\\x ", literal, 300));
+    EXPECT_EQ(std::u16string(literal), u"\\\\?\\UNC\\srv\\share\\x ");
+    EXPECT_FALSE(LargeFileLiteralPath(u"C:\\\\data\\big.", literal, 12));
+    EXPECT_FALSE(LargeFilePathMayBeCut(u"C:\\\\data\\big."));
+    EXPECT_TRUE(LargeFilePathMayBeCut(std::u16string(259, u'x').c_str()));
 }
 
 }  // namespace

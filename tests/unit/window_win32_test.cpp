@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -146,8 +147,11 @@ TEST_F(MainWindow, ButtonStatesThroughAWholeRun) {
     SendMessageW(window, WM_COMMAND, IDC_BTN_CLEAN, 0);  // nothing ticked: an empty run
     EXPECT_TRUE(g_bListShowsLog);
     EXPECT_FALSE(Enabled(g_hBtnCleanNative));
+    EXPECT_FALSE(Enabled(g_hBtnSelect)) << "全选 during a run";
+    EXPECT_FALSE(Enabled(g_hBtnDeselect));
     ASSERT_TRUE(PumpUntil([] { return g_bCleanBusy.load() == 0 && Enabled(g_hBtnRescan); }));
     EXPECT_FALSE(Enabled(g_hBtnCleanNative)) << "stays off until a rescan";
+    EXPECT_TRUE(Enabled(g_hBtnSelect));
     EXPECT_TRUE(Enabled(g_hBtnScanNative));
     ASSERT_EQ(Rows(), 2);
     EXPECT_EQ(RowText(1), L"清理完成！共清理 0 项，释放空间 0 B");
@@ -161,6 +165,71 @@ TEST_F(MainWindow, ButtonStatesThroughAWholeRun) {
     SendMessageW(window, WM_COMMAND, IDC_BTN_CLEAN, 0);
     EXPECT_FALSE(g_bListShowsLog) << "No changes nothing";
     EXPECT_TRUE(Enabled(g_hBtnCleanNative));
+}
+
+// The user ticks NPM alone and confirms; "全选" pressed during the run is
+// refused and changes nothing. The measurement before the question shows the
+// wait cursor; after the run the total tells what is left.
+TEST_F(MainWindow, ARunCleansWhatWasConfirmedAndTheTotalTellsWhatIsLeft) {
+    wchar_t local[MAX_PATH];
+    ASSERT_GT(GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH), 0u);
+    std::wstring cache = std::wstring(local) + L"\\npm-cache";
+    CreateDirectoryW(cache.c_str(), nullptr);
+    for (int i = 0; i < 3000; ++i) {
+        HANDLE file = CreateFileW((cache + L"\\f" + std::to_wstring(i)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  0, nullptr);
+        DWORD written = 0;
+        WriteFile(file, "x", 1, &written, nullptr);
+        CloseHandle(file);
+    }
+    ToggleItemSelection(1, 7);
+    SetForegroundWindow(window);
+    HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
+    std::atomic<bool> sawWait{false}, stop{false};
+    std::thread watcher([&] {
+        while (!stop.load()) {
+            CURSORINFO info = {sizeof info};
+            if (GetCursorInfo(&info) && info.hCursor == wait) sawWait.store(true);
+        }
+    });
+    std::atomic<bool> waitWhileAsked{true};
+    std::thread answer([&] {
+        for (int i = 0; i < 2000; ++i) {
+            HWND box = FindWindowW(L"#32770", nullptr);
+            if (box) {
+                CURSORINFO info = {sizeof info};
+                waitWhileAsked.store(GetCursorInfo(&info) && info.hCursor == wait);
+                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+                return;
+            }
+            Sleep(10);
+        }
+    });
+    SendMessageW(window, WM_COMMAND, IDC_BTN_CLEAN, 0);
+    answer.join();
+    stop.store(true);
+    watcher.join();
+    SendMessageW(window, WM_COMMAND, IDC_BTN_SELECT_ALL, 0);
+    ASSERT_TRUE(PumpUntil([] { return g_bCleanBusy.load() == 0 && Enabled(g_hBtnRescan); }));
+    EXPECT_TRUE(sawWait.load()) << "no wait cursor while measuring";
+    EXPECT_FALSE(waitWhileAsked.load()) << "the wait cursor stayed for the question";
+    ASSERT_EQ(Rows(), 3);
+    EXPECT_EQ(RowText(0), L"【已处理】 NPM 缓存  释放 2.93 KB");
+    EXPECT_EQ(Text(g_hStaticTotal), L"总计可释放空间: 0 B");
+    EXPECT_FALSE(ItemSelected(g_CleanupGroups[0].items[0])) << "全选 was not refused";
+    RemoveDirectoryW(cache.c_str());
+}
+
+// "重新扫描" after a run brings the catalogue's columns back at the
+// window's scale (144 DPI: 180 for the size column), not at 96-DPI widths.
+TEST_F(MainWindow, CatalogueColumnsStayScaledAfterARescan) {
+    for (int dpi : {144, 96}) {
+        g_nDpi = dpi;
+        SwitchToLogView();
+        SendMessageW(window, WM_COMMAND, IDC_BTN_RESCAN, 0);
+        ASSERT_TRUE(PumpUntil([] { return Enabled(g_hBtnRescan); }));
+        EXPECT_EQ(SendMessageW(g_hListClean, LVM_GETCOLUMNWIDTH, 1, 0), MulDiv(120, dpi, 96));
+    }
 }
 
 TEST_F(MainWindow, MeasurementEndingDuringARunLeavesTheLogAlone) {
