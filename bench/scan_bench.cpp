@@ -8,7 +8,7 @@
 #include "engine/measure.h"
 #include "engine/remove.h"
 #include "largefiles/scanner.h"
-#include "platform/text16.h"
+#include "text/text16.h"
 
 #include <cstdio>
 #include <cstdlib>

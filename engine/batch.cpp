@@ -3,8 +3,8 @@
 #include "engine/catalogue.h"
 #include "engine/clean.h"
 #include "platform/post.h"
-#include "platform/text16.h"
-#include "shell/format.h"
+#include "text/format.h"
+#include "text/text16.h"
 
 #include <new>
 

@@ -5,7 +5,7 @@
 #include "engine/paths.h"
 #include "engine/remove.h"
 #include "platform/fs.h"
-#include "shell/format.h"
+#include "text/format.h"
 
 const char16_t* CleanStatusTag(int32_t status) {
     static const char16_t* const kTags[] = {

@@ -4,7 +4,7 @@
 #include "engine/paths.h"
 #include "platform/fs.h"
 #include "platform/post.h"
-#include "platform/text16.h"
+#include "text/text16.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "engine/paths.h"
 #include "platform/fs.h"
-#include "platform/text16.h"
+#include "text/text16.h"
 
 void TallyResult(CleanTally* tally, int32_t success, uint32_t error) {
     if (!tally) return;

@@ -1,6 +1,6 @@
 #include "largefiles/results.h"
 
-#include "platform/text16.h"
+#include "text/text16.h"
 
 #include <cstring>
 

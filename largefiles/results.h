@@ -1,6 +1,6 @@
 // The large-file results as data: ordering of rows, the folder of a
 // result and removing a record. The list control and the dialogs live in
-// results_win32.cpp.
+// ui/largefiles_page.cpp.
 #pragma once
 
 #include "largefiles/scanner.h"

@@ -1,8 +1,8 @@
 #include "largefiles/scanner.h"
 
 #include "platform/fs.h"
-#include "platform/text16.h"
-#include "shell/format.h"
+#include "text/format.h"
+#include "text/text16.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -11,8 +11,8 @@
 #include "platform/fs.h"
 
 #include "platform/expand.h"
-#include "platform/text16.h"
-#include "platform/wildcard.h"
+#include "text/text16.h"
+#include "text/wildcard.h"
 
 #include <cerrno>
 #include <cstdlib>

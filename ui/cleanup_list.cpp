@@ -4,12 +4,12 @@
 
 #include "engine/batch.h"
 #include "engine/catalogue.h"
-#include "platform/text16.h"
-#include "shell/format.h"
-#include "ui/cleanup_rows.h"
+#include "text/format.h"
+#include "text/text16.h"
+#include "ui/app_state.h"
 #include "ui/ids.h"
-#include "ui/layout_calc.h"
-#include "shell/app_state.h"
+#include "uimodel/cleanup_rows.h"
+#include "uimodel/layout_calc.h"
 
 #include <vector>
 

@@ -5,9 +5,9 @@
 #include "engine/batch.h"
 #include "engine/clean.h"
 #include "engine/measure.h"
-#include "platform/text16.h"
-#include "shell/app_state.h"
-#include "shell/format.h"
+#include "text/format.h"
+#include "text/text16.h"
+#include "ui/app_state.h"
 #include "ui/workers.h"
 
 int32_t g_nCleanedItems = 0;

@@ -1,13 +1,13 @@
 // Creating and placing the main window's controls.
 #include "ui/main_window.h"
 
-#include "shell/app_state.h"
-#include "shell/format.h"
+#include "text/format.h"
+#include "ui/app_state.h"
 #include "ui/ids.h"
-#include "ui/layout_calc.h"
+#include "uimodel/layout_calc.h"
 
 #include "platform/post.h"
-#include "platform/text16.h"
+#include "text/text16.h"
 
 #include <initializer_list>
 
@@ -46,29 +46,6 @@ void Move(HWND control, const LayoutRect& r) {
 }
 
 }  // namespace
-
-int ScaleByDpi(int x) { return MulDiv(x, g_nDpi, 96); }
-
-HFONT CreateUiFont(int height) {
-    int lfHeight = -ScaleByDpi(height);
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof metrics;
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-        LOGFONTW font = metrics.lfMessageFont;
-        font.lfHeight = lfHeight;
-        font.lfQuality = CLEARTYPE_QUALITY;
-        return CreateFontIndirectW(&font);
-    }
-    LOGFONTW font;
-    HGDIOBJ stock = GetStockObject(DEFAULT_GUI_FONT);
-    if (stock && GetObjectW(stock, sizeof font, &font)) {
-        font.lfHeight = lfHeight;
-        font.lfQuality = CLEARTYPE_QUALITY;
-        return CreateFontIndirectW(&font);
-    }
-    return CreateFontW(lfHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Segoe UI");
-}
 
 void CreateMainControls(HWND window) {
     g_hMainWnd = window;

@@ -29,11 +29,11 @@ extern int32_t g_bGroupExpanded[32];
 extern int32_t g_nCleanedItems;
 extern uint64_t g_nFreedBytes;
 
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// layout.cpp
+// scale.cpp
 int ScaleByDpi(int x);
 HFONT CreateUiFont(int height);
+
+// layout.cpp
 void CreateMainControls(HWND window);
 void LayoutMainWindow(int width, int height);
 LRESULT OnCreate(HWND window);
@@ -71,19 +71,10 @@ LRESULT OnCleanFinished(HWND window);
 LRESULT OnRescanCommand(HWND window);
 LRESULT OnDiskCleanCommand();
 
-// largefiles/results_win32.cpp
+// largefiles_page.cpp
 LRESULT OnLargeScanCommand(HWND window);
 LRESULT OnLargeScanFinished(HWND window);
 LRESULT OnLargeListNotify(NMHDR* header);
 void FillLargeFileList();
 void OpenLargeFileLocation(int32_t index);
 void DeleteLargeFileAt(int32_t index);
-
-// shell/privilege.cpp
-LRESULT SwitchPrivilegeMode(HWND window);
-
-// shell/tray.cpp
-LRESULT HideToTray(HWND window);
-LRESULT OnTrayIcon(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-void RestoreFromTray(HWND window);
-LRESULT OnDestroy(HWND window);

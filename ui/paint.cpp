@@ -2,8 +2,8 @@
 // status band and the scrolling ticker; the two pages.
 #include "ui/main_window.h"
 
-#include "platform/text16.h"
-#include "shell/app_state.h"
+#include "text/text16.h"
+#include "ui/app_state.h"
 #include "ui/ids.h"
 
 #include <initializer_list>

@@ -2,7 +2,7 @@
 
 #include "engine/batch.h"
 #include "engine/measure.h"
-#include "largefiles/worker.h"
+#include "ui/largefiles_worker.h"
 
 std::atomic<int32_t> g_nLiveWorkers{0};
 std::atomic<int32_t> g_bLargeScanRunning{0};

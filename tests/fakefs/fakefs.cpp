@@ -3,8 +3,8 @@
 #include "platform/expand.h"
 #include "platform/fs.h"
 #include "platform/fs_common.h"
-#include "platform/text16.h"
-#include "platform/wildcard.h"
+#include "text/text16.h"
+#include "text/wildcard.h"
 
 #include <map>
 #include <memory>

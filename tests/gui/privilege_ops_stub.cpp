@@ -3,7 +3,7 @@
 // NORVALE_TEST_ADMIN (0 or 1); NORVALE_TEST_FAIL names the operations that
 // fail ("unelevated", "elevated"); every call is appended to the file
 // NORVALE_TEST_CALLS. The starts launch nothing.
-#include "shell/privilege_ops.h"
+#include "platform/privilege_ops.h"
 
 #include <cstdio>
 #include <cstdlib>

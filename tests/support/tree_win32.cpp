@@ -1,7 +1,7 @@
 #include "tests/support/tree.h"
 
 #include "platform/fs.h"
-#include "platform/text16.h"
+#include "text/text16.h"
 
 #include <windows.h>
 #include <winioctl.h>

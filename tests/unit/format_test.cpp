@@ -1,4 +1,4 @@
-#include "shell/format.h"
+#include "text/format.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The window's arithmetic and row model, without a window.
 #include "engine/catalogue.h"
 #include "largefiles/results.h"
-#include "ui/cleanup_rows.h"
-#include "ui/layout_calc.h"
+#include "uimodel/cleanup_rows.h"
+#include "uimodel/layout_calc.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,16 @@
 // The main window in this process (under Wine): its message handlers driven
 // directly, the large-file worker with a real window, and the enabled states
 // of the buttons through a whole cleaning run.
+#include "app/shell.h"
 #include "engine/batch.h"
 #include "engine/catalogue.h"
 #include "engine/clean.h"
 #include "largefiles/results.h"
 #include "largefiles/scanner.h"
-#include "largefiles/worker.h"
 #include "platform/post.h"
-#include "shell/app_state.h"
+#include "ui/app_state.h"
 #include "ui/ids.h"
+#include "ui/largefiles_worker.h"
 #include "ui/main_window.h"
 
 #include <gtest/gtest.h>

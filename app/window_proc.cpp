@@ -1,5 +1,6 @@
 // The main window procedure: it only dispatches, each message to the
 // handler in the file of its concern.
+#include "app/shell.h"
 #include "ui/main_window.h"
 
 #include "platform/post.h"

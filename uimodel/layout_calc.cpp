@@ -1,4 +1,4 @@
-#include "ui/layout_calc.h"
+#include "uimodel/layout_calc.h"
 
 int ScaleLength(int x, int dpi) {
     int64_t product = static_cast<int64_t>(x) * dpi;

@@ -1,4 +1,4 @@
-#include "platform/wildcard.h"
+#include "text/wildcard.h"
 
 static char16_t FoldCase(char16_t c) {
     if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);

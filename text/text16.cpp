@@ -1,4 +1,4 @@
-#include "platform/text16.h"
+#include "text/text16.h"
 
 size_t Text16Length(const char16_t* text) {
     size_t n = 0;

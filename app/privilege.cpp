@@ -1,6 +1,7 @@
 // Restarting the program in the other privilege mode.
-#include "shell/app_state.h"
-#include "shell/privilege_ops.h"
+#include "app/shell.h"
+#include "platform/privilege_ops.h"
+#include "ui/app_state.h"
 #include "ui/main_window.h"
 
 #include "engine/batch.h"

@@ -1,4 +1,4 @@
-#include "ui/cleanup_rows.h"
+#include "uimodel/cleanup_rows.h"
 
 #include "engine/catalogue.h"
 

@@ -1,6 +1,7 @@
 // Closing hides the window to a notification-area icon; the icon's menu is
 // the only way to end the program.
-#include "shell/app_state.h"
+#include "app/shell.h"
+#include "ui/app_state.h"
 #include "ui/ids.h"
 #include "ui/main_window.h"
 #include "ui/workers.h"

@@ -1,12 +1,12 @@
 // The entry point: single instance, process-wide facts, the main window and
 // its message loop.
-#include "shell/app_state.h"
-#include "ui/main_window.h"
+#include "app/shell.h"
+#include "ui/app_state.h"
 #include "ui/workers.h"
 
-#include "platform/text16.h"
 #include "resources/resource.h"
-#include "shell/format.h"
+#include "text/format.h"
+#include "text/text16.h"
 
 #include <commctrl.h>
 

@@ -1,4 +1,4 @@
-#include "shell/privilege_ops.h"
+#include "platform/privilege_ops.h"
 
 #include <shellapi.h>
 

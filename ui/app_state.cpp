@@ -1,6 +1,6 @@
-#include "shell/app_state.h"
+#include "ui/app_state.h"
 
-#include "shell/privilege_ops.h"
+#include "platform/privilege_ops.h"
 
 HANDLE g_hSingleInstanceMutex = nullptr;
 char16_t g_szSystemDrive[4] = u"C:\\";

@@ -1,11 +1,11 @@
-#include "largefiles/worker.h"
+#include "ui/largefiles_worker.h"
 
 #include "largefiles/results.h"
 #include "largefiles/scanner.h"
 #include "platform/post.h"
-#include "platform/text16.h"
-#include "shell/app_state.h"
-#include "shell/format.h"
+#include "text/format.h"
+#include "text/text16.h"
+#include "ui/app_state.h"
 #include "ui/main_window.h"
 
 void OnLargeScanProgress(int32_t percent, int32_t directories, int32_t files, void* record) {

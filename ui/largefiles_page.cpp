@@ -2,9 +2,9 @@
 // results, sorting, and the open and delete actions.
 #include "largefiles/results.h"
 
-#include "platform/text16.h"
-#include "shell/app_state.h"
-#include "shell/format.h"
+#include "text/format.h"
+#include "text/text16.h"
+#include "ui/app_state.h"
 #include "ui/main_window.h"
 #include "ui/workers.h"
 
