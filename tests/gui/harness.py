@@ -96,15 +96,37 @@ class Session:
         self.proc = subprocess.Popen(
             ["wine", "explorer", f"/desktop=shell,{SCREEN[0]}x{SCREEN[1]}", *program],
             env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.wait(lambda: self.window().get("visible") == 1, "the main window to appear", 40)
+        # Before any probe comes and goes on the desktop (see HoldDesktop).
+        self.holder = subprocess.Popen(["wine", os.path.join(self.h.build, "norvale_probe.exe"), "hold-desktop"],
+                                       env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        check(self.holder.stdout.readline().strip() == b'{"held":1}', "the desktop did not come")
+        try:
+            self.wait(lambda: self.window().get("visible") == 1, "the main window to appear", 40)
+        except AssertionError:
+            self.keep_evidence("start")
+            self.h.kill_wine()
+            raise
         return self
+
+    def keep_evidence(self, what):
+        """What the screen, the dialogs and the Wine processes looked like,
+        next to the test's other artifacts."""
+        base = os.path.join(self.h.artifacts, f"{self.h.current}-{what}")
+        try:
+            self.shot().save(base + ".png")
+        except Exception:
+            pass
+        with open(base + ".txt", "w") as out:
+            processes = subprocess.run(["ps", "-eo", "pid,etime,stat,args"], stdout=subprocess.PIPE, text=True).stdout
+            out.write("".join(line + "\n" for line in processes.splitlines() if "wine" in line.lower() or "exe" in line))
+            try:
+                out.write(json.dumps(self.dialogs(), ensure_ascii=False) + "\n")
+            except Exception as error:
+                out.write(f"dialogs: {error}\n")
 
     def __exit__(self, exc_type, exc, trace):
         if exc_type is not None:
-            try:
-                self.shot().save(os.path.join(self.h.artifacts, f"{self.h.current}-failed.png"))
-            except Exception:
-                pass
+            self.keep_evidence("failed")
         self.h.kill_wine()
         if self.dpi != 96:
             self.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d", "96",

@@ -281,6 +281,25 @@ int Hold(const wchar_t* path) {
     return 0;
 }
 
+// Stays on the desktop "shell" until killed. Wine closes a desktop a moment
+// after the last thread on it leaves; a short-lived probe that came and went
+// before the program had reached the desktop closed it under the starting
+// program. Held from the start, the desktop lives until the session ends.
+int HoldDesktop() {
+    for (int i = 0; i < 600; ++i) {
+        HDESK desktop = OpenDesktopW(L"shell", 0, FALSE, GENERIC_ALL);
+        if (desktop && SetThreadDesktop(desktop)) {
+            std::printf("{\"held\":1}\n");
+            std::fflush(stdout);
+            Sleep(INFINITE);
+        }
+        if (desktop) CloseDesktop(desktop);
+        Sleep(50);
+    }
+    std::printf("{\"held\":0}\n");
+    return 1;
+}
+
 // Starts a second copy and reports how it ended.
 int SecondStart(const wchar_t* exe) {
     STARTUPINFOW startup = {};
@@ -323,6 +342,7 @@ int Run(const wchar_t* exe, const wchar_t* out) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return 2;
+    if (std::wstring(argv[1]) == L"hold-desktop") return HoldDesktop();
     // The program runs on the virtual desktop "shell" (the one with a
     // taskbar); windows are found only from a thread on that desktop.
     HDESK desktop = OpenDesktopW(L"shell", 0, FALSE, GENERIC_ALL);
