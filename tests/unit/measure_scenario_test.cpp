@@ -1,12 +1,16 @@
 // Measuring on the file system this binary is linked with: the fake, the
 // posix backend or Win32 under Wine. Same scenarios, same expectations.
 #include "engine/measure.h"
+#include "engine/paths.h"
 #include "tests/support/items.h"
 #include "tests/support/tree.h"
 
 #include "platform/fs.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -100,6 +104,25 @@ TEST_F(MeasureScenario, LinksAreNeverFollowed) {
     EXPECT_EQ(MeasureItem(&subdirs.item), 0u);
     EXPECT_EQ(SubdirPatternSize(TreePath(u"loc").c_str(), u"*\\cache", 0), 0u) << "a star level entered a link";
     EXPECT_EQ(SubdirPatternSize(TreeRoot().c_str(), u"*\\cache", 0), 700000u) << "the real folder still counts";
+}
+
+// The protected folders come from the system itself (known folders on
+// Windows, $HOME on Linux): the profile and the Windows folder are refused,
+// what lies below the profile is not. Only looked at, never measured.
+TEST_F(MeasureScenario, TheSystemsOwnFoldersAreRefusedAsLocations) {
+    const bool windows = std::string(TreeBackendName()) == "win32";
+    if (!windows && std::string(TreeBackendName()) != "posix") GTEST_SKIP() << "no system folders on the fake";
+    if (!windows && !std::getenv("HOME")) GTEST_SKIP() << "no HOME";
+    char16_t location[kPathUnits];
+    const char16_t* reason = nullptr;
+    const char16_t* const refused[] = {windows ? u"%USERPROFILE%" : u"%HOME%", windows ? u"%SystemRoot%\\" : u"/",
+                                       windows ? u"%USERPROFILE%\\Documents\\..\\Desktop" : u"%HOME%/Documents"};
+    for (const char16_t* path : refused) {
+        EXPECT_EQ(PrepareLocation(path, location, &reason), LOCATION_UNSAFE);
+        EXPECT_NE(reason, nullptr);
+    }
+    EXPECT_EQ(PrepareLocation(windows ? u"%USERPROFILE%\\Downloads" : u"%HOME%/Downloads", location, &reason), LOCATION_OK);
+    EXPECT_EQ(PrepareLocation(windows ? u"%TEMP%" : u"/tmp", location, &reason), LOCATION_OK);
 }
 
 }  // namespace
