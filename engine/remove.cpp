@@ -98,11 +98,17 @@ void RemoveListed(FsDir dir, size_t length, const char16_t* pattern, bool countL
     FsFindClose(find);
 }
 
-// Opens a location for a walk. Null, with nothing counted, for a link (never
-// entered) and for a location that is not there; any other failure to open
-// it is counted by its code.
-FsDir OpenLocation(const char16_t* dir, bool forRemoval, CleanTally* tally) {
-    FsDir held = FsOpenDir(dir, forRemoval);
+// Opens a location that the walk keeps (its length goes to length). Null,
+// with nothing counted, for a link (never entered) and for a location that is
+// not there; a path too long to walk, or any other failure to open it, is
+// counted by its code.
+FsDir OpenLocation(const char16_t* dir, size_t* length, CleanTally* tally) {
+    *length = Text16Length(dir);
+    if (!FolderFits(*length)) {
+        CountError(tally, FS_ERROR_FILENAME_EXCED_RANGE);
+        return nullptr;
+    }
+    FsDir held = FsOpenDir(dir, false);
     if (!held) {
         uint32_t error = FsLastError();
         if (error != FS_ERROR_STOPPED_ON_SYMLINK && error != FS_ERROR_FILE_NOT_FOUND && error != FS_ERROR_PATH_NOT_FOUND)
@@ -120,7 +126,10 @@ void DeleteFileCounted(const char16_t* path, CleanTally* tally) {
     size_t length = Text16Length(path);
     size_t split = length;
     while (split > 0 && path[split - 1] != u'\\') --split;
-    if (split < 2 || split == length || length >= static_cast<size_t>(kPathUnits)) {
+    bool wildcard = false;
+    for (size_t i = split; i < length; ++i) wildcard = wildcard || path[i] == u'*' || path[i] == u'?';
+    // The name is looked up as a listing pattern: it must match itself alone.
+    if (split < 2 || split == length || length >= static_cast<size_t>(kPathUnits) || wildcard) {
         CountError(tally, FS_ERROR_INVALID_NAME);
         return;
     }
@@ -174,12 +183,8 @@ void DeleteContents(const char16_t* dir, CleanTally* tally) {
 
 void DeleteMatching(const char16_t* dir, const char16_t* pattern, CleanTally* tally) {
     if (!dir || !pattern || !tally) return;
-    size_t length = Text16Length(dir);
-    if (!FolderFits(length)) {
-        CountError(tally, FS_ERROR_FILENAME_EXCED_RANGE);
-        return;
-    }
-    FsDir held = OpenLocation(dir, false, tally);
+    size_t length = 0;
+    FsDir held = OpenLocation(dir, &length, tally);
     if (!held) return;
     RemoveListed(held, length, pattern, true, tally);
     FsCloseDir(held, false);
@@ -187,12 +192,8 @@ void DeleteMatching(const char16_t* dir, const char16_t* pattern, CleanTally* ta
 
 void DeleteSubdirPattern(const char16_t* dir, const char16_t* pattern, int32_t depth, CleanTally* tally) {
     if (!dir || !pattern || !tally || depth > 10) return;
-    size_t length = Text16Length(dir);
-    if (!FolderFits(length)) {
-        CountError(tally, FS_ERROR_FILENAME_EXCED_RANGE);
-        return;
-    }
-    FsDir held = OpenLocation(dir, false, tally);
+    size_t length = 0;
+    FsDir held = OpenLocation(dir, &length, tally);
     if (!held) return;
     SubdirPatternBelow(held, length, pattern, depth, true, tally);
     FsCloseDir(held, false);
@@ -230,7 +231,7 @@ void SubdirPatternBelow(FsDir dir, size_t length, const char16_t* pattern, int32
         return;
     }
     for (const char16_t* p = pattern; *p; ++p) {
-        if (*p == u'*') {
+        if (*p == u'*' || *p == u'?') {
             RemoveListed(dir, length, pattern, top, tally);
             return;
         }

@@ -40,7 +40,7 @@ void DeleteContents(const char16_t* dir, CleanTally* tally);
 void DeleteMatching(const char16_t* dir, const char16_t* pattern, CleanTally* tally);
 // Removes what pattern names below dir: each leading "*\" is every subfolder
 // of that level (up to depth 10); a literal name that is missing counts one
-// notFound; a pattern with '*' elsewhere goes to DeleteMatching.
+// notFound; a pattern with '*' or '?' elsewhere removes what it matches.
 void DeleteSubdirPattern(const char16_t* dir, const char16_t* pattern, int32_t depth, CleanTally* tally);
 
 // The single-file step: deletes the file path names (a file link as a link),

@@ -252,6 +252,38 @@ FsFind ListNode(Node* dir, const char16_t* namePattern) {
     return listing.release();
 }
 
+// A file (or file link) goes; a folder or a read-only file refuses, as on Windows.
+bool DeleteNode(Node* node) {
+    if (!node) {
+        t_lastError = FS_ERROR_FILE_NOT_FOUND;
+        return false;
+    }
+    if ((node->attributes & FS_ATTR_DIRECTORY) || (node->attributes & FS_ATTR_READONLY)) {
+        t_lastError = FS_ERROR_ACCESS_DENIED;
+        return false;
+    }
+    Unlink(node);
+    return true;
+}
+
+// An empty folder, or a folder link whatever its target holds.
+bool RemoveDirNode(Node* node) {
+    if (!node) {
+        t_lastError = FS_ERROR_FILE_NOT_FOUND;
+        return false;
+    }
+    if (!(node->attributes & FS_ATTR_DIRECTORY)) {
+        t_lastError = FS_ERROR_DIRECTORY;
+        return false;
+    }
+    if (!(node->attributes & FS_ATTR_REPARSE_POINT) && !node->children.empty()) {
+        t_lastError = FS_ERROR_DIR_NOT_EMPTY;
+        return false;
+    }
+    Unlink(node);
+    return true;
+}
+
 FsDir HoldNode(Node* node, std::u16string path, bool forRemoval) {
     if (!node) {
         t_lastError = FS_ERROR_FILE_NOT_FOUND;
@@ -433,37 +465,13 @@ bool FsSetAttributes(const char16_t* path, uint32_t attributes) {
 bool FsDeleteFile(const char16_t* path) {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     if (Failing(FakeOp::DeleteFile, path)) return false;
-    Node* node = Resolve(path, false);
-    if (!node) {
-        t_lastError = FS_ERROR_FILE_NOT_FOUND;
-        return false;
-    }
-    if ((node->attributes & FS_ATTR_DIRECTORY) || (node->attributes & FS_ATTR_READONLY)) {
-        t_lastError = FS_ERROR_ACCESS_DENIED;
-        return false;
-    }
-    Unlink(node);
-    return true;
+    return DeleteNode(Resolve(path, false));
 }
 
 bool FsRemoveDirectory(const char16_t* path) {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     if (Failing(FakeOp::RemoveDirectory, path)) return false;
-    Node* node = Resolve(path, false);
-    if (!node) {
-        t_lastError = FS_ERROR_FILE_NOT_FOUND;
-        return false;
-    }
-    if (!(node->attributes & FS_ATTR_DIRECTORY)) {
-        t_lastError = 267;  // ERROR_DIRECTORY
-        return false;
-    }
-    if (!(node->attributes & FS_ATTR_REPARSE_POINT) && !node->children.empty()) {
-        t_lastError = FS_ERROR_DIR_NOT_EMPTY;
-        return false;
-    }
-    Unlink(node);
-    return true;
+    return RemoveDirNode(Resolve(path, false));
 }
 
 uint32_t FsLastError() { return t_lastError; }
@@ -501,38 +509,14 @@ bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool clearReadOnly) {
         if (node && !FsIsLink(node->attributes, node->reparseTag)) node->attributes &= ~static_cast<uint32_t>(FS_ATTR_READONLY);
     }
     if (Failing(FakeOp::DeleteFile, path.c_str())) return false;
-    node = Child(dir->node, name);
-    if (!node) {
-        t_lastError = FS_ERROR_FILE_NOT_FOUND;
-        return false;
-    }
-    if ((node->attributes & FS_ATTR_DIRECTORY) || (node->attributes & FS_ATTR_READONLY)) {
-        t_lastError = FS_ERROR_ACCESS_DENIED;
-        return false;
-    }
-    Unlink(node);
-    return true;
+    return DeleteNode(Child(dir->node, name));
 }
 
 bool FsRemoveDirAt(FsDir dir, const char16_t* name) {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     std::u16string path = dir->path + u"\\" + name;
     if (Failing(FakeOp::RemoveDirectory, path.c_str())) return false;
-    Node* node = Child(dir->node, name);
-    if (!node) {
-        t_lastError = FS_ERROR_FILE_NOT_FOUND;
-        return false;
-    }
-    if (!(node->attributes & FS_ATTR_DIRECTORY)) {
-        t_lastError = FS_ERROR_DIRECTORY;
-        return false;
-    }
-    if (!(node->attributes & FS_ATTR_REPARSE_POINT) && !node->children.empty()) {
-        t_lastError = FS_ERROR_DIR_NOT_EMPTY;
-        return false;
-    }
-    Unlink(node);
-    return true;
+    return RemoveDirNode(Child(dir->node, name));
 }
 
 bool FsCloseDir(FsDir dir, bool remove) {
