@@ -184,22 +184,25 @@ TEST_F(MainWindow, ARunCleansWhatWasConfirmedAndTheTotalTellsWhatIsLeft) {
         CloseHandle(file);
     }
     ToggleItemSelection(1, 7);
-    SetForegroundWindow(window);
     HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
     std::atomic<bool> sawWait{false}, stop{false};
+    // Sharing the window thread's input state, this thread sees its cursor.
+    const DWORD windowThread = GetCurrentThreadId();
     std::thread watcher([&] {
+        AttachThreadInput(GetCurrentThreadId(), windowThread, TRUE);
         while (!stop.load()) {
-            CURSORINFO info = {sizeof info};
-            if (GetCursorInfo(&info) && info.hCursor == wait) sawWait.store(true);
+            if (GetCursor() == wait) sawWait.store(true);
         }
+        AttachThreadInput(GetCurrentThreadId(), windowThread, FALSE);
     });
     std::atomic<bool> waitWhileAsked{true};
     std::thread answer([&] {
         for (int i = 0; i < 2000; ++i) {
             HWND box = FindWindowW(L"#32770", nullptr);
             if (box) {
-                CURSORINFO info = {sizeof info};
-                waitWhileAsked.store(GetCursorInfo(&info) && info.hCursor == wait);
+                AttachThreadInput(GetCurrentThreadId(), windowThread, TRUE);
+                waitWhileAsked.store(GetCursor() == wait);
+                AttachThreadInput(GetCurrentThreadId(), windowThread, FALSE);
                 PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
                 return;
             }
