@@ -2,6 +2,7 @@
 
 #include "engine/catalogue.h"
 #include "engine/measure.h"
+#include "engine/guard.h"
 #include "engine/paths.h"
 #include "engine/remove.h"
 #include "platform/fs.h"
@@ -53,52 +54,58 @@ CleanStatus CleanItem(const CleanupItem* item, uint64_t* freed) {
         return CS_FAILED;
     }
     // A location that cannot be expanded is treated as one that is missing.
-    uint32_t attributes = state == LOCATION_OK ? FsGetAttributes(location) : FS_INVALID_ATTRIBUTES;
-    if (attributes == FS_INVALID_ATTRIBUTES) {
+    if (state != LOCATION_OK) {
         Trace(u"[清理] 跳过（路径不存在）: %s", item->name);
         return CS_NOT_FOUND;
     }
-    // Redirected elsewhere: nothing of it lies in the location.
-    if (attributes & FS_ATTR_REPARSE_POINT) return CS_NOTHING;
-
-    uint64_t before = MeasureItem(item);
     CleanTally tally = {0, 0, 0, 0, 0};
-    switch (item->mode) {
-    case CM_CONTENTS:
-        DeleteContents(location, &tally);
-        Trace(u"[清理] 清空目录内容完成: %s", location);
-        break;
-    case CM_WHOLE_DIR:
-        DeleteTree(location, &tally);
-        Trace(u"[清理] 删除整个目录完成: %s", location);
-        break;
-    case CM_MATCH_FILES:
-        if (!item->patterns[0]) {
-            DeleteContents(location, &tally);
-            break;
+    if (item->mode == CM_SINGLE_FILE) {
+        FsEntry entry;
+        if (SingleFileEntry(location, &entry) && FsIsLink(entry.attributes, entry.reparseTag)) {
+            Trace(u"[清理] 跳过（位置是链接或经过链接）: %s -> %s", item->name, location);
+            return CS_NOTHING;
         }
-        for (int i = 0; i < kMaxPatterns && item->patterns[i]; ++i) {
-            DeleteMatching(location, item->patterns[i], &tally);
-            Trace(u"[清理] 删除匹配文件完成: %s\\%s", location, item->patterns[i]);
-        }
-        break;
-    case CM_MATCH_SUBDIRS:
-        if (!item->patterns[0]) {
-            DeleteContents(location, &tally);
-            break;
-        }
-        for (int i = 0; i < kMaxPatterns && item->patterns[i]; ++i) {
-            DeleteSubdirPattern(location, item->patterns[i], 0, &tally);
-            Trace(u"[清理] 删除子目录完成: %s\\%s", location, item->patterns[i]);
-        }
-        break;
-    case CM_SINGLE_FILE:
+        uint64_t before = MeasureItem(item);
         DeleteFileCounted(location, &tally);
-        break;
-    default:
-        break;
+        uint64_t after = MeasureItem(item);
+        if (freed) *freed = before > after ? before - after : 0;
+        return StatusFromTally(tally);
     }
-    uint64_t after = MeasureItem(item);
+
+    // The decision and the whole run are made on one held folder: nothing is
+    // opened again by its path.
+    HeldFolder held;
+    uint32_t error = 0;
+    const bool whole = item->mode == CM_WHOLE_DIR;
+    switch (OpenGuardedLocation(location, whole, &held, &error, &reason)) {
+    case GUARD_OK:
+        break;
+    case GUARD_MISSING:
+        Trace(u"[清理] 跳过（路径不存在）: %s", item->name);
+        return CS_NOT_FOUND;
+    case GUARD_LINK:
+        // Redirected elsewhere: nothing of it lies in the location.
+        Trace(u"[清理] 跳过（位置是链接或经过链接）: %s -> %s", item->name, location);
+        return CS_NOTHING;
+    case GUARD_UNSAFE:
+        Trace(u"[清理] 拒绝（位置不安全，%s）: %s -> %s", reason, item->name, location);
+        return CS_FAILED;
+    default:
+        TallyResult(&tally, 0, error);
+        return StatusFromTally(tally);
+    }
+
+    uint64_t before = MeasureHeldLocation(*item, held);
+    Walk walk = {WALK_REMOVE, 0, &tally};
+    WalkItem(&walk, *item, held, location);
+    uint64_t after = MeasureHeldLocation(*item, held);
+    if (whole) {
+        TallyResult(&tally, FsCloseDir(held.dir, true) ? 1 : 0, FsLastError());
+        Trace(u"[清理] 删除整个目录完成: %s", location);
+    } else {
+        FsCloseDir(held.dir, false);
+        if (item->mode == CM_CONTENTS) Trace(u"[清理] 清空目录内容完成: %s", location);
+    }
     if (freed) *freed = before > after ? before - after : 0;
     return StatusFromTally(tally);
 }

@@ -1,24 +1,33 @@
 // Size estimation: how many bytes each catalogue item would free. Nothing is
 // cached; every call walks the file system again. Sizes are logical file
-// lengths from the enumeration data, and no walk leaves the location: a
-// junction or link is never descended and counts 0.
+// lengths from the enumeration data, and measuring takes exactly what
+// removal takes (engine/walk.h): no walk leaves the location, a junction or
+// link is never descended and counts 0.
 #pragma once
+
+#include "engine/walk.h"
 
 #include <cstdint>
 
 struct CleanupItem;
 
 // Total length of all files below dir, at any depth. 0 for a missing or
-// unlistable directory, and for a directory that is itself a link.
+// unlistable directory, and for one that is a link or lies behind one.
 uint64_t DirectorySize(const char16_t* dir);
-// The subdirectories that pattern names below dir; each leading "*\" stands
-// for every subfolder of that level, at most 10 levels (callers pass depth 0).
+// What the folder pattern names below dir (WalkFolderPattern; callers pass
+// depth 0).
 uint64_t SubdirPatternSize(const char16_t* dir, const char16_t* pattern, int32_t depth);
 // Sum over the "$Recycle.Bin" folders of all fixed drives.
 uint64_t RecycleBinSize();
+// The listing entry of the one file a normalised path names, looked up
+// through its parent held open; false when there is none.
+bool SingleFileEntry(const char16_t* path, FsEntry* entry);
 // 0 for a null item, a location that does not exist, cannot be expanded or
-// is refused as unsafe (see PrepareLocation).
+// is refused by the guard (PrepareLocation, then OpenGuardedLocation).
 uint64_t MeasureItem(const CleanupItem* item);
+// What the item would free from its location, already held open and
+// guarded.
+uint64_t MeasureHeldLocation(const CleanupItem& item, HeldFolder location);
 
 // Thread body: measures all 44 items into their `size`, posting 1129 (the
 // count), 1130 after each item (items so far) and 1131 to window.

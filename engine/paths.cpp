@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+const char16_t kProtectedReason[] = u"是受保护的系统或用户文件夹（或其上级）";
+
 bool JoinPath(char16_t* out, const char16_t* dir, const char16_t* name) {
     size_t dirLength = Text16Length(dir);
     size_t nameLength = Text16Length(name);
@@ -20,6 +22,13 @@ bool JoinPath(char16_t* out, const char16_t* dir, const char16_t* name) {
 
 bool MakeSearchPath(char16_t* out, const char16_t* dir) { return JoinPath(out, dir, u"*"); }
 
+size_t ParentLength(const char16_t* path, size_t length) {
+    size_t split = length;
+    while (split > 0 && path[split - 1] != u'\\') --split;
+    if (split < 2 || split == length) return 0;
+    return split > FsRootLength(path) ? split - 1 : split;
+}
+
 bool ExpandLocation(const char16_t* path, char16_t* out) {
     if (!path) {
         out[0] = 0;
@@ -30,17 +39,37 @@ bool ExpandLocation(const char16_t* path, char16_t* out) {
 
 namespace {
 
-char16_t FoldCase(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
+// a names b or one of b's ancestors (both normalised), by the system's rule
+// for names.
+bool IsSameOrAncestor(const char16_t* a, const char16_t* b) {
+    size_t length = Text16Length(a);
+    if (Text16Length(b) < length || !FsNamesEqual(a, b, static_cast<uint32_t>(length))) return false;
+    return b[length] == 0 || b[length] == u'\\' || (length > 0 && a[length - 1] == u'\\');
+}
 
-// a names b or one of b's ancestors (both normalised).
-bool IsSameOrAncestor(const char16_t* a, const char16_t* b, bool ignoreCase) {
-    size_t i = 0;
-    for (; a[i]; ++i) {
-        char16_t x = ignoreCase ? FoldCase(a[i]) : a[i];
-        char16_t y = ignoreCase ? FoldCase(b[i]) : b[i];
-        if (x != y) return false;
+bool IsSeparator(char16_t c) { return c == u'\\'; }
+
+// "\\?\X:\…" and "\\.\X:\…" name the drive X:, "\\?\UNC\server\share\…" the
+// share: the plain forms name the same entries, and the root and protected
+// folder checks work on them. Other device paths stay and are not absolute.
+void MapDevicePath(char16_t* path) {
+    if (!IsSeparator(path[0]) || !IsSeparator(path[1]) || (path[2] != u'?' && path[2] != u'.') || !IsSeparator(path[3]))
+        return;
+    char16_t* rest = path + 4;
+    size_t from = 0;
+    size_t keep = 0;
+    if (((rest[0] >= u'A' && rest[0] <= u'Z') || (rest[0] >= u'a' && rest[0] <= u'z')) && rest[1] == u':' &&
+        (rest[2] == 0 || IsSeparator(rest[2]))) {
+        from = 4;
+    } else if ((rest[0] == u'U' || rest[0] == u'u') && (rest[1] == u'N' || rest[1] == u'n') &&
+               (rest[2] == u'C' || rest[2] == u'c') && IsSeparator(rest[3])) {
+        from = 8;
+        keep = 2;
+    } else {
+        return;
     }
-    return b[i] == 0 || b[i] == u'\\' || (i > 0 && a[i - 1] == u'\\');
+    size_t length = Text16Length(path);
+    for (size_t i = from; i <= length; ++i) path[keep + i - from] = path[i];
 }
 
 }  // namespace
@@ -49,7 +78,9 @@ void NormalizePath(char16_t* path) {
     for (char16_t* p = path; *p; ++p) {
         if (*p == u'/') *p = u'\\';
     }
+    // Names that ignore case mean Windows path syntax.
     const bool trimDots = FsNamesIgnoreCase();
+    if (trimDots) MapDevicePath(path);
     const size_t root = FsRootLength(path);
     size_t out = root;
     size_t in = root;
@@ -90,42 +121,23 @@ LocationState PrepareLocation(const char16_t* path, char16_t* out, const char16_
     } else if (out[root] == 0) {
         why = u"是磁盘或共享的根目录";
     } else {
-        static const uint32_t kCapacity = 8 * kPathUnits;
+        static const uint32_t kCapacity = 16 * kPathUnits;
         char16_t folders[kCapacity];
         uint32_t length = FsProtectedFolders(folders, kCapacity);
-        for (char16_t* folder = folders; length && *folder; folder += Text16Length(folder) + 1) {
-            char16_t normal[kPathUnits];
-            if (Text16CopyTruncated(normal, kPathUnits, folder) != Text16Length(folder)) continue;
-            NormalizePath(normal);
-            if (IsSameOrAncestor(out, normal, FsNamesIgnoreCase())) {
-                why = u"是受保护的系统或用户文件夹（或其上级）";
-                break;
+        if (length == FS_PROTECTED_INCOMPLETE) {
+            why = u"受保护文件夹的列表无法完整读取";
+        } else {
+            for (char16_t* folder = folders; length && *folder; folder += Text16Length(folder) + 1) {
+                char16_t normal[kPathUnits];
+                if (Text16CopyTruncated(normal, kPathUnits, folder) != Text16Length(folder)) continue;
+                NormalizePath(normal);
+                if (IsSameOrAncestor(out, normal)) {
+                    why = kProtectedReason;
+                    break;
+                }
             }
         }
     }
     if (reason) *reason = why;
     return why ? LOCATION_UNSAFE : LOCATION_OK;
-}
-
-bool RelativePathCrossesLink(const char16_t* dir, const char16_t* relative, bool includeLast) {
-    char16_t path[kPathUnits];
-    if (Text16CopyTruncated(path, kPathUnits, dir) != Text16Length(dir)) return false;
-    size_t length = Text16Length(path);
-    const char16_t* component = relative;
-    while (*component) {
-        const char16_t* end = component;
-        while (*end && *end != u'\\') ++end;
-        size_t componentLength = static_cast<size_t>(end - component);
-        if (length + 1 + componentLength + 1 > static_cast<size_t>(kPathUnits)) return false;
-        path[length++] = u'\\';
-        std::memcpy(path + length, component, componentLength * sizeof(char16_t));
-        length += componentLength;
-        path[length] = 0;
-        if (!*end && !includeLast) return false;
-        uint32_t attributes = FsGetAttributes(path);
-        if (attributes == FS_INVALID_ATTRIBUTES) return false;  // nothing further exists
-        if (attributes & FS_ATTR_REPARSE_POINT) return true;
-        component = *end ? end + 1 : end;
-    }
-    return false;
 }

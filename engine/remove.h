@@ -4,8 +4,8 @@
 //
 // No walk ever enters a junction or symbolic link: a directory link met on
 // the way is removed as a link (its target and everything in it stay), a
-// file link is deleted as a link, and a path that passes through a link is
-// left alone. Each entry is reached through its parent folder held open, so
+// file link is deleted as a link, and a location that is a link or lies
+// behind one is left alone. Each entry is reached through its parent folder held open, so
 // a link put in place of a folder while the walk is inside it changes
 // nothing: a cleaning run can never reach outside the location.
 //
@@ -15,19 +15,9 @@
 // count nothing.
 #pragma once
 
+#include "engine/tally.h"
+
 #include <cstdint>
-
-struct CleanTally {
-    int32_t deleted;       // files deleted and directories removed
-    int32_t accessDenied;  // code 5
-    int32_t inUse;         // codes 32 and 33
-    int32_t notFound;      // codes 2, 3 and 123
-    int32_t otherError;    // anything else, 145 (not empty) and 0 included
-};
-
-// Counts one result: a success in `deleted` whatever the code, a failure in
-// exactly one counter chosen by the code. A null tally counts nothing.
-void TallyResult(CleanTally* tally, int32_t success, uint32_t error);
 
 // Removes dir and everything below it, children before their parent. A
 // folder that keeps some content fails (145) and so does each folder above
@@ -38,9 +28,9 @@ void DeleteContents(const char16_t* dir, CleanTally* tally);
 // Removes the entries directly inside dir that match pattern (a matching
 // folder is removed whole). No match counts nothing.
 void DeleteMatching(const char16_t* dir, const char16_t* pattern, CleanTally* tally);
-// Removes what pattern names below dir: each leading "*\" is every subfolder
-// of that level (up to depth 10); a literal name that is missing counts one
-// notFound; a pattern with '*' or '?' elsewhere removes what it matches.
+// Removes what pattern names below dir, by the folder-pattern rules of
+// WalkFolderPattern (engine/walk.h): a target that is missing is nothing to
+// remove and counts nothing.
 void DeleteSubdirPattern(const char16_t* dir, const char16_t* pattern, int32_t depth, CleanTally* tally);
 
 // The single-file step: deletes the file path names (a file link as a link),

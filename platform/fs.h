@@ -49,6 +49,8 @@ enum : uint32_t {
 
 enum : uint32_t { FS_DRIVE_FIXED = 3 };
 
+enum : uint32_t { FS_PROTECTED_INCOMPLETE = 0xFFFFFFFFu };
+
 // One directory entry as a listing yields it. `name` holds at most 259 units
 // and a terminator; "." and ".." are listed like any other name.
 struct FsEntry {
@@ -79,51 +81,71 @@ FsFind FsFindFirstEx(const char16_t* pattern, FsEntry* entry, bool directoriesOn
 bool FsFindNext(FsFind find, FsEntry* entry);
 void FsFindClose(FsFind find);
 
-// FS_INVALID_ATTRIBUTES on failure. A link reports its own attributes
-// (reparse bit set), never its target's.
-uint32_t FsGetAttributes(const char16_t* path);
-// Length of the file `path` names (not following a link).
-bool FsGetFileSize(const char16_t* path, uint64_t* size);
-bool FsSetAttributes(const char16_t* path, uint32_t attributes);
-// Deletes a file, or a link to a file; never a directory.
-bool FsDeleteFile(const char16_t* path);
-// Removes an empty directory, or a directory link itself (never its target).
-bool FsRemoveDirectory(const char16_t* path);
 uint32_t FsLastError();
 
-// ---- Folders held open for removal ----
+// ---- Folders held open ----
 //
-// A removal walk reaches every entry through its parent folder held open,
-// never through a full path that another process could re-point between
-// two calls: a folder renamed and replaced by a link while the walk is inside
-// it cannot lead the walk out of the location. (Win32: each folder is held
-// without FILE_SHARE_DELETE, so it cannot be renamed or replaced, and entries
-// are opened with FILE_FLAG_OPEN_REPARSE_POINT. Posix: openat/unlinkat
-// relative to the folder's descriptor, O_NOFOLLOW.)
+// Every walk that deletes reaches each entry through its parent folder held
+// open, never through a full path that another process could re-point
+// between two calls: a folder renamed and replaced by a link while the walk
+// is inside it cannot lead the walk out of the location. (Win32: each folder
+// is held without FILE_SHARE_DELETE, so it cannot be renamed or replaced, and
+// every child is opened relative to its parent's handle, never following a
+// reparse point. Posix: openat/unlinkat relative to the folder's descriptor,
+// O_NOFOLLOW.)
 typedef struct FsFolder* FsDir;
 
-// Opens the folder at path. Null when it cannot be opened, with
-// FS_ERROR_STOPPED_ON_SYMLINK when path is a link (checked on what was
-// opened) and FS_ERROR_DIRECTORY when it is not a folder. With forRemoval
-// the folder can later be removed through FsCloseDir.
+// Opens the folder at path one component at a time from its root, each
+// relative to the folder before it, never following a link. Null when it
+// cannot be opened: FS_ERROR_STOPPED_ON_SYMLINK when path or any folder on
+// the way to it is a link (checked on what was opened), FS_ERROR_DIRECTORY
+// when it is not a folder. With forRemoval the folder can later be removed
+// through FsCloseDir.
 FsDir FsOpenDir(const char16_t* path, bool forRemoval);
-// Opens the folder `name` inside dir, on the same terms.
+// Opens the folder `name` inside dir, on the same terms. A name that holds a
+// separator is refused (FS_ERROR_INVALID_NAME). A folder on another volume
+// than dir (a mount) is refused like a link: a Windows mount point is a
+// reparse point, and a posix bind mount is treated the same.
 FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool forRemoval);
 // Lists the entries of dir whose names match pattern (one name with '*' and
-// '?' wildcards): kind, attribute bits and tag, and a size that a backend
-// may leave 0 (posix skips the stat). Continue with FsFindNext, end with
-// FsFindClose before dir. Null also when nothing matches
-// (FS_ERROR_FILE_NOT_FOUND or 18).
-FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry);
+// '?' wildcards): kind, attribute bits and tag, and the size; without
+// `sizes` a backend may leave the size of files 0 (posix then skips the
+// stat). Continue with FsFindNext, end with FsFindClose before dir. Null
+// also when nothing matches (FS_ERROR_FILE_NOT_FOUND or 18). A name that
+// holds '\' or '/' is never listed: no Windows name can hold one.
+FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry, bool sizes);
 // Deletes the file or file link `name` in dir; never a folder, never a link's
 // target. With clearReadOnly the read-only bit of a file that is not a link
-// is cleared on the file's own handle first (or ignored by the deletion).
+// is ignored by the deletion where the system can, or else cleared on the
+// file's own handle and put back when the deletion fails; a file with other
+// hard links keeps its bit (they share it) and fails with access denied.
 bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool clearReadOnly);
 // Removes the folder link `name` in dir (the link alone), or an empty folder.
 bool FsRemoveDirAt(FsDir dir, const char16_t* name);
 // Closes dir. With remove, first removes the folder it holds (which must be
 // empty by then) and returns whether that worked; otherwise returns true.
 bool FsCloseDir(FsDir dir, bool remove);
+
+// What makes a folder the folder it is, whatever path names it: the volume's
+// serial number and the file id on Windows, st_dev and st_ino on posix.
+struct FsIdentity {
+    uint64_t volume;
+    uint64_t high;
+    uint64_t low;
+};
+
+inline bool FsSameIdentity(const FsIdentity& a, const FsIdentity& b) {
+    return a.volume == b.volume && a.high == b.high && a.low == b.low;
+}
+
+// The identity of the folder dir holds.
+bool FsDirIdentity(FsDir dir, FsIdentity* identity);
+// Opens the folder at path following every link, and gives its identity and
+// the path it really has (every link resolved; on Windows the "\\?\" form
+// the system reports). For the protected folders, whose real place counts.
+// False with FS_ERROR_FILE_NOT_FOUND or FS_ERROR_PATH_NOT_FOUND when nothing
+// is there.
+bool FsResolveFolder(const char16_t* path, char16_t* real, uint32_t capacity, FsIdentity* identity);
 
 // ---- Path syntax and the folders no location may be ----
 
@@ -133,10 +155,16 @@ bool FsCloseDir(FsDir dir, bool remove);
 uint32_t FsRootLength(const char16_t* path);
 // Whether two names that differ only in letter case name the same entry.
 bool FsNamesIgnoreCase();
+// Whether the first `length` units of a and b name the same thing by the
+// system's rule for names (Windows: CompareStringOrdinal ignoring case, so
+// beyond ASCII too; posix: exactly).
+bool FsNamesEqual(const char16_t* a, const char16_t* b, uint32_t length);
 // The folders that a cleaning location may neither be nor contain, as
 // consecutive strings ending in an empty one (Windows: from the system, never
 // from the environment). Returns the units written without the final
-// terminator; 0 when there are none or no room.
+// terminator; 0 when there are none or no room. When the list cannot be
+// read in full it returns FS_PROTECTED_INCOMPLETE, and the caller accepts no
+// location at all.
 uint32_t FsProtectedFolders(char16_t* buffer, uint32_t capacity);
 
 // Expands %NAME% references into dst. False, with dst empty, when the

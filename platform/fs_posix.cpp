@@ -96,8 +96,10 @@ struct FsListing {
 struct FsFolder {
     int fd;
     DIR* dir;           // made on the first listing, from a duplicate of fd
-    FsFolder* parent;   // null for a folder opened by path
-    std::string name;   // native name in parent, or the native path
+    int parentFd;       // the folder that holds it, for its removal
+    bool ownsParent;    // opened by path: parentFd is this folder's own
+    dev_t device;
+    std::string name;   // native name in the parent
 };
 
 namespace {
@@ -222,80 +224,6 @@ void FsFindClose(FsFind find) {
     delete find;
 }
 
-uint32_t FsGetAttributes(const char16_t* path) {
-    char native[kNativePathBytes];
-    if (!NativePath(path, native)) {
-        t_lastError = FS_ERROR_INVALID_NAME;
-        return FS_INVALID_ATTRIBUTES;
-    }
-    struct stat st;
-    if (lstat(native, &st) != 0) {
-        Fail(errno);
-        return FS_INVALID_ATTRIBUTES;
-    }
-    if (S_ISLNK(st.st_mode)) {
-        struct stat target;
-        return FS_ATTR_REPARSE_POINT |
-               ((stat(native, &target) == 0 && S_ISDIR(target.st_mode)) ? FS_ATTR_DIRECTORY : FS_ATTR_ARCHIVE);
-    }
-    return AttributesOf(st);
-}
-
-bool FsGetFileSize(const char16_t* path, uint64_t* size) {
-    char native[kNativePathBytes];
-    if (!NativePath(path, native)) return Fail(EINVAL);
-    struct stat st;
-    if (lstat(native, &st) != 0) return Fail(errno);
-    *size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
-    return true;
-}
-
-bool FsSetAttributes(const char16_t* path, uint32_t attributes) {
-    char native[kNativePathBytes];
-    if (!NativePath(path, native)) return Fail(EINVAL);
-    struct stat st;
-    if (lstat(native, &st) != 0) return Fail(errno);
-    // chmod would act on a link's target: a link keeps what it has.
-    if (S_ISLNK(st.st_mode)) return true;
-    mode_t mode = st.st_mode & 07777;
-    mode = (attributes & FS_ATTR_READONLY) ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
-    if (chmod(native, mode) != 0) return Fail(errno);
-    return true;
-}
-
-bool FsDeleteFile(const char16_t* path) {
-    char native[kNativePathBytes];
-    if (!NativePath(path, native)) return Fail(EINVAL);
-    struct stat st;
-    if (lstat(native, &st) != 0) return Fail(errno);
-    if (S_ISDIR(st.st_mode)) return Fail(EACCES);  // as DeleteFileW on a directory
-    if (unlink(native) != 0) return Fail(errno);
-    return true;
-}
-
-bool FsRemoveDirectory(const char16_t* path) {
-    char native[kNativePathBytes];
-    if (!NativePath(path, native)) return Fail(EINVAL);
-    struct stat st;
-    if (lstat(native, &st) != 0) return Fail(errno);
-    if (S_ISLNK(st.st_mode)) {
-        // Removing a directory link removes the link alone, as on Windows.
-        struct stat target;
-        if (stat(native, &target) != 0 || !S_ISDIR(target.st_mode)) {
-            t_lastError = 267;  // ERROR_DIRECTORY
-            return false;
-        }
-        if (unlink(native) != 0) return Fail(errno);
-        return true;
-    }
-    if (!S_ISDIR(st.st_mode)) {
-        t_lastError = 267;
-        return false;
-    }
-    if (rmdir(native) != 0) return Fail(errno);
-    return true;
-}
-
 uint32_t FsLastError() { return t_lastError; }
 
 namespace {
@@ -305,30 +233,43 @@ bool NativeName(const char16_t* name, char* out, size_t capacity) {
     return std::strchr(out, '/') == nullptr && std::strchr(out, '\\') == nullptr;
 }
 
-// O_NOFOLLOW makes a link fail to open; fstat then confirms what was opened.
-FsDir HoldFolder(int at, const char* name, FsFolder* parent) {
-    int fd = openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+#ifdef O_PATH
+const int kPassThrough = O_PATH;  // needs search permission only
+#else
+const int kPassThrough = O_RDONLY;
+#endif
+
+// Opens the folder `name` in `at` without following a link. O_NOFOLLOW
+// makes a link fail to open; the error is then told apart by what the name
+// is, and fstat confirms what was opened.
+int OpenFolderAt(int at, const char* name, int mode, struct stat* st) {
+    int fd = openat(at, name, mode | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         int error = errno;
-        struct stat st;
-        if (error == ELOOP || (error == ENOTDIR && fstatat(at, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))) {
+        struct stat link;
+        if (error == ELOOP ||
+            (error == ENOTDIR && fstatat(at, name, &link, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(link.st_mode))) {
             t_lastError = FS_ERROR_STOPPED_ON_SYMLINK;
         } else if (error == ENOTDIR) {
             t_lastError = FS_ERROR_DIRECTORY;
         } else {
             Fail(error);
         }
-        return nullptr;
+        return -1;
     }
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode)) {
+    if (fstat(fd, st) != 0 || !S_ISDIR(st->st_mode)) {
         close(fd);
         t_lastError = FS_ERROR_DIRECTORY;
-        return nullptr;
+        return -1;
     }
-    FsFolder* folder = new (std::nothrow) FsFolder{fd, nullptr, parent, std::string()};
+    return fd;
+}
+
+FsDir MakeFolder(int fd, const struct stat& st, int parentFd, bool ownsParent, const char* name) {
+    FsFolder* folder = new (std::nothrow) FsFolder{fd, nullptr, parentFd, ownsParent, st.st_dev, std::string()};
     if (!folder) {
         close(fd);
+        if (ownsParent && parentFd >= 0) close(parentFd);
         t_lastError = FS_ERROR_NOT_ENOUGH_MEMORY;
         return nullptr;
     }
@@ -340,11 +281,50 @@ FsDir HoldFolder(int at, const char* name, FsFolder* parent) {
 
 FsDir FsOpenDir(const char16_t* path, bool) {
     char native[kNativePathBytes];
-    if (!NativePath(path, native)) {
+    if (!NativePath(path, native) || !native[0]) {
         t_lastError = FS_ERROR_INVALID_NAME;
         return nullptr;
     }
-    return HoldFolder(AT_FDCWD, native, nullptr);
+    // From the root (or the working folder), one component at a time.
+    int at = native[0] == '/' ? open("/", kPassThrough | O_DIRECTORY | O_CLOEXEC) : AT_FDCWD;
+    if (native[0] == '/' && at < 0) {
+        Fail(errno);
+        return nullptr;
+    }
+    char* component = native;
+    while (*component == '/') ++component;
+    if (!*component) {
+        // The root itself: it has no parent to be removed from.
+        struct stat st;
+        int fd = at >= 0 ? dup(at) : -1;
+        if (at >= 0) close(at);
+        if (fd < 0 || fstat(fd, &st) != 0) {
+            Fail(errno);
+            if (fd >= 0) close(fd);
+            return nullptr;
+        }
+        return MakeFolder(fd, st, -1, false, ".");
+    }
+    for (;;) {
+        char* end = component;
+        while (*end && *end != '/') ++end;
+        char* next = end;
+        while (*next == '/') ++next;
+        *end = 0;
+        struct stat st;
+        bool last = *next == 0;
+        int fd = OpenFolderAt(at, component, last ? O_RDONLY : kPassThrough, &st);
+        if (fd < 0) {
+            if (!last && t_lastError == FS_ERROR_DIRECTORY) t_lastError = FS_ERROR_PATH_NOT_FOUND;
+            if (!last && t_lastError == FS_ERROR_FILE_NOT_FOUND) t_lastError = FS_ERROR_PATH_NOT_FOUND;
+            if (at >= 0) close(at);
+            return nullptr;
+        }
+        if (last) return MakeFolder(fd, st, at, true, component);
+        if (at >= 0) close(at);
+        at = fd;
+        component = next;
+    }
 }
 
 FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool) {
@@ -353,10 +333,50 @@ FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool) {
         t_lastError = FS_ERROR_INVALID_NAME;
         return nullptr;
     }
-    return HoldFolder(dir->fd, native, dir);
+    struct stat st;
+    int fd = OpenFolderAt(dir->fd, native, O_RDONLY, &st);
+    if (fd < 0) return nullptr;
+    // A mount inside the location is another volume, as a Windows mount
+    // point is a reparse point: not entered.
+    if (st.st_dev != dir->device) {
+        close(fd);
+        t_lastError = FS_ERROR_STOPPED_ON_SYMLINK;
+        return nullptr;
+    }
+    return MakeFolder(fd, st, dir->fd, false, native);
 }
 
-FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry) {
+bool FsDirIdentity(FsDir dir, FsIdentity* identity) {
+    struct stat st;
+    if (!dir || fstat(dir->fd, &st) != 0) return Fail(errno);
+    *identity = FsIdentity{static_cast<uint64_t>(st.st_dev), 0, static_cast<uint64_t>(st.st_ino)};
+    return true;
+}
+
+bool FsResolveFolder(const char16_t* path, char16_t* real, uint32_t capacity, FsIdentity* identity) {
+    char native[kNativePathBytes];
+    if (!NativePath(path, native)) {
+        t_lastError = FS_ERROR_INVALID_NAME;
+        return false;
+    }
+    char* resolved = realpath(native, nullptr);
+    if (!resolved) return Fail(errno == ENOENT ? ENOTDIR : errno);
+    struct stat st;
+    bool ok = stat(resolved, &st) == 0 || Fail(errno);
+    if (ok && !S_ISDIR(st.st_mode)) {
+        t_lastError = FS_ERROR_DIRECTORY;
+        ok = false;
+    }
+    if (ok && real && !Utf8ToUtf16(resolved, real, capacity)) {
+        t_lastError = FS_ERROR_FILENAME_EXCED_RANGE;
+        ok = false;
+    }
+    std::free(resolved);
+    if (ok) *identity = FsIdentity{static_cast<uint64_t>(st.st_dev), 0, static_cast<uint64_t>(st.st_ino)};
+    return ok;
+}
+
+FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry, bool sizes) {
     if (!dir || !pattern || Text16Length(pattern) >= 260) {
         t_lastError = FS_ERROR_INVALID_NAME;
         return nullptr;
@@ -381,7 +401,7 @@ FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry) {
         t_lastError = FS_ERROR_NOT_ENOUGH_MEMORY;
         return nullptr;
     }
-    return BeginListing(listing, dir->dir, false, pattern, false, true, entry);
+    return BeginListing(listing, dir->dir, false, pattern, false, !sizes, entry);
 }
 
 bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool) {
@@ -409,9 +429,14 @@ bool FsCloseDir(FsDir dir, bool remove) {
     // rmdir never follows a link and removes nothing that holds anything:
     // whatever the name now stands for, no data goes with it.
     if (remove) {
-        int at = dir->parent ? dir->parent->fd : AT_FDCWD;
-        removed = unlinkat(at, dir->name.c_str(), AT_REMOVEDIR) == 0 || Fail(errno);
+        if (dir->parentFd < 0) {
+            t_lastError = FS_ERROR_ACCESS_DENIED;
+            removed = false;
+        } else {
+            removed = unlinkat(dir->parentFd, dir->name.c_str(), AT_REMOVEDIR) == 0 || Fail(errno);
+        }
     }
+    if (dir->ownsParent && dir->parentFd >= 0) close(dir->parentFd);
     delete dir;
     return removed;
 }
@@ -419,6 +444,10 @@ bool FsCloseDir(FsDir dir, bool remove) {
 uint32_t FsRootLength(const char16_t* path) { return path && (path[0] == u'\\' || path[0] == u'/') ? 1 : 0; }
 
 bool FsNamesIgnoreCase() { return false; }
+
+bool FsNamesEqual(const char16_t* a, const char16_t* b, uint32_t length) {
+    return std::memcmp(a, b, length * sizeof(char16_t)) == 0;
+}
 
 uint32_t FsProtectedFolders(char16_t* buffer, uint32_t capacity) {
     static const char* const kBelowHome[] = {"", "/Desktop", "/Documents"};
@@ -432,13 +461,13 @@ uint32_t FsProtectedFolders(char16_t* buffer, uint32_t capacity) {
         buffer[out++] = 0;
         return true;
     };
-    if (!buffer || capacity == 0) return 0;
+    if (!buffer || capacity == 0) return FS_PROTECTED_INCOMPLETE;
     bool fits = add("/");
     const char* home = std::getenv("HOME");
     for (const char* below : kBelowHome) {
         if (fits && home && home[0] == '/') fits = add(std::string(home) + below);
     }
-    if (!fits) return 0;
+    if (!fits) return FS_PROTECTED_INCOMPLETE;
     buffer[out] = 0;
     return out;
 }

@@ -6,9 +6,12 @@
 #include "text/wildcard.h"
 
 #include <windows.h>
+#include <winternl.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <atomic>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -77,8 +80,15 @@ bool NextHeldEntry(FsListing* listing, FsEntry* entry) {
         listing->offset = record->NextEntryOffset ? listing->offset + record->NextEntryOffset : kNoRecord;
         size_t units = record->FileNameLength / sizeof(WCHAR);
         if (units >= 260) continue;
-        for (size_t i = 0; i < units; ++i) entry->name[i] = static_cast<char16_t>(record->FileName[i]);
+        bool separator = false;
+        for (size_t i = 0; i < units; ++i) {
+            entry->name[i] = static_cast<char16_t>(record->FileName[i]);
+            separator = separator || entry->name[i] == u'\\' || entry->name[i] == u'/';
+        }
         entry->name[units] = 0;
+        // No Windows name holds a separator; Wine shows such Linux names,
+        // which would read as a path.
+        if (separator) continue;
         if (!WildcardMatch(listing->pattern, entry->name)) continue;
         entry->attributes = record->FileAttributes;
         entry->sizeHigh = static_cast<uint32_t>(static_cast<uint64_t>(record->EndOfFile.QuadPart) >> 32);
@@ -106,32 +116,15 @@ void FsFindClose(FsFind find) {
     delete find;
 }
 
-uint32_t FsGetAttributes(const char16_t* path) { return GetFileAttributesW(WideText(path)); }
-
-bool FsGetFileSize(const char16_t* path, uint64_t* size) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(WideText(path), GetFileExInfoStandard, &data)) return false;
-    *size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return true;
-}
-
-bool FsSetAttributes(const char16_t* path, uint32_t attributes) {
-    return SetFileAttributesW(WideText(path), attributes) != FALSE;
-}
-
-bool FsDeleteFile(const char16_t* path) { return DeleteFileW(WideText(path)) != FALSE; }
-
-bool FsRemoveDirectory(const char16_t* path) { return RemoveDirectoryW(WideText(path)) != FALSE; }
-
 uint32_t FsLastError() { return GetLastError(); }
 
-// ---- Folders held open for removal ----
+// ---- Folders held open ----
 
 struct FsFolder {
     HANDLE handle;
     DWORD attributes;
     DWORD removeError;  // why the folder cannot be removed through handle; 0 when it can
-    std::wstring path;  // the "\\?\" form: names ending in a dot or space stay as listed
+    std::wstring path;  // the "\\?\" form, for the check that Wine needs (see HidesLinks)
 };
 
 namespace {
@@ -146,17 +139,97 @@ const DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDE
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-std::wstring LongForm(const char16_t* path) {
-    std::wstring text(WideText(path));
-    if (text.size() >= 4 && text[0] == L'\\' && text[1] == L'\\' && (text[2] == L'?' || text[2] == L'.') && text[3] == L'\\')
-        return text;
-    if (text.size() >= 3 && text[1] == L':' && text[2] == L'\\') return L"\\\\?\\" + text;
-    if (text.size() >= 2 && text[0] == L'\\' && text[1] == L'\\') return L"\\\\?\\UNC" + text.substr(1);
-    return text;
+// NtCreateFile's values, spelled out: not every SDK's winternl.h has them.
+const ULONG kObjCaseInsensitive = 0x40;
+const ULONG kObjDontReparse = 0x1000;  // Windows 10 1803 and later
+const ULONG kFileOpen = 1;
+const ULONG kFileDirectoryFile = 0x1;
+const ULONG kFileSynchronousIoNonalert = 0x20;
+const ULONG kFileNonDirectoryFile = 0x40;
+const ULONG kFileOpenForBackupIntent = 0x4000;
+const ULONG kFileOpenReparsePoint = 0x200000;
+const LONG kStatusInvalidParameter = static_cast<LONG>(0xC000000Du);
+const LONG kStatusFileIsADirectory = static_cast<LONG>(0xC00000BAu);
+const LONG kStatusReparsePointEncountered = static_cast<LONG>(0xC000050Bu);
+const LONG kStatusStoppedOnSymlink = static_cast<LONG>(0x80000603u);
+
+typedef LONG(NTAPI* NtCreateFileCall)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, PLARGE_INTEGER,
+                                      ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+typedef ULONG(NTAPI* StatusToErrorCall)(LONG);
+
+struct NtCalls {
+    NtCreateFileCall createFile;
+    StatusToErrorCall toError;
+    bool hidesLinks;
+};
+
+// ntdll is in every process; its calls are looked up once.
+const NtCalls& Nt() {
+    static const NtCalls calls = [] {
+        HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        NtCalls found = {};
+        if (ntdll) {
+            found.createFile = reinterpret_cast<NtCreateFileCall>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtCreateFile")));
+            found.toError = reinterpret_cast<StatusToErrorCall>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+            // Wine shows a Linux symbolic link as a plain folder on an open
+            // handle (it opens the target); only the link's path attributes
+            // tell. Windows shows the reparse point on the handle itself.
+            found.hidesLinks = GetProcAddress(ntdll, "wine_get_version") != nullptr;
+        }
+        return found;
+    }();
+    return calls;
 }
 
-HANDLE OpenNoFollow(const std::wstring& path, DWORD access, DWORD share, DWORD flags) {
-    return CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+std::atomic<bool> g_dontReparse{true};
+
+bool ValidName(const wchar_t* name) {
+    if (!name || !name[0]) return false;
+    for (const wchar_t* p = name; *p; ++p) {
+        if (*p == L'\\' || *p == L'/') return false;
+    }
+    return !(name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0)));
+}
+
+// Opens `name` (one component) inside the folder `parent` holds, never
+// following a reparse point: the child is looked up relative to the handle,
+// so no path that another process can re-point is parsed again. With
+// folderOnly a reparse point is refused outright where the system can
+// (OBJ_DONT_REPARSE); elsewhere the caller checks the opened handle.
+HANDLE OpenRelative(HANDLE parent, const wchar_t* name, DWORD access, DWORD share, ULONG options, bool folderOnly) {
+    const NtCalls& nt = Nt();
+    if (!nt.createFile || !nt.toError) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return INVALID_HANDLE_VALUE;
+    }
+    UNICODE_STRING text;
+    text.Buffer = const_cast<PWSTR>(name);
+    text.Length = static_cast<USHORT>(wcslen(name) * sizeof(wchar_t));
+    text.MaximumLength = text.Length;
+    for (;;) {
+        bool dontReparse = folderOnly && g_dontReparse.load(std::memory_order_relaxed);
+        OBJECT_ATTRIBUTES object = {};
+        object.Length = sizeof object;
+        object.RootDirectory = parent;
+        object.ObjectName = &text;
+        object.Attributes = kObjCaseInsensitive | (dontReparse ? kObjDontReparse : 0);
+        IO_STATUS_BLOCK status = {};
+        HANDLE handle = nullptr;
+        LONG result = nt.createFile(&handle, access | SYNCHRONIZE, &object, &status, nullptr, 0, share, kFileOpen,
+                                    options | kFileSynchronousIoNonalert | kFileOpenForBackupIntent | kFileOpenReparsePoint,
+                                    nullptr, 0);
+        if (result >= 0 && result != kStatusStoppedOnSymlink) return handle;
+        if (result >= 0) CloseHandle(handle);
+        if (dontReparse && result == kStatusInvalidParameter) {
+            g_dontReparse.store(false, std::memory_order_relaxed);  // older than 1803
+            continue;
+        }
+        DWORD error = nt.toError(result);
+        if (result == kStatusReparsePointEncountered || result == kStatusStoppedOnSymlink) error = FS_ERROR_STOPPED_ON_SYMLINK;
+        if (result == kStatusFileIsADirectory) error = ERROR_ACCESS_DENIED;  // as DeleteFileW on a folder
+        SetLastError(error);
+        return INVALID_HANDLE_VALUE;
+    }
 }
 
 bool CloseKeepingError(HANDLE handle, bool result) {
@@ -174,7 +247,9 @@ bool SetDeletion(HANDLE handle) {
 // Marks the open entry for deletion. A read-only entry that is not a link is
 // deleted in spite of the bit where the system can (Windows 10 1809 and
 // later); elsewhere the bit is cleared on this handle and put back when the
-// deletion still fails. A link's attributes are never touched.
+// deletion still fails. The bit belongs to the file, not to one of its
+// names: a file with other hard links keeps it and is not deleted. A link's
+// attributes are never touched.
 bool MarkForDeletion(HANDLE handle, DWORD attributes, DWORD reparseTag, bool clearReadOnly) {
     if (!clearReadOnly || !(attributes & FILE_ATTRIBUTE_READONLY) || FsIsLink(attributes, reparseTag))
         return SetDeletion(handle);
@@ -182,6 +257,12 @@ bool MarkForDeletion(HANDLE handle, DWORD attributes, DWORD reparseTag, bool cle
     if (SetFileInformationByHandle(handle, kFileDispositionInfoEx, &ex, sizeof ex)) return true;
     DWORD error = GetLastError();
     if (error != ERROR_INVALID_PARAMETER && error != ERROR_INVALID_FUNCTION && error != ERROR_NOT_SUPPORTED) return false;
+    FILE_STANDARD_INFO standard;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        (!GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) || standard.NumberOfLinks > 1)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
     FILE_BASIC_INFO basic = {};
     DWORD kept = attributes & kSettableAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
     basic.FileAttributes = kept ? kept : FILE_ATTRIBUTE_NORMAL;
@@ -198,21 +279,24 @@ bool TagInfo(HANDLE handle, FILE_ATTRIBUTE_TAG_INFO* info) {
     return GetFileInformationByHandleEx(handle, FileAttributeTagInfo, info, sizeof *info) != FALSE;
 }
 
-FsDir Hold(std::wstring path, bool forRemoval) {
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    DWORD removeError = 0;
-    if (forRemoval) {
-        handle = OpenNoFollow(path, kListAccess | DELETE | FILE_WRITE_ATTRIBUTES, kHoldShare, FILE_FLAG_BACKUP_SEMANTICS);
-        if (handle == INVALID_HANDLE_VALUE) removeError = GetLastError();
-    }
-    if (handle == INVALID_HANDLE_VALUE) handle = OpenNoFollow(path, kListAccess, kHoldShare, FILE_FLAG_BACKUP_SEMANTICS);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+// Where handles hide links (Wine), the path's own attributes are asked too.
+// That lookup can only add a refusal, so its being by path is harmless.
+bool PathShowsLink(const std::wstring& path) {
+    if (!Nt().hidesLinks) return false;
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Checks what `handle` (opened as a folder of `path`) really is, and holds
+// it. Takes the handle in every case.
+FsDir Hold(HANDLE handle, std::wstring path, DWORD removeError) {
     FILE_ATTRIBUTE_TAG_INFO info;
     if (!TagInfo(handle, &info)) {
         CloseKeepingError(handle, false);
         return nullptr;
     }
-    DWORD refusal = (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? static_cast<DWORD>(FS_ERROR_STOPPED_ON_SYMLINK)
+    DWORD refusal = ((info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || PathShowsLink(path))
+                        ? static_cast<DWORD>(FS_ERROR_STOPPED_ON_SYMLINK)
                     : !(info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? ERROR_DIRECTORY
                                                                         : 0;
     FsFolder* folder = refusal ? nullptr : new (std::nothrow) FsFolder;
@@ -228,7 +312,35 @@ FsDir Hold(std::wstring path, bool forRemoval) {
     return folder;
 }
 
-std::wstring Child(FsDir dir, const char16_t* name) { return dir->path + L"\\" + WideText(name); }
+// Opens the folder `name` inside parent to be held: with the access its
+// removal needs when asked and granted, else for listing only.
+FsDir HoldChild(HANDLE parent, const std::wstring& parentPath, const wchar_t* name, bool forRemoval) {
+    DWORD removeError = 0;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    if (forRemoval) {
+        handle = OpenRelative(parent, name, kListAccess | DELETE | FILE_WRITE_ATTRIBUTES, kHoldShare,
+                              kFileDirectoryFile, true);
+        if (handle == INVALID_HANDLE_VALUE) removeError = GetLastError();
+        if (removeError == FS_ERROR_STOPPED_ON_SYMLINK) return nullptr;
+    }
+    if (handle == INVALID_HANDLE_VALUE) handle = OpenRelative(parent, name, kListAccess, kHoldShare, kFileDirectoryFile, true);
+    if (handle == INVALID_HANDLE_VALUE) {
+        if (GetLastError() == ERROR_DIRECTORY && PathShowsLink(parentPath + L"\\" + name)) SetLastError(FS_ERROR_STOPPED_ON_SYMLINK);
+        return nullptr;
+    }
+    std::wstring path = parentPath;
+    if (path.empty() || path.back() != L'\\') path += L'\\';
+    return Hold(handle, path + name, removeError);
+}
+
+std::wstring LongForm(const char16_t* path) {
+    std::wstring text(WideText(path));
+    if (text.size() >= 4 && text[0] == L'\\' && text[1] == L'\\' && (text[2] == L'?' || text[2] == L'.') && text[3] == L'\\')
+        return text;
+    if (text.size() >= 3 && text[1] == L':' && text[2] == L'\\') return L"\\\\?\\" + text;
+    if (text.size() >= 2 && text[0] == L'\\' && text[1] == L'\\') return L"\\\\?\\UNC" + text.substr(1);
+    return text;
+}
 
 }  // namespace
 
@@ -238,25 +350,61 @@ FsDir FsOpenDir(const char16_t* path, bool forRemoval) {
         return nullptr;
     }
     std::wstring form = LongForm(path);
-    // A link that the system does not show on an open handle (Wine's view of
-    // a host symlink) still shows in the attributes of its path.
-    DWORD attributes = GetFileAttributesW(form.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        SetLastError(FS_ERROR_STOPPED_ON_SYMLINK);
-        return nullptr;
+    for (wchar_t& c : form) {
+        if (c == L'/') c = L'\\';
     }
-    return Hold(std::move(form), forRemoval);
-}
-
-FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool forRemoval) {
-    if (!dir || !name) {
+    size_t root = WindowsRootLength(Text16(form.c_str()));
+    if (root == 0) {
         SetLastError(ERROR_INVALID_NAME);
         return nullptr;
     }
-    return Hold(Child(dir, name), forRemoval);
+    if (form[root - 1] != L'\\') form.insert(root++, 1, L'\\');
+    // The root by its path (a drive or share root is no link), then every
+    // component relative to the folder before it.
+    std::wstring held = form.substr(0, root);
+    const bool rootOnly = form.find_first_not_of(L'\\', root) == std::wstring::npos;
+    HANDLE handle = CreateFileW(held.c_str(), rootOnly ? kListAccess : FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                kAllShare, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    if (rootOnly) return Hold(handle, held, ERROR_ACCESS_DENIED);
+    size_t at = root;
+    for (;;) {
+        while (at < form.size() && form[at] == L'\\') ++at;
+        size_t end = form.find(L'\\', at);
+        if (end == std::wstring::npos) end = form.size();
+        std::wstring name = form.substr(at, end - at);
+        const bool last = form.find_first_not_of(L'\\', end) == std::wstring::npos;
+        if (!ValidName(name.c_str())) {
+            CloseHandle(handle);
+            SetLastError(ERROR_INVALID_NAME);
+            return nullptr;
+        }
+        if (last) {
+            FsDir dir = HoldChild(handle, held, name.c_str(), forRemoval);
+            return CloseKeepingError(handle, dir != nullptr) ? dir : nullptr;
+        }
+        FsDir step = HoldChild(handle, held, name.c_str(), false);
+        CloseHandle(handle);
+        if (!step) {
+            if (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_DIRECTORY) SetLastError(ERROR_PATH_NOT_FOUND);
+            return nullptr;
+        }
+        handle = step->handle;
+        held = std::move(step->path);
+        delete step;
+        at = end;
+    }
 }
 
-FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry) {
+FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool forRemoval) {
+    if (!dir || !name || !ValidName(WideText(name))) {
+        SetLastError(ERROR_INVALID_NAME);
+        return nullptr;
+    }
+    return HoldChild(dir->handle, dir->path, WideText(name), forRemoval);
+}
+
+FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry, bool) {
     if (!dir || !pattern) {
         SetLastError(ERROR_INVALID_NAME);
         return nullptr;
@@ -281,14 +429,14 @@ FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry) {
 }
 
 bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool clearReadOnly) {
-    if (!dir || !name) {
+    if (!dir || !name || !ValidName(WideText(name))) {
         SetLastError(ERROR_INVALID_NAME);
         return false;
     }
-    // Without FILE_FLAG_BACKUP_SEMANTICS a folder (or a folder link) put in
-    // the file's place fails to open with 5, as DeleteFileW on a folder.
+    // A folder (or a folder link) put in the file's place fails to open with
+    // 5, as DeleteFileW on a folder.
     DWORD access = DELETE | FILE_READ_ATTRIBUTES | (clearReadOnly ? FILE_WRITE_ATTRIBUTES : 0);
-    HANDLE handle = OpenNoFollow(Child(dir, name), access, kAllShare, 0);
+    HANDLE handle = OpenRelative(dir->handle, WideText(name), access, kAllShare, kFileNonDirectoryFile, false);
     if (handle == INVALID_HANDLE_VALUE) return false;
     FILE_ATTRIBUTE_TAG_INFO info;
     if (!TagInfo(handle, &info)) return CloseKeepingError(handle, false);
@@ -300,16 +448,22 @@ bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool clearReadOnly) {
 }
 
 bool FsRemoveDirAt(FsDir dir, const char16_t* name) {
-    if (!dir || !name) {
+    if (!dir || !name || !ValidName(WideText(name))) {
         SetLastError(ERROR_INVALID_NAME);
         return false;
     }
-    HANDLE handle = OpenNoFollow(Child(dir, name), DELETE | FILE_READ_ATTRIBUTES, kAllShare, FILE_FLAG_BACKUP_SEMANTICS);
+    HANDLE handle = OpenRelative(dir->handle, WideText(name), DELETE | FILE_READ_ATTRIBUTES, kAllShare, 0, false);
     if (handle == INVALID_HANDLE_VALUE) return false;
     FILE_ATTRIBUTE_TAG_INFO info;
     if (!TagInfo(handle, &info)) return CloseKeepingError(handle, false);
     if (!(info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         SetLastError(ERROR_DIRECTORY);
+        return CloseKeepingError(handle, false);
+    }
+    // A handle that shows a plain folder where the path shows a link has
+    // opened the link's target (Wine): removing it would remove that.
+    if (!(info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && PathShowsLink(dir->path + L"\\" + WideText(name))) {
+        SetLastError(FS_ERROR_STOPPED_ON_SYMLINK);
         return CloseKeepingError(handle, false);
     }
     return CloseKeepingError(handle, SetDeletion(handle));
@@ -331,9 +485,70 @@ bool FsCloseDir(FsDir dir, bool remove) {
     return removed;
 }
 
+namespace {
+
+bool IdentityOf(HANDLE handle, FsIdentity* identity) {
+    FILE_ID_INFO id;
+    if (GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id)) {
+        uint64_t parts[2];
+        static_assert(sizeof parts == sizeof id.FileId.Identifier, "a file id has 128 bits");
+        memcpy(parts, id.FileId.Identifier, sizeof parts);
+        *identity = FsIdentity{id.VolumeSerialNumber, parts[1], parts[0]};
+        return true;
+    }
+    // Before Windows 8: the 32-bit serial and the 64-bit index.
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle, &info)) return false;
+    *identity = FsIdentity{info.dwVolumeSerialNumber, 0,
+                           (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    return true;
+}
+
+}  // namespace
+
+bool FsDirIdentity(FsDir dir, FsIdentity* identity) {
+    if (!dir) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    return IdentityOf(dir->handle, identity);
+}
+
+bool FsResolveFolder(const char16_t* path, char16_t* real, uint32_t capacity, FsIdentity* identity) {
+    if (!path) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    HANDLE handle = CreateFileW(LongForm(path).c_str(), FILE_READ_ATTRIBUTES, kAllShare, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    FILE_ATTRIBUTE_TAG_INFO info;
+    if (!TagInfo(handle, &info)) return CloseKeepingError(handle, false);
+    if (!(info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetLastError(ERROR_DIRECTORY);
+        return CloseKeepingError(handle, false);
+    }
+    if (!IdentityOf(handle, identity)) return CloseKeepingError(handle, false);
+    if (real) {
+        DWORD length = GetFinalPathNameByHandleW(handle, WideText(real), capacity, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0 || length >= capacity) {
+            if (length) SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            return CloseKeepingError(handle, false);
+        }
+    }
+    CloseHandle(handle);
+    return true;
+}
+
 uint32_t FsRootLength(const char16_t* path) { return WindowsRootLength(path); }
 
 bool FsNamesIgnoreCase() { return true; }
+
+bool FsNamesEqual(const char16_t* a, const char16_t* b, uint32_t length) {
+    if (length == 0) return true;
+    return CompareStringOrdinal(WideText(a), static_cast<int>(length), WideText(b), static_cast<int>(length), TRUE) ==
+           CSTR_EQUAL;
+}
 
 namespace {
 
@@ -351,7 +566,7 @@ const GUID kProtectedKnownFolders[] = {
 }  // namespace
 
 uint32_t FsProtectedFolders(char16_t* buffer, uint32_t capacity) {
-    if (!buffer || capacity == 0) return 0;
+    if (!buffer || capacity == 0) return FS_PROTECTED_INCOMPLETE;
     uint32_t out = 0;
     bool fits = true;
     auto add = [&](const wchar_t* folder) {
@@ -364,17 +579,31 @@ uint32_t FsProtectedFolders(char16_t* buffer, uint32_t capacity) {
         for (size_t i = 0; i < length; ++i) buffer[out++] = static_cast<char16_t>(folder[i]);
         buffer[out++] = 0;
     };
+    // Any folder that cannot be asked for makes the list incomplete: then no
+    // location is accepted at all.
     wchar_t path[MAX_PATH];
     UINT length = GetWindowsDirectoryW(path, MAX_PATH);
-    if (length > 0 && length < MAX_PATH) add(path);
+    if (length > 0 && length < MAX_PATH) {
+        add(path);
+    } else {
+        fits = false;
+    }
     length = GetSystemDirectoryW(path, MAX_PATH);
-    if (length > 0 && length < MAX_PATH) add(path);
+    if (length > 0 && length < MAX_PATH) {
+        add(path);
+    } else {
+        fits = false;
+    }
     for (const GUID& id : kProtectedKnownFolders) {
         PWSTR known = nullptr;
-        if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &known))) add(known);
+        if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &known))) {
+            add(known);
+        } else {
+            fits = false;
+        }
         CoTaskMemFree(known);
     }
-    if (!fits) return 0;
+    if (!fits) return FS_PROTECTED_INCOMPLETE;
     buffer[out] = 0;
     return out;
 }

@@ -21,6 +21,7 @@ struct Node {
     uint64_t size = 0;
     uint32_t reparseTag = 0;
     std::u16string target;  // links only
+    uint64_t id = 0;        // the identity: the same whatever name reaches the node
     Node* parent = nullptr;
     std::vector<std::unique_ptr<Node>> children;  // listing order
     std::map<std::u16string, Node*> index;         // by case-folded name
@@ -45,13 +46,19 @@ struct State {
     std::map<std::u16string, std::u16string> environment;
     std::vector<std::pair<std::u16string, uint32_t>> drives;
     int recycleEmptyCalls = 0;
+    uint64_t nextId = 1;
+    bool protectedIncomplete = false;
 };
 
 std::recursive_mutex g_lock;
 State* g_state = new State;
 thread_local uint32_t t_lastError = 0;
 
-char16_t Fold(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
+// Letter case beyond ASCII too (Latin-1 here), as the system's rule folds it.
+char16_t Fold(char16_t c) {
+    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return static_cast<char16_t>(c - 32);
+    return c;
+}
 
 bool SameName(const std::u16string& a, const std::u16string& b) {
     if (a.size() != b.size()) return false;
@@ -149,6 +156,7 @@ Node* Create(const char16_t* path, uint32_t attributes) {
             auto fresh = std::make_unique<Node>();
             fresh->name = parts[i];
             fresh->attributes = FS_ATTR_DIRECTORY;
+            fresh->id = g_state->nextId++;
             fresh->parent = node;
             child = fresh.get();
             node->index[Folded(parts[i])] = child;
@@ -176,6 +184,13 @@ std::unique_ptr<Node> Detach(Node* node) {
 }
 
 void Unlink(Node* node) { g_state->removed.push_back(Detach(node)); }
+
+// The path a node really has, through its parents' own names.
+std::u16string RealPath(const Node* node) {
+    std::u16string path;
+    for (; node && node != &g_state->root; node = node->parent) path = node->name + (path.empty() ? path : u"\\" + path);
+    return node ? (path.size() == 2 ? path + u"\\" : path) : std::u16string();
+}
 
 void Attach(Node* parent, std::unique_ptr<Node> node) {
     node->parent = parent;
@@ -342,6 +357,23 @@ void FakeFsSwapAfter(FakeOp op, const char16_t* triggerPath, const char16_t* ent
     g_state->swaps.push_back(swap);
 }
 
+void FakeFsAddAlias(const char16_t* path, const char16_t* existing) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    Node* node = Resolve(existing, false);
+    std::vector<std::u16string> parts = Components(path);
+    if (!node || parts.empty()) return;
+    std::u16string name = parts.back();
+    std::u16string parentPath;
+    for (size_t i = 0; i + 1 < parts.size(); ++i) parentPath += parts[i] + u"\\";
+    Node* parent = parts.size() == 1 ? &g_state->root : Resolve(parentPath.c_str(), false);
+    if (parent) parent->index[Folded(name)] = node;
+}
+
+void FakeFsBreakProtectedList() {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    g_state->protectedIncomplete = true;
+}
+
 void FakeFsProtect(const char16_t* path) {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     g_state->protectedFolders.push_back(path);
@@ -426,70 +458,63 @@ bool FsFindNext(FsFind find, FsEntry* entry) {
 
 void FsFindClose(FsFind find) { delete find; }
 
-uint32_t FsGetAttributes(const char16_t* path) {
-    std::lock_guard<std::recursive_mutex> lock(g_lock);
-    if (Failing(FakeOp::GetAttributes, path)) return FS_INVALID_ATTRIBUTES;
-    Node* node = Resolve(path, false);
-    if (!node) {
-        t_lastError = FS_ERROR_FILE_NOT_FOUND;
-        return FS_INVALID_ATTRIBUTES;
-    }
-    return node->attributes;
-}
-
-bool FsGetFileSize(const char16_t* path, uint64_t* size) {
-    std::lock_guard<std::recursive_mutex> lock(g_lock);
-    Node* node = Resolve(path, false);
-    if (!node) {
-        t_lastError = FS_ERROR_FILE_NOT_FOUND;
-        return false;
-    }
-    *size = (node->attributes & (FS_ATTR_DIRECTORY | FS_ATTR_REPARSE_POINT)) ? 0 : node->size;
-    return true;
-}
-
-bool FsSetAttributes(const char16_t* path, uint32_t attributes) {
-    std::lock_guard<std::recursive_mutex> lock(g_lock);
-    if (Failing(FakeOp::SetAttributes, path)) return false;
-    Node* node = Resolve(path, false);
-    if (!node) {
-        t_lastError = FS_ERROR_FILE_NOT_FOUND;
-        return false;
-    }
-    // Only the changeable bits move; the kind of the entry stays.
-    const uint32_t changeable = FS_ATTR_READONLY | FS_ATTR_HIDDEN | FS_ATTR_SYSTEM | FS_ATTR_ARCHIVE;
-    node->attributes = (node->attributes & ~changeable) | (attributes & changeable);
-    return true;
-}
-
-bool FsDeleteFile(const char16_t* path) {
-    std::lock_guard<std::recursive_mutex> lock(g_lock);
-    if (Failing(FakeOp::DeleteFile, path)) return false;
-    return DeleteNode(Resolve(path, false));
-}
-
-bool FsRemoveDirectory(const char16_t* path) {
-    std::lock_guard<std::recursive_mutex> lock(g_lock);
-    if (Failing(FakeOp::RemoveDirectory, path)) return false;
-    return RemoveDirNode(Resolve(path, false));
-}
-
 uint32_t FsLastError() { return t_lastError; }
 
 FsDir FsOpenDir(const char16_t* path, bool forRemoval) {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     if (Failing(FakeOp::Open, path)) return nullptr;
-    return HoldNode(Resolve(path, false), path, forRemoval);
+    // One component at a time, never through a link.
+    std::vector<std::u16string> parts = Components(path);
+    Node* node = parts.empty() ? nullptr : &g_state->root;
+    for (size_t i = 0; node && i < parts.size(); ++i) {
+        node = Child(node, parts[i]);
+        if (node && (node->attributes & FS_ATTR_REPARSE_POINT)) {
+            t_lastError = FS_ERROR_STOPPED_ON_SYMLINK;
+            return nullptr;
+        }
+        if (node && i + 1 < parts.size() && !(node->attributes & FS_ATTR_DIRECTORY)) {
+            t_lastError = FS_ERROR_PATH_NOT_FOUND;
+            return nullptr;
+        }
+    }
+    return HoldNode(node, path, forRemoval);
 }
 
 FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool forRemoval) {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     std::u16string path = dir->path + u"\\" + name;
     if (Failing(FakeOp::Open, path.c_str())) return nullptr;
+    if (std::u16string(name).find_first_of(u"\\/") != std::u16string::npos) {
+        t_lastError = FS_ERROR_INVALID_NAME;
+        return nullptr;
+    }
     return HoldNode(Child(dir->node, name), path, forRemoval);
 }
 
-FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry) {
+bool FsDirIdentity(FsDir dir, FsIdentity* identity) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    *identity = FsIdentity{1, 0, dir->node->id};
+    return true;
+}
+
+bool FsResolveFolder(const char16_t* path, char16_t* real, uint32_t capacity, FsIdentity* identity) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    if (Failing(FakeOp::Open, path)) return false;
+    Node* node = Resolve(path, true);
+    if (!node || !(node->attributes & FS_ATTR_DIRECTORY)) {
+        t_lastError = node ? FS_ERROR_DIRECTORY : FS_ERROR_PATH_NOT_FOUND;
+        return false;
+    }
+    std::u16string where = RealPath(node);
+    if (real && Text16CopyTruncated(real, capacity, where.c_str()) != where.size()) {
+        t_lastError = FS_ERROR_FILENAME_EXCED_RANGE;
+        return false;
+    }
+    *identity = FsIdentity{1, 0, node->id};
+    return true;
+}
+
+FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry, bool) {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     if (Failing(FakeOp::List, dir->path.c_str())) return nullptr;
     FsFind listing = ListNode(dir->node, pattern);
@@ -544,15 +569,23 @@ uint32_t FsRootLength(const char16_t* path) { return WindowsRootLength(path); }
 
 bool FsNamesIgnoreCase() { return true; }
 
+bool FsNamesEqual(const char16_t* a, const char16_t* b, uint32_t length) {
+    for (uint32_t i = 0; i < length; ++i) {
+        if (Fold(a[i]) != Fold(b[i])) return false;
+    }
+    return true;
+}
+
 uint32_t FsProtectedFolders(char16_t* buffer, uint32_t capacity) {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
+    if (g_state->protectedIncomplete) return FS_PROTECTED_INCOMPLETE;
     uint32_t out = 0;
     for (const std::u16string& folder : g_state->protectedFolders) {
-        if (out + folder.size() + 2 > capacity) return 0;
+        if (out + folder.size() + 2 > capacity) return FS_PROTECTED_INCOMPLETE;
         for (char16_t c : folder) buffer[out++] = c;
         buffer[out++] = 0;
     }
-    if (out + 1 > capacity) return 0;
+    if (out + 1 > capacity) return FS_PROTECTED_INCOMPLETE;
     buffer[out] = 0;
     return out;
 }

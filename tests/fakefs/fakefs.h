@@ -1,6 +1,7 @@
 // An in-memory file system behind the seam of platform/fs.h, for tests.
 //
-// Paths are "X:\a\b"; lookups ignore letter case and repeated separators.
+// Paths are "X:\a\b"; lookups ignore letter case (Latin-1 included) and
+// repeated separators. Every entry has an identity of its own.
 // Listings give "." and ".." and then the children in insertion order.
 // Links (reparse points) lead to a target path, and the calls that follow
 // links on Windows follow them here: listing through a link shows the
@@ -13,7 +14,7 @@
 
 #include <cstdint>
 
-enum class FakeOp { List, GetAttributes, SetAttributes, DeleteFile, RemoveDirectory, Open };
+enum class FakeOp { List, SetAttributes, DeleteFile, RemoveDirectory, Open };
 
 void FakeFsReset();
 // Creates missing parents as plain directories.
@@ -31,6 +32,12 @@ void FakeFsSetReparseTag(const char16_t* path, uint32_t tag);
 void FakeFsSwapAfter(FakeOp op, const char16_t* triggerPath, const char16_t* entryPath, const char16_t* target);
 // A folder that no cleaning location may be or contain.
 void FakeFsProtect(const char16_t* path);
+// From now on the list of protected folders cannot be read in full.
+void FakeFsBreakProtectedList();
+// A second name for the existing entry, not a link and never listed: what an
+// 8.3 name, a second drive letter ("S:" for "C:") or another spelling of the
+// same folder is. Both names have one identity.
+void FakeFsAddAlias(const char16_t* path, const char16_t* existing);
 
 // The call `op` on exactly this path fails with code from now on.
 void FakeFsFail(FakeOp op, const char16_t* path, uint32_t code);

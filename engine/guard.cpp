@@ -1,0 +1,97 @@
+#include "engine/guard.h"
+
+#include "engine/paths.h"
+#include "text/text16.h"
+
+namespace {
+
+// Nine protected folders with their ancestors stay far below this.
+constexpr int kMaxIdentities = 160;
+
+struct IdentitySet {
+    FsIdentity items[kMaxIdentities];
+    int count;
+};
+
+bool Add(IdentitySet* set, const FsIdentity& identity) {
+    for (int i = 0; i < set->count; ++i) {
+        if (FsSameIdentity(set->items[i], identity)) return true;
+    }
+    if (set->count == kMaxIdentities) return false;
+    set->items[set->count++] = identity;
+    return true;
+}
+
+bool IsMissing(uint32_t error) { return error == FS_ERROR_FILE_NOT_FOUND || error == FS_ERROR_PATH_NOT_FOUND; }
+
+// The protected folder at its real place (every link resolved) and each of
+// its ancestors up to the root: a location that is any of them is, or
+// holds, the protected folder. A protected folder that does not exist holds
+// nothing; any other failure makes the whole set unknown.
+bool AddWithAncestors(IdentitySet* set, const char16_t* folder) {
+    char16_t real[kPathUnits];
+    FsIdentity identity;
+    if (!FsResolveFolder(folder, real, kPathUnits, &identity)) return IsMissing(FsLastError());
+    if (!Add(set, identity)) return false;
+    NormalizePath(real);
+    const size_t root = FsRootLength(real);
+    if (root == 0) return false;
+    for (size_t length = Text16Length(real); length > root;) {
+        while (length > root && real[length - 1] != u'\\') --length;
+        // "C:\a" for "C:\a\b"; the root keeps its separator.
+        real[length > root ? length - 1 : length] = 0;
+        if (length > root) --length;
+        if (!FsResolveFolder(real, nullptr, 0, &identity) || !Add(set, identity)) return false;
+    }
+    return true;
+}
+
+// False when the set cannot be known in full: then no location is safe.
+bool ProtectedIdentities(IdentitySet* set) {
+    static const uint32_t kCapacity = 16 * kPathUnits;
+    char16_t folders[kCapacity];
+    set->count = 0;
+    uint32_t length = FsProtectedFolders(folders, kCapacity);
+    if (length == FS_PROTECTED_INCOMPLETE) return false;
+    for (const char16_t* folder = folders; length && *folder; folder += Text16Length(folder) + 1) {
+        if (!AddWithAncestors(set, folder)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+GuardState OpenGuardedLocation(const char16_t* location, bool forRemoval, HeldFolder* held, uint32_t* error,
+                               const char16_t** reason) {
+    held->dir = nullptr;
+    held->length = Text16Length(location);
+    *error = 0;
+    *reason = nullptr;
+    if (held->length + 2 >= static_cast<size_t>(kPathUnits)) {
+        *error = FS_ERROR_FILENAME_EXCED_RANGE;
+        return GUARD_FAILED;
+    }
+    FsDir dir = FsOpenDir(location, forRemoval);
+    if (!dir) {
+        *error = FsLastError();
+        if (*error == FS_ERROR_STOPPED_ON_SYMLINK) return GUARD_LINK;
+        return IsMissing(*error) ? GUARD_MISSING : GUARD_FAILED;
+    }
+    FsIdentity identity;
+    IdentitySet set;
+    if (!FsDirIdentity(dir, &identity)) {
+        *reason = u"无法读取位置的文件标识";
+    } else if (!ProtectedIdentities(&set)) {
+        *reason = u"受保护文件夹的标识无法完整读取";
+    } else {
+        for (int i = 0; i < set.count && !*reason; ++i) {
+            if (FsSameIdentity(set.items[i], identity)) *reason = kProtectedReason;
+        }
+    }
+    if (*reason) {
+        FsCloseDir(dir, false);
+        return GUARD_UNSAFE;
+    }
+    held->dir = dir;
+    return GUARD_OK;
+}

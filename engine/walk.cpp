@@ -1,0 +1,169 @@
+#include "engine/walk.h"
+
+#include "engine/catalogue.h"
+#include "engine/paths.h"
+#include "text/format.h"
+#include "text/text16.h"
+
+namespace {
+
+const uint32_t kNoMoreFiles = 18;
+
+bool Removing(const Walk* walk) { return walk->action == WALK_REMOVE; }
+
+void CountFailure(Walk* walk, uint32_t error) {
+    if (Removing(walk)) TallyResult(walk->tally, 0, error);
+}
+
+void CountResult(Walk* walk, bool success) {
+    if (Removing(walk)) TallyResult(walk->tally, success ? 1 : 0, success ? 0 : FsLastError());
+}
+
+bool IsNoMatch(uint32_t error) { return error == FS_ERROR_FILE_NOT_FOUND || error == kNoMoreFiles; }
+
+// Units of "dir\name" without the terminator.
+size_t ChildLength(size_t dirLength, const char16_t* name) { return dirLength + 1 + Text16Length(name); }
+
+// A folder is walked only when "folder\*" fits.
+bool FolderFits(size_t length) { return length + 2 < static_cast<size_t>(kPathUnits); }
+
+bool HasWildcard(const char16_t* text) {
+    for (; *text; ++text) {
+        if (*text == u'*' || *text == u'?') return true;
+    }
+    return false;
+}
+
+uint64_t EntryBytes(const FsEntry& entry) {
+    if (FsIsLink(entry.attributes, entry.reparseTag)) return 0;
+    return (static_cast<uint64_t>(entry.sizeHigh) << 32) | entry.sizeLow;
+}
+
+// One listed entry of the held folder: a file, a folder link or a plain
+// folder, which is opened (refused if it has become a link since the
+// listing) and taken whole.
+void TakeEntry(Walk* walk, HeldFolder parent, const FsEntry& entry) {
+    size_t length = ChildLength(parent.length, entry.name);
+    if (length >= static_cast<size_t>(kPathUnits)) {
+        CountFailure(walk, FS_ERROR_FILENAME_EXCED_RANGE);
+        return;
+    }
+    if (entry.attributes & FS_ATTR_DIRECTORY) {
+        if (entry.attributes & FS_ATTR_REPARSE_POINT) {
+            if (Removing(walk)) CountResult(walk, FsRemoveDirAt(parent.dir, entry.name));
+            return;
+        }
+        if (!FolderFits(length)) {
+            CountFailure(walk, FS_ERROR_FILENAME_EXCED_RANGE);
+            return;
+        }
+        FsDir child = FsOpenSubdir(parent.dir, entry.name, Removing(walk));
+        if (!child) {
+            CountResult(walk, false);
+            return;
+        }
+        // Below the location a listing that fails shows in the folder's own
+        // removal, which then fails too.
+        WalkMatching(walk, HeldFolder{child, length}, u"*", false);
+        bool removed = FsCloseDir(child, Removing(walk));
+        if (Removing(walk)) CountResult(walk, removed);
+        return;
+    }
+    if (!Removing(walk)) {
+        walk->bytes += EntryBytes(entry);
+        return;
+    }
+    bool readOnly = (entry.attributes & FS_ATTR_READONLY) && !FsIsLink(entry.attributes, entry.reparseTag);
+    CountResult(walk, FsDeleteFileAt(parent.dir, entry.name, readOnly));
+}
+
+// Opens the plain folder that a listing of `parent` showed as entry, for a
+// pattern level; counted when it cannot be.
+FsDir OpenLevel(Walk* walk, HeldFolder parent, const FsEntry& entry, size_t* length) {
+    *length = ChildLength(parent.length, entry.name);
+    if (!FolderFits(*length)) {
+        CountFailure(walk, FS_ERROR_FILENAME_EXCED_RANGE);
+        return nullptr;
+    }
+    FsDir child = FsOpenSubdir(parent.dir, entry.name, false);
+    if (!child) CountResult(walk, false);
+    return child;
+}
+
+bool IsPlainFolder(const FsEntry& entry) {
+    return (entry.attributes & FS_ATTR_DIRECTORY) && !(entry.attributes & FS_ATTR_REPARSE_POINT);
+}
+
+}  // namespace
+
+void WalkMatching(Walk* walk, HeldFolder folder, const char16_t* pattern, bool countListFailure) {
+    FsEntry entry;
+    FsFind find = FsDirFindFirst(folder.dir, pattern, &entry, !Removing(walk));
+    if (!find) {
+        uint32_t error = FsLastError();
+        if (countListFailure && !IsNoMatch(error)) CountFailure(walk, error);
+        return;
+    }
+    do {
+        if (!IsDotEntry(entry.name)) TakeEntry(walk, folder, entry);
+    } while (FsFindNext(find, &entry));
+    FsFindClose(find);
+}
+
+void WalkFolderPattern(Walk* walk, HeldFolder folder, const char16_t* pattern, int32_t depth) {
+    if (depth > 10 || !pattern) return;
+    const char16_t* end = pattern;
+    while (*end && *end != u'\\') ++end;
+    const size_t nameLength = static_cast<size_t>(end - pattern);
+    if (nameLength == 0 || nameLength >= static_cast<size_t>(kPathUnits)) return;
+    char16_t name[kPathUnits];
+    Text16CopyTruncated(name, nameLength + 1, pattern);
+    const bool last = *end == 0;
+    const bool wildcard = HasWildcard(name);
+    if (last && wildcard) {
+        WalkMatching(walk, folder, name, true);
+        return;
+    }
+    // Each name is looked up in its folder's listing first: only what the
+    // listing shows as a plain folder is opened (and the open checks it
+    // again on the handle).
+    FsEntry entry;
+    FsFind find = FsDirFindFirst(folder.dir, name, &entry, !Removing(walk));
+    if (!find) {
+        uint32_t error = FsLastError();
+        if (!IsNoMatch(error)) CountFailure(walk, error);
+        return;
+    }
+    do {
+        if (IsDotEntry(entry.name)) continue;
+        if (last) {
+            TakeEntry(walk, folder, entry);
+            continue;
+        }
+        if (!IsPlainFolder(entry)) continue;
+        size_t length = 0;
+        FsDir child = OpenLevel(walk, folder, entry, &length);
+        if (!child) continue;
+        WalkFolderPattern(walk, HeldFolder{child, length}, end + 1, wildcard ? depth + 1 : depth);
+        FsCloseDir(child, false);
+    } while (FsFindNext(find, &entry));
+    FsFindClose(find);
+}
+
+void WalkItem(Walk* walk, const CleanupItem& item, HeldFolder location, const char16_t* locationText) {
+    const bool patterns = item.patterns[0] != nullptr;
+    if (item.mode == CM_MATCH_FILES && patterns) {
+        for (int i = 0; i < kMaxPatterns && item.patterns[i]; ++i) {
+            WalkMatching(walk, location, item.patterns[i], true);
+            if (Removing(walk)) Trace(u"[清理] 删除匹配文件完成: %s\\%s", locationText, item.patterns[i]);
+        }
+    } else if (item.mode == CM_MATCH_SUBDIRS && patterns) {
+        for (int i = 0; i < kMaxPatterns && item.patterns[i]; ++i) {
+            WalkFolderPattern(walk, location, item.patterns[i], 0);
+            if (Removing(walk)) Trace(u"[清理] 删除子目录完成: %s\\%s", locationText, item.patterns[i]);
+        }
+    } else if (item.mode == CM_CONTENTS || item.mode == CM_WHOLE_DIR || item.mode == CM_MATCH_FILES ||
+               item.mode == CM_MATCH_SUBDIRS) {
+        WalkMatching(walk, location, u"*", true);
+    }
+}

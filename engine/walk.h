@@ -1,0 +1,62 @@
+// The one walker behind measuring and removal. Both start from a folder held
+// open and reach every entry through its parent held open, with the same
+// rules for what a location, a file pattern and a folder pattern take: so
+// what the list shows is what a run removes.
+//
+// What a walk takes:
+//   - a file: its listed length (0 for a file link);
+//   - a plain folder: everything below it, then the folder itself;
+//   - a folder link of any tag: the link alone, never what it leads to
+//     (0 bytes);
+//   - a folder on another volume: nothing (it is not entered);
+//   - an entry whose path would pass 259 units: nothing, counted as a
+//     failure (206) when removing.
+// Removal counts every single delete into the tally and never stops at a
+// failure; measuring only adds bytes.
+#pragma once
+
+#include "engine/tally.h"
+#include "platform/fs.h"
+
+#include <cstddef>
+#include <cstdint>
+
+enum WalkAction { WALK_MEASURE, WALK_REMOVE };
+
+struct Walk {
+    WalkAction action;
+    uint64_t bytes;     // measuring: what the walk found
+    CleanTally* tally;  // removing: where every result goes (may be null)
+};
+
+// Units of a path that a held folder stands for, tracked so that no entry
+// whose path would not fit into 260 units is taken.
+struct HeldFolder {
+    FsDir dir;
+    size_t length;
+};
+
+// Every entry of the held folder that matches pattern (one name with '*' and
+// '?'; "*" for everything). A listing that fails other than by finding
+// nothing is counted when countListFailure.
+void WalkMatching(Walk* walk, HeldFolder folder, const char16_t* pattern, bool countListFailure);
+
+// What a folder pattern names below the held folder, one component at a
+// time: "*" as a whole component stands for every plain subfolder of that
+// level (at most 10 such levels); a component with '*' or '?' as the last
+// one takes every entry it matches, and elsewhere every plain subfolder it
+// matches; a literal component is looked up and, as the last one, taken
+// whatever it is. A target that is missing, or a path that runs into a file
+// or a link, is nothing to take. Subfolders that exist but cannot be opened
+// or listed, and paths too long, are counted when removing.
+void WalkFolderPattern(Walk* walk, HeldFolder folder, const char16_t* pattern, int32_t depth);
+
+struct CleanupItem;
+
+// What the item's mode and patterns take from its location, held open: the
+// contents (CM_CONTENTS, CM_WHOLE_DIR, and the pattern modes without
+// patterns), the entries that each file pattern matches, or what each folder
+// pattern names. The location itself (CM_WHOLE_DIR) is the caller's to
+// remove; the recycle bin and single files are not walked here. When
+// removing, each pattern's end is traced with the location's text.
+void WalkItem(Walk* walk, const CleanupItem& item, HeldFolder location, const char16_t* locationText);
