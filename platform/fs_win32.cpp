@@ -2,6 +2,7 @@
 #include "platform/fs.h"
 
 #include "platform/fs_common.h"
+#include "platform/fs_win32.h"
 #include "text/text16.h"
 #include "text/wildcard.h"
 
@@ -483,6 +484,19 @@ bool FsCloseDir(FsDir dir, bool remove) {
     CloseKeepingError(dir->handle, removed);
     delete dir;
     return removed;
+}
+
+bool DeleteFileByHandle(const wchar_t* path) {
+    HANDLE handle = CreateFileW(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kAllShare, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    FILE_ATTRIBUTE_TAG_INFO info;
+    if (!TagInfo(handle, &info)) return CloseKeepingError(handle, false);
+    if (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return CloseKeepingError(handle, false);
+    }
+    return CloseKeepingError(handle, MarkForDeletion(handle, info.FileAttributes, info.ReparseTag, true));
 }
 
 namespace {

@@ -2,6 +2,7 @@
 // results, sorting, and the open and delete actions.
 #include "largefiles/results.h"
 
+#include "platform/fs_win32.h"
 #include "text/format.h"
 #include "text/text16.h"
 #include "ui/app_state.h"
@@ -146,12 +147,9 @@ void DeleteLargeFileAt(int32_t index) {
         MessageBoxW(g_hMainWnd, kNoLongerListed, L"提示", MB_OK | MB_ICONWARNING);
         return;
     }
-    // Read-only goes for the deletion; a file that then stays keeps its bits.
-    DWORD attributes = GetFileAttributesW(WideText(literal));
-    SetFileAttributesW(WideText(literal), FILE_ATTRIBUTE_NORMAL);
-    if (!DeleteFileW(WideText(literal))) {
+    // Read-only goes for the deletion alone; a file that then stays keeps its bits.
+    if (!DeleteFileByHandle(WideText(literal))) {
         DWORD error = GetLastError();
-        if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(WideText(literal), attributes);
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
             MessageBoxW(g_hMainWnd, kNoLongerListed, L"提示", MB_OK | MB_ICONWARNING);
         } else {

@@ -357,6 +357,14 @@ void FakeFsSwapAfter(FakeOp op, const char16_t* triggerPath, const char16_t* ent
     g_state->swaps.push_back(swap);
 }
 
+void FakeFsSwapNow(const char16_t* entryPath, const char16_t* target) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    Swap swap;
+    swap.entry = entryPath;
+    swap.target = target;
+    RunSwap(swap);
+}
+
 void FakeFsAddAlias(const char16_t* path, const char16_t* existing) {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     Node* node = Resolve(existing, false);

@@ -30,6 +30,8 @@ void FakeFsSetReparseTag(const char16_t* path, uint32_t tag);
 // finds the entry at entryPath moved away (to "C:\~moved\<n>") and a link to
 // target in its place (a folder link when target is a folder).
 void FakeFsSwapAfter(FakeOp op, const char16_t* triggerPath, const char16_t* entryPath, const char16_t* target);
+// The same swap at once.
+void FakeFsSwapNow(const char16_t* entryPath, const char16_t* target);
 // A folder that no cleaning location may be or contain.
 void FakeFsProtect(const char16_t* path);
 // From now on the list of protected folders cannot be read in full.

@@ -24,7 +24,18 @@ void TreeFileContent(const std::u16string& relative, const std::string& content)
 // A link to a directory (junction or symbolic link) or to a file, at
 // relative, pointing at targetRelative. False when the platform cannot make one.
 bool TreeDirLink(const std::u16string& relative, const std::u16string& targetRelative);
+// The same with a target given by its full path, anywhere.
+bool TreeDirLinkTo(const std::u16string& relative, const std::u16string& target);
 bool TreeFileLink(const std::u16string& relative, const std::u16string& targetRelative);
+
+// As another process would: moves the folder at relative aside and puts a
+// directory link to targetRelative in its place (Windows: from the Linux side
+// under Wine). False where that cannot be done.
+bool TreeSwapForLink(const std::u16string& relative, const std::u16string& targetRelative);
+// A second hard link at relative to the file at targetRelative; false where
+// there are none. And whether a file carries the read-only bit.
+bool TreeHardLink(const std::u16string& relative, const std::u16string& targetRelative);
+bool TreeReadOnly(const std::u16string& relative);
 
 bool TreeExists(const std::u16string& relative);
 // False where a directory link cannot be removed as a link once made: under

@@ -53,9 +53,13 @@ void TreeFileContent(const std::u16string& relative, const std::string& content)
     FakeFsAddFile(TreePath(relative).c_str(), content.size());
 }
 
-bool TreeDirLink(const std::u16string& relative, const std::u16string& targetRelative) {
-    FakeFsAddLink(TreePath(relative).c_str(), TreePath(targetRelative).c_str(), true);
+bool TreeDirLinkTo(const std::u16string& relative, const std::u16string& target) {
+    FakeFsAddLink(TreePath(relative).c_str(), target.c_str(), true);
     return true;
+}
+
+bool TreeDirLink(const std::u16string& relative, const std::u16string& targetRelative) {
+    return TreeDirLinkTo(relative, TreePath(targetRelative));
 }
 
 bool TreeFileLink(const std::u16string& relative, const std::u16string& targetRelative) {
@@ -69,6 +73,17 @@ bool TreeHoldOpen(const std::u16string& relative) {
 }
 
 void TreeReleaseHeld() {}
+
+bool TreeSwapForLink(const std::u16string& relative, const std::u16string& targetRelative) {
+    FakeFsSwapNow(TreePath(relative).c_str(), TreePath(targetRelative).c_str());
+    return true;
+}
+
+bool TreeHardLink(const std::u16string&, const std::u16string&) { return false; }
+
+bool TreeReadOnly(const std::u16string& relative) {
+    return (FakeFsAttributes(TreePath(relative).c_str()) & FS_ATTR_READONLY) != 0;
+}
 
 bool TreeExists(const std::u16string& relative) { return FakeFsExists(TreePath(relative).c_str()); }
 

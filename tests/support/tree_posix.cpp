@@ -133,10 +133,14 @@ void TreeFileContent(const std::u16string& relative, const std::string& content)
     std::fclose(f);
 }
 
-bool TreeDirLink(const std::u16string& relative, const std::u16string& targetRelative) {
+bool TreeDirLinkTo(const std::u16string& relative, const std::u16string& target) {
     std::string path = Native(TreePath(relative));
     MakeParents(path);
-    return symlink(Native(TreePath(targetRelative)).c_str(), path.c_str()) == 0;
+    return symlink(Native(target).c_str(), path.c_str()) == 0;
+}
+
+bool TreeDirLink(const std::u16string& relative, const std::u16string& targetRelative) {
+    return TreeDirLinkTo(relative, TreePath(targetRelative));
 }
 
 bool TreeFileLink(const std::u16string& relative, const std::u16string& targetRelative) {
@@ -147,6 +151,21 @@ bool TreeFileLink(const std::u16string& relative, const std::u16string& targetRe
 bool TreeHoldOpen(const std::u16string&) { return false; }
 
 void TreeReleaseHeld() {}
+
+bool TreeSwapForLink(const std::u16string& relative, const std::u16string& targetRelative) {
+    std::string path = Native(TreePath(relative));
+    return rename(path.c_str(), (path + ".moved").c_str()) == 0 &&
+           symlink(Native(TreePath(targetRelative)).c_str(), path.c_str()) == 0;
+}
+
+bool TreeHardLink(const std::u16string& relative, const std::u16string& targetRelative) {
+    return link(Native(TreePath(targetRelative)).c_str(), Native(TreePath(relative)).c_str()) == 0;
+}
+
+bool TreeReadOnly(const std::u16string& relative) {
+    struct stat st;
+    return lstat(Native(TreePath(relative)).c_str(), &st) == 0 && !(st.st_mode & S_IWUSR);
+}
 
 bool TreeExists(const std::u16string& relative) {
     struct stat st;

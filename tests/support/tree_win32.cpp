@@ -212,10 +212,13 @@ void TreeFileContent(const std::u16string& relative, const std::string& content)
 }
 
 bool TreeDirLink(const std::u16string& relative, const std::u16string& targetRelative) {
+    return TreeDirLinkTo(relative, TreePath(targetRelative));
+}
+
+bool TreeDirLinkTo(const std::u16string& relative, const std::u16string& target) {
     std::u16string link = TreePath(relative);
     MakeParents(link);
-    if (MakeJunction(link, TreePath(targetRelative))) return true;
-    std::u16string target = TreePath(targetRelative);
+    if (MakeJunction(link, target)) return true;
     // Some systems report success without making a link: trust what is there.
     CreateSymbolicLinkW(WideText(link.c_str()), WideText(target.c_str()),
                         SYMBOLIC_LINK_FLAG_DIRECTORY | 0x2 /* allow unprivileged create */);
@@ -254,6 +257,25 @@ bool TreeHoldOpen(const std::u16string& relative) {
 void TreeReleaseHeld() {
     for (HANDLE file : g_held) CloseHandle(file);
     g_held.clear();
+}
+
+bool TreeSwapForLink(const std::u16string& relative, const std::u16string& targetRelative) {
+    std::string unixPath = UnixPath(TreePath(relative));
+    std::string unixTarget = UnixPath(TreePath(targetRelative));
+    if (unixPath.empty() || unixTarget.empty()) return false;
+    if (!RunHost(L"/bin/mv", "\"" + unixPath + "\" \"" + unixPath + ".moved\"")) return false;
+    if (!RunHost(L"/bin/ln", "-s \"" + unixTarget + "\" \"" + unixPath + "\"")) return false;
+    g_hostLinks.push_back(unixPath);
+    return true;
+}
+
+bool TreeHardLink(const std::u16string& relative, const std::u16string& targetRelative) {
+    return CreateHardLinkW(Long(TreePath(relative)).c_str(), Long(TreePath(targetRelative)).c_str(), nullptr) != FALSE;
+}
+
+bool TreeReadOnly(const std::u16string& relative) {
+    DWORD attributes = GetFileAttributesW(Long(TreePath(relative)).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
 bool TreeExists(const std::u16string& relative) {

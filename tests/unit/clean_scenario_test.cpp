@@ -2,7 +2,9 @@
 // real files, Win32 under Wine on real files), and the containment suite:
 // whatever links a location holds, nothing outside it changes.
 #include "engine/clean.h"
+#include "engine/guard.h"
 #include "engine/measure.h"
+#include "engine/paths.h"
 #include "engine/remove.h"
 #include "tests/support/items.h"
 #include "tests/support/tree.h"
@@ -11,7 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #ifdef __linux__
 #include <fcntl.h>
@@ -155,6 +160,123 @@ TEST_P(Containment, LocationThatIsItselfALinkIsNotEntered) {
 
 INSTANTIATE_TEST_SUITE_P(EveryMode, Containment, ::testing::Range(0, 5));
 
+// A protected folder reached through a link on the way (as through
+// "C:\Documents and Settings", on every Windows) or through a device-path
+// spelling is refused by the guard, and nothing in it is measured or goes.
+// Windows: the prefix's own profile and Documents; posix: $HOME pointed into
+// the tree, through a link and through /proc/self/root.
+bool Refused(const std::u16string& spelling) {
+    char16_t location[kPathUnits];
+    const char16_t* reason = nullptr;
+    if (PrepareLocation(spelling.c_str(), location, &reason) != LOCATION_OK) return true;
+    HeldFolder held;
+    uint32_t error = 0;
+    GuardState state = OpenGuardedLocation(location, false, &held, &error, &reason);
+    if (state == GUARD_OK) FsCloseDir(held.dir, false);
+    return state == GUARD_UNSAFE || state == GUARD_LINK;
+}
+
+TEST_F(CleanScenario, AProtectedFolderUnderAnotherSpellingIsRefused) {
+    const std::string backend = TreeBackendName();
+    if (backend == "fake") GTEST_SKIP() << "the fake's protected folders are tested on their own";
+    std::vector<std::u16string> spellings;
+    std::u16string allowed;
+#ifdef _WIN32
+    const char* profile = std::getenv("USERPROFILE");
+    ASSERT_NE(profile, nullptr);
+    std::u16string user(profile, profile + std::strlen(profile));
+    size_t split = user.rfind(u'\\');
+    ASSERT_NE(split, std::u16string::npos);
+    if (!TreeDirLinkTo(u"Documents and Settings", user.substr(0, split))) GTEST_SKIP() << "no directory links";
+    std::u16string through = TreePath(u"Documents and Settings") + user.substr(split);
+    std::u16string slashes = u"//?/" + user + u"/Documents";
+    for (char16_t& c : slashes) c = c == u'\\' ? u'/' : c;
+    spellings = {through, through + u"\\Documents", u"\\\\?\\" + user + u"\\Documents", u"\\\\.\\" + user, slashes};
+    allowed = user + u"\\AppData";
+    const char* savedHome = nullptr;
+#else
+    TreeFile(u"home\\Documents\\thesis.doc", 500);
+    TreeFile(u"home\\notes.txt", 40);
+    if (!TreeDirLink(u"alias", u"home")) GTEST_SKIP() << "no directory links";
+    const std::u16string home = TreePath(u"home");
+    const char* savedHome = std::getenv("HOME");
+    std::string savedHomeText = savedHome ? savedHome : "";
+    setenv("HOME", std::string(home.begin(), home.end()).c_str(), 1);
+    spellings = {TreePath(u"alias"), TreePath(u"alias\\Documents"), u"/proc/self/root" + home,
+                 u"/proc/self/root" + home + u"/Documents"};
+    TreeFile(u"other\\x.tmp", 1);
+    allowed = TreePath(u"other");
+    const std::string manifest = TreeManifest(u"home");
+#endif
+    for (const std::u16string& spelling : spellings) {
+        SCOPED_TRACE(std::string(spelling.begin(), spelling.end()));
+        EXPECT_TRUE(Refused(spelling));
+        TestItem item(spelling, CM_CONTENTS);
+        EXPECT_EQ(MeasureItem(&item.item), 0u);
+#ifndef _WIN32
+        EXPECT_NE(CleanItem(&item.item, nullptr), CS_DONE);
+#endif
+    }
+    EXPECT_FALSE(Refused(allowed)) << "a folder that is no protected one stays cleanable";
+#ifndef _WIN32
+    EXPECT_TRUE(Refused(TreeRoot())) << "an ancestor of a protected folder";
+    EXPECT_EQ(TreeManifest(u"home"), manifest);
+    if (savedHome) {
+        setenv("HOME", savedHomeText.c_str(), 1);
+    } else {
+        unsetenv("HOME");
+    }
+#endif
+}
+
+// Another process swaps a listed subfolder for a link between the listing
+// and the open: the open of the name refuses it, removing the name removes
+// the link alone or nothing, and a run cleans nothing outside. (Wine opens a
+// Linux-side link's target on the handle; only the path shows the link.)
+TEST_F(CleanScenario, ChildSwappedForALinkBetweenListingAndOpen) {
+    TreeFile(u"loc\\sub\\a.tmp", 1);
+    TreeDir(u"loc\\sub2");
+    TreeFileContent(u"precious\\letter.txt", "keep");
+    TreeDir(u"empty");
+    const std::string manifest = TreeManifest(u"precious");
+    FsDir dir = FsOpenDir(TreePath(u"loc").c_str(), false);
+    ASSERT_NE(dir, nullptr);
+    FsEntry entry;
+    FsFind find = FsDirFindFirst(dir, u"sub", &entry, false);
+    ASSERT_NE(find, nullptr);
+    FsFindClose(find);
+    ASSERT_EQ(entry.attributes & (FS_ATTR_DIRECTORY | FS_ATTR_REPARSE_POINT), FS_ATTR_DIRECTORY);
+    if (!TreeSwapForLink(u"loc\\sub", u"precious") || !TreeSwapForLink(u"loc\\sub2", u"empty")) {
+        FsCloseDir(dir, false);
+        GTEST_SKIP() << "no links on " << TreeBackendName();
+    }
+    EXPECT_EQ(FsOpenSubdir(dir, u"sub", true), nullptr);
+    EXPECT_EQ(FsLastError(), static_cast<uint32_t>(FS_ERROR_STOPPED_ON_SYMLINK));
+    FsRemoveDirAt(dir, u"sub2");
+    EXPECT_TRUE(TreeExists(u"empty")) << "removing the name removed the link's target";
+    FsCloseDir(dir, false);
+    TestItem item(TreePath(u"loc"), CM_CONTENTS);
+    CleanItem(&item.item, nullptr);
+    EXPECT_EQ(TreeManifest(u"precious"), manifest);
+    EXPECT_TRUE(TreeExists(u"empty"));
+}
+
+// The read-only bit belongs to the file, not to one of its names: cleaning a
+// hard link of a read-only file outside the location leaves the file
+// outside read-only, whether or not the link inside could go.
+TEST_F(CleanScenario, ReadOnlyFileWithAnotherHardLinkKeepsItsBit) {
+    TreeFile(u"outside\\settings.ini", 4, FS_ATTR_READONLY);
+    TreeDir(u"loc");
+    if (!TreeHardLink(u"loc\\settings.ini", u"outside\\settings.ini")) GTEST_SKIP() << "no hard links";
+    TreeFile(u"loc\\plain.tmp", 10, FS_ATTR_READONLY);
+    const bool bits = TreeReadOnly(u"outside\\settings.ini");
+    TestItem item(TreePath(u"loc"), CM_CONTENTS);
+    CleanItem(&item.item, nullptr);
+    EXPECT_FALSE(TreeExists(u"loc\\plain.tmp"));
+    EXPECT_TRUE(TreeExists(u"outside\\settings.ini"));
+    if (bits) EXPECT_TRUE(TreeReadOnly(u"outside\\settings.ini")) << "the bit was cleared through the hard link";
+}
+
 TEST_F(CleanScenario, PrimitivesGivenALinkRemoveOnlyTheLink) {
     MakePrecious();
     std::string manifest = TreeManifest(u"precious");
@@ -196,30 +318,41 @@ TEST_F(CleanScenario, NameWithABackslashIsNeverReadAsAPath) {
 // Another process swaps a subfolder for a link to a precious folder right
 // after the first delete inside it (inotify times the swap), as an attacker
 // would on a folder that anyone can write.
+// Another process swaps a folder for a link to "precious" while the program
+// works: a subfolder at the first delete inside it, and the location's
+// parent as soon as the location is first opened (between the guard's
+// decision and the removal). Nothing outside the location changes.
 TEST_F(CleanScenario, SubfolderSwappedForALinkDuringDeleteContents) {
     if (TreeNativePath(u"").empty()) GTEST_SKIP() << "no second process on " << TreeBackendName();
-    for (int run = 0; run < 5; ++run) {
+    for (int run = 0; run < 10; ++run) {
+        const bool parentSwap = run % 2 == 1;
         TreeFresh();
-        std::vector<std::u16string> names;
         for (int i = 0; i < 300; ++i) {
             std::u16string name = u"f" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) +
                                   std::u16string(1, static_cast<char16_t>(u'a' + i / 26));
-            TreeFile(u"loc\\sub\\" + name, 1);
+            TreeFile(u"p\\loc\\sub\\" + name, 1);
             TreeFileContent(u"precious\\" + name, "keep");
+            TreeFileContent(u"precious\\loc\\sub\\" + name, "keep");
         }
         std::string manifest = TreeManifest(u"precious");
-        const std::string sub = TreeNativePath(u"loc\\sub");
+        const std::string watched = TreeNativePath(parentSwap ? u"p\\loc" : u"p\\loc\\sub");
+        const std::string swapped = TreeNativePath(parentSwap ? u"p" : u"p\\loc\\sub");
         int watch = inotify_init1(IN_CLOEXEC);
         ASSERT_GE(watch, 0);
-        ASSERT_GE(inotify_add_watch(watch, sub.c_str(), IN_DELETE), 0);
+        ASSERT_GE(inotify_add_watch(watch, watched.c_str(), parentSwap ? IN_OPEN : IN_DELETE), 0);
         std::thread swapper([&] {
             char events[4096];
             if (read(watch, events, sizeof events) <= 0) return;
-            rename(sub.c_str(), (sub + ".moved").c_str());
-            symlink(TreeNativePath(u"precious").c_str(), sub.c_str());
+            rename(swapped.c_str(), (swapped + ".moved").c_str());
+            symlink(TreeNativePath(u"precious").c_str(), swapped.c_str());
         });
-        CleanTally tally = {0, 0, 0, 0, 0};
-        DeleteContents(TreePath(u"loc").c_str(), &tally);
+        if (parentSwap) {
+            TestItem item(TreePath(u"p\\loc"), CM_CONTENTS);
+            CleanItem(&item.item, nullptr);
+        } else {
+            CleanTally tally = {0, 0, 0, 0, 0};
+            DeleteContents(TreePath(u"p\\loc").c_str(), &tally);
+        }
         swapper.join();
         close(watch);
         EXPECT_EQ(TreeManifest(u"precious"), manifest) << "run " << run;

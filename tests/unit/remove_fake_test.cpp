@@ -267,6 +267,60 @@ TEST_F(RemoveFake, RecycleBinEmptyAndFull) {
     EXPECT_EQ(FakeFsRecycleEmptyCalls(), 2);
 }
 
+// Measuring and removal follow one set of rules: for every mode, what the
+// list shows before a run is what the run frees, and nothing it counted is
+// left. Among them a literal pattern that names a file (迅雷's "Profiles")
+// and a wildcard below a literal folder; and a Firefox profile that lacks
+// one of the named folders is cleaned without a failure.
+TEST_F(RemoveFake, WhatIsMeasuredIsWhatARunFrees) {
+    FakeFsAddFile(u"C:\\t\\a.tmp", 10);
+    FakeFsAddFile(u"C:\\t\\b.log", 20, FS_ATTR_READONLY);
+    FakeFsAddFile(u"C:\\t\\keep.txt", 40);
+    FakeFsAddFile(u"C:\\t\\sub\\c.tmp", 80);
+    FakeFsAddFile(u"C:\\t\\sub\\logs\\d.log", 160);
+    FakeFsAddFile(u"C:\\t\\Profiles", 320);
+    FakeFsAddFile(u"C:\\t\\Program\\cache\\e", 640);
+    FakeFsAddLink(u"C:\\t\\sub\\link.log", u"C:\\precious", true);
+    FakeFsAddFile(u"C:\\precious\\f", 5000);
+    struct Case {
+        int32_t mode;
+        const char16_t* location;
+        std::initializer_list<const char16_t*> patterns;
+        uint64_t size;
+    } const cases[] = {
+        {CM_MATCH_FILES, u"C:\\t", {u"*.tmp", u"*.log"}, 30},
+        {CM_MATCH_SUBDIRS, u"C:\\t", {u"Program\\cache", u"Profiles"}, 960},
+        {CM_MATCH_SUBDIRS, u"C:\\t", {u"sub\\*.tmp", u"*\\logs"}, 240},
+        {CM_SINGLE_FILE, u"C:\\t\\keep.txt", {}, 40},
+        {CM_CONTENTS, u"C:\\t\\sub", {}, 0},
+        {CM_WHOLE_DIR, u"C:\\t", {}, 0},
+    };
+    for (const Case& c : cases) {
+        TestItem item(c.location, c.mode, c.patterns);
+        SCOPED_TRACE(c.mode);
+        uint64_t before = MeasureItem(&item.item);
+        if (c.size) EXPECT_EQ(before, c.size);
+        uint64_t freed = 0;
+        CleanItem(&item.item, &freed);
+        EXPECT_EQ(freed, before);
+        EXPECT_EQ(MeasureItem(&item.item), 0u);
+    }
+    EXPECT_FALSE(FakeFsExists(u"C:\\t"));
+    EXPECT_TRUE(FakeFsExists(u"C:\\precious\\f"));
+
+    FakeFsSetEnv(u"LOCALAPPDATA", u"C:\\Users\\bob\\AppData\\Local");
+    FakeFsAddFile(u"C:\\Users\\bob\\AppData\\Local\\Mozilla\\Firefox\\Profiles\\x.default\\cache2\\entries\\1", 700);
+    FakeFsAddFile(u"C:\\Users\\bob\\AppData\\Local\\Mozilla\\Firefox\\Profiles\\x.default\\thumbnails\\t.png", 7);
+    FakeFsAddFile(u"C:\\Users\\bob\\AppData\\Local\\Mozilla\\Firefox\\Profiles\\x.default\\prefs.js", 1);
+    CleanupItem& firefox = g_CleanupGroups[0].items[7];
+    ASSERT_EQ(std::u16string(firefox.patterns[1]), u"*\\startupCache");
+    EXPECT_EQ(MeasureItem(&firefox), 707u);
+    uint64_t freed = 0;
+    EXPECT_EQ(CleanItem(&firefox, &freed), CS_DONE) << "a profile without startupCache lacks nothing to clean";
+    EXPECT_EQ(freed, 707u);
+    EXPECT_TRUE(FakeFsExists(u"C:\\Users\\bob\\AppData\\Local\\Mozilla\\Firefox\\Profiles\\x.default\\prefs.js"));
+}
+
 // Another process renames a folder of the location and puts a link to a
 // precious folder in its place while the walk is inside it (right after the
 // first delete there). Every mode goes on inside the folder it began, or
@@ -371,6 +425,31 @@ TEST_F(RemoveFake, UnsafeLocationsAreNeitherMeasuredNorCleaned) {
         EXPECT_EQ(freed, 0u);
         EXPECT_EQ(FakeFsEntryCount(), before);
     }
+    // Other spellings of the same folders: decided by identity. An 8.3 name,
+    // a second drive letter for the volume, letters in another case beyond
+    // ASCII, device paths, and a link on the way ("Documents and Settings").
+    FakeFsAddAlias(u"C:\\Users\\BOB~1", u"C:\\Users\\bob");
+    FakeFsAddAlias(u"S:", u"C:");
+    FakeFsAddDir(u"C:\\Users\\bob\\Mes \u00c9l\u00e9ments");
+    FakeFsProtect(u"C:\\Users\\bob\\Mes \u00c9l\u00e9ments");
+    FakeFsAddFile(u"C:\\Users\\bob\\Mes \u00c9l\u00e9ments\\lettre.doc", 20);
+    FakeFsAddLink(u"C:\\Documents and Settings", u"C:\\Users", true);
+    const int withAliases = FakeFsEntryCount();
+    const char16_t* const spellings[] = {
+        u"C:\\Users\\BOB~1\\Documents", u"S:\\Users\\bob\\Documents", u"S:\\Users", u"c:\\users\\bob\\mes \u00e9l\u00e9ments",
+        u"\\\\?\\C:\\Users\\bob\\Documents", u"\\\\.\\C:\\Users\\bob", u"//?/C:/Windows", u"\\\\?\\C:\\",
+        u"C:\\Documents and Settings\\bob", u"C:\\Documents and Settings\\bob\\AppData\\Local\\Temp",
+    };
+    for (const char16_t* value : spellings) {
+        FakeFsSetEnv(u"TEMP", value);
+        SCOPED_TRACE(std::string(value, value + std::char_traits<char16_t>::length(value)));
+        EXPECT_EQ(MeasureItem(&userTemp), 0u);
+        EXPECT_NE(CleanItem(&userTemp, nullptr), CS_DONE);
+        EXPECT_EQ(FakeFsEntryCount(), withAliases);
+    }
+    // An alias of a folder that is no protected one is cleaned like it.
+    FakeFsSetEnv(u"TEMP", u"S:\\Users\\BOB~1\\AppData\\Local\\Temp");
+    EXPECT_EQ(MeasureItem(&userTemp), 3u);
     FakeFsSetEnv(u"TEMP", u"C:\\Users\\bob\\AppData\\Local\\Temp\\");
     EXPECT_EQ(MeasureItem(&userTemp), 3u);
     EXPECT_EQ(CleanItem(&userTemp, nullptr), CS_DONE);
@@ -378,6 +457,13 @@ TEST_F(RemoveFake, UnsafeLocationsAreNeitherMeasuredNorCleaned) {
     EXPECT_EQ(CleanItem(&downloads, nullptr), CS_DONE);
     EXPECT_TRUE(FakeFsExists(u"C:\\Users\\bob\\Documents\\thesis.doc"));
     EXPECT_TRUE(FakeFsExists(u"C:\\Users\\bob\\Downloads"));
+
+    // When the protected folders cannot all be known, nothing is accepted.
+    FakeFsAddFile(u"C:\\Users\\bob\\Downloads\\later.zip", 9);
+    FakeFsBreakProtectedList();
+    EXPECT_EQ(MeasureItem(&downloads), 0u);
+    EXPECT_EQ(CleanItem(&downloads, nullptr), CS_FAILED);
+    EXPECT_TRUE(FakeFsExists(u"C:\\Users\\bob\\Downloads\\later.zip"));
 }
 
 }  // namespace
