@@ -1,7 +1,6 @@
 #include "uimodel/cleanup_rows.h"
 
 #include "engine/catalogue.h"
-#include "engine/clean.h"
 
 #include <cstddef>
 
@@ -103,15 +102,15 @@ bool TagSelected(int32_t tag) {
 
 uint32_t LogLineColour(int32_t tag) {
     switch (tag) {
-    case CS_DONE:
+    case 0:
         return 0x147814;  // green
-    case CS_NEED_ADMIN:
+    case 2:
         return 0x1E1EC8;  // red
-    case CS_PARTIAL:
-    case CS_IN_USE:
-    case CS_NOT_FOUND:
-    case CS_NOTHING:
-    case CS_FAILED:
+    case 1:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
         return 0x0078B4;  // amber
     default:
         return 0x202020;
