@@ -54,9 +54,11 @@ void RunBatchClean(void* window) {
             ++index;
             Trace(u"[批量清理] 进度 %d/%d: %s", index, total, item.name);
             uint64_t freed = 0;
-            CleanStatus status = CleanItem(&item, &freed);
-            uint64_t size = ItemSize(item);
-            item.size.store(size > freed ? size - freed : 0, std::memory_order_relaxed);
+            uint64_t remaining = 0;
+            CleanStatus status = CleanItem(&item, &freed, &remaining);
+            // What the item still holds, as measured right after cleaning it:
+            // items that share a folder leave each other's sizes right too.
+            item.size.store(remaining, std::memory_order_relaxed);
             PostCleanProgress(index, total, item.name, freed, status, window);
         }
     }

@@ -28,22 +28,27 @@ CleanStatus StatusFromTally(const CleanTally& tally) {
 
 namespace {
 
-CleanStatus CleanRecycleBins(uint64_t* freed) {
+// The emptying reports nothing: its outcome is judged by the sizes. Bins
+// that held something and gave nothing back failed.
+CleanStatus CleanRecycleBins(uint64_t* freed, uint64_t* remaining) {
     uint64_t before = RecycleBinSize();
     FsEmptyRecycleBins();
     uint64_t after = RecycleBinSize();
     if (freed) *freed = before > after ? before - after : 0;
-    return before == 0 ? CS_NOTHING : CS_DONE;
+    if (remaining) *remaining = after;
+    if (before == 0) return CS_NOTHING;
+    return after < before ? CS_DONE : CS_FAILED;
 }
 
 }  // namespace
 
-CleanStatus CleanItem(const CleanupItem* item, uint64_t* freed) {
+CleanStatus CleanItem(const CleanupItem* item, uint64_t* freed, uint64_t* remaining) {
     if (freed) *freed = 0;
+    if (remaining) *remaining = 0;
     if (!item) return CS_FAILED;
     if (item->mode == CM_RECYCLE_BIN) {
         Trace(u"[清理] 开始: %s", item->name);
-        return CleanRecycleBins(freed);
+        return CleanRecycleBins(freed, remaining);
     }
     char16_t location[kPathUnits];
     const char16_t* reason = nullptr;
@@ -69,6 +74,7 @@ CleanStatus CleanItem(const CleanupItem* item, uint64_t* freed) {
         DeleteFileCounted(location, &tally);
         uint64_t after = MeasureItem(item);
         if (freed) *freed = before > after ? before - after : 0;
+        if (remaining) *remaining = after;
         return StatusFromTally(tally);
     }
 
@@ -107,5 +113,6 @@ CleanStatus CleanItem(const CleanupItem* item, uint64_t* freed) {
         if (item->mode == CM_CONTENTS) Trace(u"[清理] 清空目录内容完成: %s", location);
     }
     if (freed) *freed = before > after ? before - after : 0;
+    if (remaining) *remaining = after;
     return StatusFromTally(tally);
 }

@@ -7,13 +7,13 @@ struct CleanupItem;
 struct CleanTally;
 
 enum CleanStatus : int32_t {
-    CS_DONE = 0,        // something removed, nothing failed; or a non-empty recycle bin
+    CS_DONE = 0,        // something removed, nothing failed; or a non-empty recycle bin that shrank
     CS_PARTIAL = 1,     // something removed, something failed
     CS_NEED_ADMIN = 2,  // nothing removed, at least one access denied
     CS_IN_USE = 3,      // nothing removed, none denied, at least one in use
     CS_NOT_FOUND = 4,   // location missing; or only not-found failures
     CS_NOTHING = 5,     // nothing to remove; or an empty recycle bin
-    CS_FAILED = 6,      // only other failures; or no item
+    CS_FAILED = 6,      // only other failures; or no item; or recycle bins that gave nothing back
 };
 
 // The log tag of a status; values outside 1 to 6 get the tag of CS_DONE.
@@ -29,4 +29,6 @@ CleanStatus StatusFromTally(const CleanTally& tally);
 // selection. A location that is itself a link is not entered (CS_NOTHING);
 // one refused as unsafe (see PrepareLocation) is not touched and reports
 // CS_FAILED, with the reason in the trace.
-CleanStatus CleanItem(const CleanupItem* item, uint64_t* freed);
+// remaining (optional) receives the measurement after cleaning: what the
+// item would still free.
+CleanStatus CleanItem(const CleanupItem* item, uint64_t* freed, uint64_t* remaining = nullptr);

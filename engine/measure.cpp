@@ -115,8 +115,9 @@ uint64_t MeasureSelectedItems() {
     for (CleanupGroup& group : g_CleanupGroups) {
         for (int32_t i = 0; i < group.itemCount; ++i) {
             CleanupItem& item = group.items[i];
-            bool selected = ItemSelected(item);
-            uint64_t size = selected ? MeasureItem(&item) : 0;
+            // Nothing changed on disk for the others: they keep their sizes.
+            if (!ItemSelected(item)) continue;
+            uint64_t size = MeasureItem(&item);
             item.size.store(size, std::memory_order_relaxed);
             total += size;
         }

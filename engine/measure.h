@@ -33,6 +33,6 @@ uint64_t MeasureHeldLocation(const CleanupItem& item, HeldFolder location);
 // count), 1130 after each item (items so far) and 1131 to window.
 uint32_t SizeScanWorker(void* window);
 
-// Main thread, before cleaning: fresh sizes for the selected items, 0 for
-// the others. Returns the sum over the selected items.
+// Main thread, before cleaning: fresh sizes for the selected items; the
+// others keep theirs. Returns the sum over the selected items.
 uint64_t MeasureSelectedItems();

@@ -629,6 +629,7 @@ void FsEmptyRecycleBins() {
     g_state->recycleEmptyCalls++;
     for (const auto& drive : g_state->drives) {
         std::u16string bin = drive.first + u"$Recycle.Bin";
+        if (Failing(FakeOp::DeleteFile, bin.c_str())) continue;  // a bin that will not empty
         Node* node = Resolve(bin.c_str(), false);
         if (node && (node->attributes & FS_ATTR_DIRECTORY) && !(node->attributes & FS_ATTR_REPARSE_POINT)) {
             node->children.clear();

@@ -107,20 +107,19 @@ TEST_F(MeasureFake, WorkerPostsCountThenEachItemOnceThenDone) {
     EXPECT_EQ(ItemSize(g_CleanupGroups[1].items[8]), 0u);
 }
 
-TEST_F(MeasureFake, MeasureSelectedItemsZeroesTheUnselected) {
+TEST_F(MeasureFake, MeasureSelectedItemsLeavesTheUnselectedAsMeasured) {
     FakeFsSetEnv(u"LOCALAPPDATA", u"C:\\L");
     FakeFsAddFile(u"C:\\L\\npm-cache\\a", 100);
     FakeFsAddFile(u"C:\\L\\pip\\cache\\b", 200);
     SizeScanWorker(nullptr);
     EXPECT_EQ(ItemSize(g_CleanupGroups[1].items[8]), 200u);
     EXPECT_EQ(MeasureSelectedItems(), 0u);
-    for (const CleanupGroup& group : g_CleanupGroups)
-        for (int i = 0; i < group.itemCount; ++i) EXPECT_EQ(ItemSize(group.items[i]), 0u);
+    EXPECT_EQ(ItemSize(g_CleanupGroups[1].items[8]), 200u) << "declining changes no unticked size";
     ToggleItemSelection(1, 7);
     FakeFsAddFile(u"C:\\L\\npm-cache\\c", 1);
     EXPECT_EQ(MeasureSelectedItems(), 101u);
     EXPECT_EQ(ItemSize(g_CleanupGroups[1].items[7]), 101u);
-    EXPECT_EQ(ItemSize(g_CleanupGroups[1].items[8]), 0u);
+    EXPECT_EQ(ItemSize(g_CleanupGroups[1].items[8]), 200u);
 }
 
 }  // namespace

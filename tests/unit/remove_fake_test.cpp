@@ -265,6 +265,14 @@ TEST_F(RemoveFake, RecycleBinEmptyAndFull) {
     EXPECT_EQ(CleanItem(&g_CleanupGroups[4].items[0], &freed), CS_DONE);
     EXPECT_EQ(freed, 3040u);
     EXPECT_EQ(FakeFsRecycleEmptyCalls(), 2);
+
+    // Bins that stay as full as before: the emptying failed, whatever it said.
+    FakeFsAddFile(u"C:\\$Recycle.Bin\\S-1\\$R2", 500);
+    FakeFsFail(FakeOp::DeleteFile, u"C:\\$Recycle.Bin", 5);
+    uint64_t remaining = 0;
+    EXPECT_EQ(CleanItem(&g_CleanupGroups[4].items[0], &freed, &remaining), CS_FAILED);
+    EXPECT_EQ(freed, 0u);
+    EXPECT_EQ(remaining, 500u);
 }
 
 // Measuring and removal follow one set of rules: for every mode, what the
