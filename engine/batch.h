@@ -1,6 +1,6 @@
 // The batch cleaning run: every selected item in catalogue order, on a
-// worker thread, one heap record per item posted to the window as 1127,
-// then 1124.
+// worker thread, one heap record per item posted to the window as
+// MSG_CLEAN_PROGRESS, then MSG_CLEAN_FINISHED.
 #pragma once
 
 #include <atomic>
@@ -15,7 +15,7 @@ struct CleanProgress {
 };
 
 // 1 from the moment the window starts a run until the worker has finished
-// it (cleared just before 1124 is posted).
+// it (cleared just before MSG_CLEAN_FINISHED is posted).
 extern std::atomic<int32_t> g_bCleanBusy;
 
 // Takes the ticks as they are now (the main thread, when the user confirms):
@@ -24,11 +24,12 @@ extern std::atomic<int32_t> g_bCleanBusy;
 void FixCleanSelection();
 
 // Thread body, given the main window: runs the batch, clears the busy flag,
-// posts 1124. Returns 0. After each item, its size is lowered by the bytes it
-// freed, so the sizes (and the total) tell what is left.
+// posts MSG_CLEAN_FINISHED. Returns 0. After each item, its size is what
+// CleanItem measured right after cleaning it, so the sizes (and the total)
+// tell what is left.
 uint32_t CleanWorker(void* window);
 void RunBatchClean(void* window);
-// Allocates one record and posts it as 1127. Ownership passes to the
+// Allocates one record and posts it as MSG_CLEAN_PROGRESS. Ownership passes to the
 // receiver only when the post succeeds; otherwise the record is freed here.
 void PostCleanProgress(int32_t index, int32_t total, const char16_t* name, uint64_t freed, int32_t status,
                        void* window);

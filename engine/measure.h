@@ -29,8 +29,9 @@ uint64_t MeasureItem(const CleanupItem* item);
 // guarded.
 uint64_t MeasureHeldLocation(const CleanupItem& item, HeldFolder location);
 
-// Thread body: measures all 44 items into their `size`, posting 1129 (the
-// count), 1130 after each item (items so far) and 1131 to window.
+// Thread body: measures all 44 items into their `size`, posting
+// MSG_MEASURE_BEGIN (the count), MSG_MEASURE_PROGRESS after each item (items
+// so far) and MSG_MEASURE_FINISHED to window.
 uint32_t SizeScanWorker(void* window);
 
 // Main thread, before cleaning: fresh sizes for the selected items; the

@@ -6,7 +6,7 @@
 struct ScanProgress;
 
 // Thread body, given the main window: scans the system drive with the
-// combo's minimum, publishes the results, clears the busy flag, posts 1125.
+// combo's minimum, publishes the results, clears the busy flag, posts MSG_LARGE_SCAN_FINISHED.
 uint32_t LargeScanWorker(void* window);
 // Stores the report into the ScanProgress and writes the status label.
 void OnLargeScanProgress(int32_t percent, int32_t directories, int32_t files, void* record);

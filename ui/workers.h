@@ -11,7 +11,7 @@
 // does not run its exit-time clean-up while one is live.
 extern std::atomic<int32_t> g_nLiveWorkers;
 // 1 from the start command until the large-file worker has published and
-// posted 1125 (the busy flag is also the stop request, so it cannot tell).
+// posted MSG_LARGE_SCAN_FINISHED (the busy flag is also the stop request, so it cannot tell).
 extern std::atomic<int32_t> g_bLargeScanRunning;
 
 bool StartSizeScanWorker(HWND window);

@@ -1,6 +1,7 @@
 #include "uimodel/cleanup_rows.h"
 
 #include "engine/catalogue.h"
+#include "engine/clean.h"
 
 #include <cstddef>
 
@@ -102,15 +103,15 @@ bool TagSelected(int32_t tag) {
 
 uint32_t LogLineColour(int32_t tag) {
     switch (tag) {
-    case 0:
+    case CS_DONE:
         return 0x147814;  // green
-    case 2:
+    case CS_NEED_ADMIN:
         return 0x1E1EC8;  // red
-    case 1:
-    case 3:
-    case 4:
-    case 5:
-    case 6:
+    case CS_PARTIAL:
+    case CS_IN_USE:
+    case CS_NOT_FOUND:
+    case CS_NOTHING:
+    case CS_FAILED:
         return 0x0078B4;  // amber
     default:
         return 0x202020;
