@@ -14,7 +14,8 @@ namespace {
 std::u16string g_root;
 int g_counter = 0;
 std::vector<HANDLE> g_held;
-std::vector<std::string> g_hostLinks;  // Linux paths of links made on the Linux side
+// Links made on the Linux side: their Linux and their Windows paths.
+std::vector<std::pair<std::string, std::u16string>> g_hostLinks;
 
 // Wine's own export: the Linux path of a Windows one (null on Windows).
 typedef char*(CDECL* UnixFileName)(LPCWSTR);
@@ -32,8 +33,12 @@ std::string UnixPath(const std::u16string& path) {
     return out;
 }
 
-// Runs a Linux program: Wine starts host executables like its own.
-bool RunHost(const wchar_t* exe, const std::string& arguments) {
+// Starts a Linux program: Wine starts host executables like its own, but
+// hands back no process handle for them (null) and leaves hThread holding
+// whatever was there: closing it would close some other handle of this
+// process. So nothing is waited on or closed, and callers poll for the
+// outcome instead.
+bool StartHost(const wchar_t* exe, const std::string& arguments) {
     std::wstring command = std::wstring(exe) + L" " + std::wstring(arguments.begin(), arguments.end());
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -42,10 +47,19 @@ bool RunHost(const wchar_t* exe, const std::string& arguments) {
     std::replace(application.begin(), application.end(), L'/', L'\\');
     if (!CreateProcessW(application.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return false;
-    WaitForSingleObject(info.hProcess, 10000);
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
+    if (info.hProcess) {
+        WaitForSingleObject(info.hProcess, 10000);
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+    }
     return true;
+}
+
+// Polls for up to five seconds.
+template <typename Done>
+bool WaitFor(Done done) {
+    for (int i = 0; i < 100 && !done(); ++i) Sleep(50);
+    return done();
 }
 
 // Creation goes through the "\\?\" form so paths past 260 units can be made.
@@ -163,7 +177,9 @@ bool MakeJunction(const std::u16string& link, const std::u16string& target) {
 
 void TreeRemove() {
     TreeReleaseHeld();
-    for (const std::string& link : g_hostLinks) RunHost(L"/bin/rm", "-f \"" + link + "\"");
+    for (const auto& link : g_hostLinks) {
+        if (StartHost(L"/bin/rm", "-f \"" + link.first + "\"")) WaitFor([&] { return !IsReparsePoint(Long(link.second)); });
+    }
     g_hostLinks.clear();
     if (g_root.empty()) return;
     std::wstring root(g_root.begin(), g_root.end());
@@ -228,11 +244,10 @@ bool TreeDirLinkTo(const std::u16string& relative, const std::u16string& target)
     // lists it as a plain file and deleting it deletes its target.)
     std::string unixLink = UnixPath(link);
     std::string unixTarget = UnixPath(target);
-    if (unixLink.empty() || unixTarget.empty() || !RunHost(L"/bin/ln", "-s \"" + unixTarget + "\" \"" + unixLink + "\""))
+    if (unixLink.empty() || unixTarget.empty() || !StartHost(L"/bin/ln", "-s \"" + unixTarget + "\" \"" + unixLink + "\""))
         return false;
-    g_hostLinks.push_back(unixLink);
-    for (int i = 0; i < 100 && !IsReparsePoint(Long(link)); ++i) Sleep(50);
-    return IsReparsePoint(Long(link));
+    g_hostLinks.emplace_back(unixLink, link);
+    return WaitFor([&] { return IsReparsePoint(Long(link)); });
 }
 
 bool TreeDirLinksRemovable() { return g_hostLinks.empty(); }
@@ -263,10 +278,12 @@ bool TreeSwapForLink(const std::u16string& relative, const std::u16string& targe
     std::string unixPath = UnixPath(TreePath(relative));
     std::string unixTarget = UnixPath(TreePath(targetRelative));
     if (unixPath.empty() || unixTarget.empty()) return false;
-    if (!RunHost(L"/bin/mv", "\"" + unixPath + "\" \"" + unixPath + ".moved\"")) return false;
-    if (!RunHost(L"/bin/ln", "-s \"" + unixTarget + "\" \"" + unixPath + "\"")) return false;
-    g_hostLinks.push_back(unixPath);
-    return true;
+    // One shell, so that the link is made only once the folder has moved.
+    const std::string script = "mv '" + unixPath + "' '" + unixPath + ".moved' && ln -s '" + unixTarget + "' '" + unixPath + "'";
+    if (!StartHost(L"/bin/sh", "-c \"" + script + "\"")) return false;
+    const std::u16string path = TreePath(relative);
+    g_hostLinks.emplace_back(unixPath, path);
+    return WaitFor([&] { return IsReparsePoint(Long(path)); });
 }
 
 bool TreeHardLink(const std::u16string& relative, const std::u16string& targetRelative) {
