@@ -2,6 +2,7 @@
 
 #include "engine/catalogue.h"
 #include "engine/clean.h"
+#include "engine/overlap.h"
 #include "platform/post.h"
 #include "text/format.h"
 #include "text/text16.h"
@@ -41,25 +42,37 @@ void PostCleanProgress(int32_t index, int32_t total, const char16_t* name, uint6
 
 void FreeCleanProgress(CleanProgress* record) { delete record; }
 
+namespace {
+
+bool Confirmed(int group, int item) { return item < kMaxGroupItems && g_confirmed[group][item]; }
+
+}  // namespace
+
 void RunBatchClean(void* window) {
+    NoteSharedFolders();
     int32_t total = 0;
     for (int g = 0; g < kGroupCount; ++g)
-        for (int32_t i = 0; i < g_CleanupGroups[g].itemCount && i < kMaxGroupItems; ++i) total += g_confirmed[g][i] ? 1 : 0;
+        for (int32_t i = 0; i < g_CleanupGroups[g].itemCount; ++i) total += Confirmed(g, i) ? 1 : 0;
     int32_t index = 0;
-    for (int g = 0; g < kGroupCount; ++g) {
-        for (int32_t i = 0; i < g_CleanupGroups[g].itemCount && i < kMaxGroupItems; ++i) {
-            // What the user confirmed, not the tick as it is now.
-            if (!g_confirmed[g][i]) continue;
-            CleanupItem& item = g_CleanupGroups[g].items[i];
-            ++index;
-            Trace(u"[批量清理] 进度 %d/%d: %s", index, total, item.name);
-            uint64_t freed = 0;
-            uint64_t remaining = 0;
-            CleanStatus status = CleanItem(&item, &freed, &remaining);
-            // What the item still holds, as measured right after cleaning it:
-            // items that share a folder leave each other's sizes right too.
-            item.size.store(remaining, std::memory_order_relaxed);
-            PostCleanProgress(index, total, item.name, freed, status, window);
+    // Catalogue order, except that an item whose folder another confirmed
+    // item takes whole waits for it: the whole is cleaned, and the covered
+    // item then finds what is left (nothing, or what was in use).
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int g = 0; g < kGroupCount; ++g) {
+            for (int32_t i = 0; i < g_CleanupGroups[g].itemCount; ++i) {
+                // What the user confirmed, not the tick as it is now.
+                if (!Confirmed(g, i) || CoveredByAnother(g, i, Confirmed) != (pass == 1)) continue;
+                CleanupItem& item = g_CleanupGroups[g].items[i];
+                ++index;
+                Trace(u"[批量清理] 进度 %d/%d: %s", index, total, item.name);
+                uint64_t freed = 0;
+                uint64_t remaining = 0;
+                CleanStatus status = CleanItem(&item, &freed, &remaining);
+                // What the item still holds, as measured right after cleaning
+                // it: items that share a folder leave each other's sizes right.
+                item.size.store(remaining, std::memory_order_relaxed);
+                PostCleanProgress(index, total, item.name, freed, status, window);
+            }
         }
     }
 }

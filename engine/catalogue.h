@@ -1,8 +1,8 @@
 // The fixed catalogue of cleanable locations: five groups, 44 items.
 //
-// `selected` and `size` are the only fields that change at run time. They
-// are shared between the main thread and the workers without locks, so they
-// are atomics of the documented width (32 and 64 bits).
+// `selected`, `size` and `folderKey` are the only fields that change at run
+// time. They are shared between the main thread and the workers without
+// locks, so they are atomics.
 #pragma once
 
 #include <atomic>
@@ -25,8 +25,14 @@ struct CleanupItem {
     const char16_t* patterns[kMaxPatterns];
     int32_t mode;          // a CleanMode
     int32_t needsAdmin;    // descriptive only
+    // Its files are the user's own and go for good: ticked one by one only,
+    // and named in the confirmation.
+    int32_t caution;
     std::atomic<int32_t> selected;
     std::atomic<uint64_t> size;  // bytes found by the last measurement
+    // Items with the same key >= 0 reach the same folder, whatever their
+    // paths say; -1 until known (see NoteSharedFolders).
+    std::atomic<int32_t> folderKey{-1};
 };
 
 struct CleanupGroup {
@@ -39,12 +45,14 @@ struct CleanupGroup {
 constexpr int kGroupCount = 5;
 extern CleanupGroup g_CleanupGroups[kGroupCount];
 
-// The selection rules every writer of `selected` follows.
+// The selection rules every writer of `selected` follows. A tick that
+// covers many items (all, or a group) never ticks a caution item; clearing
+// clears them too. A group is ticked when all its ordinary items are.
 void SelectAllItems();
 void DeselectAllItems();
-// Flips the item, then ticks the group exactly when all its items are ticked.
+// Flips the item, then sets the group's tick by the rule above.
 void ToggleItemSelection(int group, int item);
-// Flips the group, then gives all its items the group's new value.
+// Flips the group, then gives its items the group's new value.
 void ToggleGroupSelection(int group);
 
 // Reads and writes of the shared fields, relaxed: each is one whole store.

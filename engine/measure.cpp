@@ -2,6 +2,7 @@
 
 #include "engine/catalogue.h"
 #include "engine/guard.h"
+#include "engine/overlap.h"
 #include "engine/paths.h"
 #include "engine/walk.h"
 #include "platform/fs.h"
@@ -106,20 +107,23 @@ uint32_t SizeScanWorker(void* window) {
             PostWindowMessage(window, MSG_MEASURE_PROGRESS, static_cast<uintptr_t>(measured), 0);
         }
     }
+    NoteSharedFolders();
     PostWindowMessage(window, MSG_MEASURE_FINISHED, 0, 0);
     return 0;
 }
 
 uint64_t MeasureSelectedItems() {
+    NoteSharedFolders();
     uint64_t total = 0;
-    for (CleanupGroup& group : g_CleanupGroups) {
+    for (int g = 0; g < kGroupCount; ++g) {
+        CleanupGroup& group = g_CleanupGroups[g];
         for (int32_t i = 0; i < group.itemCount; ++i) {
             CleanupItem& item = group.items[i];
             // Nothing changed on disk for the others: they keep their sizes.
             if (!ItemSelected(item)) continue;
             uint64_t size = MeasureItem(&item);
             item.size.store(size, std::memory_order_relaxed);
-            total += size;
+            if (!CoveredByAnother(g, i, TickedNow)) total += size;
         }
     }
     return total;

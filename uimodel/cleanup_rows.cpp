@@ -1,6 +1,7 @@
 #include "uimodel/cleanup_rows.h"
 
 #include "engine/catalogue.h"
+#include "engine/overlap.h"
 #include "engine/clean.h"
 
 #include <cstddef>
@@ -88,9 +89,12 @@ std::vector<CatalogueRow> CatalogueRows(const int32_t* expanded, int expandedCou
 
 uint64_t SelectedTotal() {
     uint64_t total = 0;
-    for (const CleanupGroup& group : g_CleanupGroups)
-        for (int i = 0; i < group.itemCount; ++i)
-            if (ItemSelected(group.items[i])) total += ItemSize(group.items[i]);
+    for (int g = 0; g < kGroupCount; ++g) {
+        const CleanupGroup& group = g_CleanupGroups[g];
+        for (int i = 0; i < group.itemCount; ++i) {
+            if (ItemSelected(group.items[i]) && !CoveredByAnother(g, i, TickedNow)) total += ItemSize(group.items[i]);
+        }
+    }
     return total;
 }
 

@@ -28,7 +28,8 @@ struct CatalogueRow {
 std::vector<CatalogueRow> CatalogueRows(const int32_t* expanded, int expandedCount);
 
 uint64_t GroupTotal(int group);
-// Sum of size over the ticked items of every group, listed or not.
+// Sum of size over the ticked items of every group, listed or not; an item
+// that another ticked item covers (same folder) adds nothing.
 uint64_t SelectedTotal();
 // Whether the row's group or item is ticked; false for invalid indices.
 bool TagSelected(int32_t tag);

@@ -3,6 +3,7 @@
 #include "engine/catalogue.h"
 #include "engine/clean.h"
 #include "engine/measure.h"
+#include "uimodel/cleanup_rows.h"
 #include "tests/fakefs/fakefs.h"
 
 #include "platform/fs.h"
@@ -47,22 +48,28 @@ TEST_F(BatchFake, NothingSelectedFinishesAtOnce) {
     EXPECT_EQ(g_bCleanBusy.load(), 0);
 }
 
-TEST_F(BatchFake, AllSelectedGivesFortyFourRecordsInCatalogueOrder) {
+// 全选 ticks every item but the two whose files are the user's own.
+TEST_F(BatchFake, AllSelectedGivesARecordPerOrdinaryItemInCatalogueOrder) {
     FakeFsSetEnv(u"LOCALAPPDATA", u"C:\\L");
+    FakeFsSetEnv(u"USERPROFILE", u"C:\\U");
     FakeFsAddFile(u"C:\\L\\npm-cache\\blob", 5000);
+    FakeFsAddFile(u"C:\\U\\Downloads\\setup.exe", 100);
     SelectAllItems();
     FixCleanSelection();
     CleanWorker(nullptr);
-    ASSERT_EQ(PostRecorderCount(), 45u);
+    ASSERT_EQ(PostRecorderCount(), 43u);
+    EXPECT_TRUE(FakeFsExists(u"C:\\U\\Downloads\\setup.exe"));
     std::vector<std::u16string> expected;
     for (const CleanupGroup& group : g_CleanupGroups)
-        for (int i = 0; i < group.itemCount; ++i) expected.push_back(group.items[i].name);
-    for (size_t i = 0; i < 44; ++i) {
+        for (int i = 0; i < group.itemCount; ++i)
+            if (!group.items[i].caution) expected.push_back(group.items[i].name);
+    ASSERT_EQ(expected.size(), 42u);
+    for (size_t i = 0; i < 42; ++i) {
         RecordedMessage m = PostRecorderAt(i);
         ASSERT_EQ(m.message, MSG_CLEAN_PROGRESS);
         const CleanProgress* p = reinterpret_cast<const CleanProgress*>(m.wParam);
         EXPECT_EQ(p->index, static_cast<int32_t>(i + 1));
-        EXPECT_EQ(p->total, 44);
+        EXPECT_EQ(p->total, 42);
         EXPECT_EQ(std::u16string(p->name), expected[i]);
     }
     // Group 4's first item, the recycle bin, comes after groups 0 to 3 (23 items).
@@ -76,7 +83,7 @@ TEST_F(BatchFake, AllSelectedGivesFortyFourRecordsInCatalogueOrder) {
     const CleanProgress* missing = reinterpret_cast<const CleanProgress*>(PostRecorderAt(0).wParam);
     EXPECT_EQ(missing->status, CS_NOT_FOUND);
     EXPECT_EQ(missing->freed, 0u);
-    EXPECT_EQ(PostRecorderAt(44).message, MSG_CLEAN_FINISHED);
+    EXPECT_EQ(PostRecorderAt(42).message, MSG_CLEAN_FINISHED);
     EXPECT_EQ(g_bCleanBusy.load(), 0);
 }
 
@@ -119,6 +126,42 @@ TEST_F(BatchFake, TheRunCleansWhatWasConfirmedAndLowersItsSize) {
     EXPECT_FALSE(FakeFsExists(u"C:\\L\\pip\\cache\\wheel"));
     EXPECT_EQ(ItemSize(g_CleanupGroups[1].items[7]), 200u) << "what is left";
     EXPECT_EQ(ItemSize(g_CleanupGroups[1].items[8]), 0u);
+}
+
+// %TEMP% and %LOCALAPPDATA%\Temp name one folder; %WINDIR%\Temp is taken
+// whole by one item and by pattern by the other. Each byte counts once in the
+// estimate, the total and the run; the covered items go last and find nothing.
+TEST_F(BatchFake, ItemsReachingOneFolderCountItsBytesOnce) {
+    FakeFsSetEnv(u"WINDIR", u"C:\\W");
+    FakeFsSetEnv(u"TEMP", u"C:\\T");
+    FakeFsSetEnv(u"LOCALAPPDATA", u"C:\\L");
+    FakeFsAddFile(u"C:\\W\\Temp\\setup.log", 10);
+    FakeFsAddFile(u"C:\\W\\Temp\\cab.bin", 1000);
+    FakeFsAddFile(u"C:\\T\\x.tmp", 500);
+    FakeFsAddDir(u"C:\\L");
+    FakeFsAddAlias(u"C:\\L\\Temp", u"C:\\T");
+    ToggleGroupSelection(2);  // both 临时文件 items, Prefetch, CrashDumps
+    ToggleGroupSelection(3);  // 用户 TEMP, LocalAppData Temp
+    EXPECT_EQ(MeasureSelectedItems(), 1510u);
+    EXPECT_EQ(ItemSize(g_CleanupGroups[3].items[1]), 500u) << "each row keeps its own size";
+    EXPECT_EQ(SelectedTotal(), 1510u);
+    FixCleanSelection();
+    RunBatchClean(nullptr);
+    std::vector<std::u16string> names;
+    uint64_t freed = 0;
+    for (size_t i = 0; i < PostRecorderCount(); ++i) {
+        const CleanProgress* p = reinterpret_cast<const CleanProgress*>(PostRecorderAt(i).wParam);
+        names.push_back(p->name);
+        freed += p->freed;
+        if (i >= 4) EXPECT_EQ(p->status, CS_NOTHING) << i;
+    }
+    EXPECT_EQ(freed, 1510u);
+    ASSERT_EQ(names.size(), 6u);
+    EXPECT_EQ(names[0], u"临时文件");
+    EXPECT_EQ(names[3], u"用户 TEMP");
+    EXPECT_EQ(names[4], u"临时文件");
+    EXPECT_EQ(names[5], u"LocalAppData Temp");
+    EXPECT_EQ(SelectedTotal(), 0u);
 }
 
 TEST_F(BatchFake, LongNamesAreCutTo127Units) {

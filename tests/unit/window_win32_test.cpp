@@ -168,31 +168,21 @@ TEST_F(MainWindow, ButtonStatesThroughAWholeRun) {
     EXPECT_TRUE(Enabled(g_hBtnCleanNative));
 }
 
-// The user ticks NPM alone and confirms; "全选" pressed during the run is
-// refused and changes nothing. The measurement before the question shows the
-// wait cursor; after the run the total tells what is left.
 // 否 leaves the list as it was: nothing changed on disk, so no unticked
 // item's size may change for the confirmation's measurement.
 TEST_F(MainWindow, DecliningTheConfirmationKeepsTheUntickedSizes) {
     g_CleanupGroups[1].items[8].size.store(123456);
     ToggleItemSelection(1, 7);
-    std::thread answer([] {
-        for (int i = 0; i < 2000; ++i) {
-            HWND box = FindWindowW(L"#32770", nullptr);
-            if (box) {
-                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
-                return;
-            }
-            Sleep(10);
-        }
-    });
+    AnswerNextMessageBox(IDNO);
     SendMessageW(window, WM_COMMAND, IDC_BTN_CLEAN, 0);
-    answer.join();
     EXPECT_EQ(g_bCleanBusy.load(), 0);
     EXPECT_EQ(ItemSize(g_CleanupGroups[1].items[8]), 123456u);
     g_CleanupGroups[1].items[8].size.store(0);
 }
 
+// The user ticks NPM alone and confirms; "全选" pressed during the run is
+// refused and changes nothing. The measurement before the question shows the
+// wait cursor; after the run the total tells what is left.
 TEST_F(MainWindow, ARunCleansWhatWasConfirmedAndTheTotalTellsWhatIsLeft) {
     wchar_t local[MAX_PATH];
     ASSERT_GT(GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH), 0u);
