@@ -52,6 +52,61 @@ int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM sort) {
     return CompareLargeFileRows(static_cast<intptr_t>(a), static_cast<intptr_t>(b), static_cast<intptr_t>(sort));
 }
 
+// The count and total of the records as they are now.
+void ShowLargeFileSummary() {
+    int32_t count = g_nLargeFiles.load(std::memory_order_acquire);
+    const LargeFileEntry* entries = g_pLargeFiles.load(std::memory_order_acquire);
+    uint64_t sum = 0;
+    for (int32_t i = 0; i < count; ++i) sum += entries[i].size;
+    char16_t size[kSizeTextUnits];
+    FormatSize(sum, size);
+    char16_t summary[128];
+    FormatText(summary, 128, u"扫描完成：发现 %d 个大文件，共 %s", count, size);
+    if (g_hStaticScanStat) SetWindowTextW(g_hStaticScanStat, WideText(summary));
+    SetStatusText(summary);
+}
+
+// The 操作 cell: "打开" over its left half and "删除" over its right half,
+// where the clicks go (see NM_CLICK).
+LRESULT DrawActionCell(NMLVCUSTOMDRAW* draw) {
+    const int row = static_cast<int>(draw->nmcd.dwItemSpec);
+    RECT cell = {};
+    cell.top = 2;
+    cell.left = LVIR_BOUNDS;
+    if (!SendMessageW(g_hListLarge, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell)))
+        return CDRF_DODEFAULT;
+    HDC dc = draw->nmcd.hdc;
+    const bool selected = SendMessageW(g_hListLarge, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED;
+    COLORREF back = selected ? GetSysColor(COLOR_HIGHLIGHT) : GetSysColor(COLOR_WINDOW);
+    HBRUSH brush = CreateSolidBrush(back);
+    if (brush) {
+        FillRect(dc, &cell, brush);
+        DeleteObject(brush);
+    }
+    SetBkMode(dc, TRANSPARENT);
+    const int middle = (cell.left + cell.right) / 2;
+    RECT left = {cell.left, cell.top, middle, cell.bottom};
+    RECT right = {middle, cell.top, cell.right, cell.bottom};
+    SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : RGB(0, 102, 204));
+    DrawTextW(dc, L"打开", -1, &left, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : RGB(200, 30, 30));
+    DrawTextW(dc, L"删除", -1, &right, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    return CDRF_SKIPDEFAULT;
+}
+
+LRESULT DrawLargeRow(NMLVCUSTOMDRAW* draw) {
+    switch (draw->nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+        return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT:
+        return CDRF_NOTIFYSUBITEMDRAW;
+    case CDDS_ITEMPREPAINT | CDDS_SUBITEM:
+        return draw->iSubItem == 2 ? DrawActionCell(draw) : CDRF_DODEFAULT;
+    default:
+        return CDRF_DODEFAULT;
+    }
+}
+
 }  // namespace
 
 LRESULT OnLargeScanCommand(HWND window) {
@@ -78,16 +133,7 @@ LRESULT OnLargeScanCommand(HWND window) {
 LRESULT OnLargeScanFinished(HWND window) {
     if (g_hBtnScanNative) EnableWindow(g_hBtnScanNative, TRUE);
     FillLargeFileList();
-    int32_t count = g_nLargeFiles.load(std::memory_order_acquire);
-    const LargeFileEntry* entries = g_pLargeFiles.load(std::memory_order_acquire);
-    uint64_t sum = 0;
-    for (int32_t i = 0; i < count; ++i) sum += entries[i].size;
-    char16_t size[kSizeTextUnits];
-    FormatSize(sum, size);
-    char16_t summary[128];
-    FormatText(summary, 128, u"扫描完成：发现 %d 个大文件，共 %s", count, size);
-    if (g_hStaticScanStat) SetWindowTextW(g_hStaticScanStat, WideText(summary));
-    SetStatusText(summary);
+    ShowLargeFileSummary();
     InvalidateRect(window, nullptr, FALSE);
     return 0;
 }
@@ -112,9 +158,11 @@ void FillLargeFileList() {
         cell.pszText = WideText(size);
         SendMessageW(g_hListLarge, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
         cell.iSubItem = 2;
-        cell.pszText = const_cast<wchar_t*>(L"打开");
+        cell.pszText = const_cast<wchar_t*>(L"打开 删除");
         SendMessageW(g_hListLarge, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
     }
+    // The rows keep the order the user chose.
+    if (g_nLargeSortColumn >= 0) SendMessageW(g_hListLarge, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(CompareRows));
 }
 
 void OpenLargeFileLocation(int32_t index) {
@@ -138,7 +186,7 @@ void DeleteLargeFileAt(int32_t index) {
     if (index < 0 || index >= count) return;
     const LargeFileEntry& record = g_pLargeFiles.load(std::memory_order_acquire)[index];
     char16_t question[512];
-    FormatText(question, 512, u"确定删除以下文件？\n\n%s", record.path);
+    FormatText(question, 512, u"确定删除以下文件？\n\n%s\n\n文件将被永久删除，不会进入回收站。", record.path);
     if (MessageBoxW(g_hMainWnd, WideText(question), L"确认删除", MB_YESNO | MB_ICONWARNING) != IDYES) return;
     // The literal form names exactly the listed file, trailing dot and all.
     char16_t literal[270];
@@ -160,10 +208,13 @@ void DeleteLargeFileAt(int32_t index) {
     RemoveLargeFileRecord(index);
     if (g_hListClean) AppendListRow(u"已删除大文件", -1);
     FillLargeFileList();
+    ShowLargeFileSummary();
 }
 
 LRESULT OnLargeListNotify(NMHDR* header) {
     switch (header->code) {
+    case NM_CUSTOMDRAW:
+        return DrawLargeRow(reinterpret_cast<NMLVCUSTOMDRAW*>(header));
     case LVN_COLUMNCLICK: {
         ChooseLargeSortColumn(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
         SendMessageW(g_hListLarge, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(CompareRows));

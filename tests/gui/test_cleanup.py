@@ -201,5 +201,25 @@ def test_answering_no_changes_nothing(h):
         check(controls[104]["enabled"] == 1 and controls[118]["enabled"] == 1, "buttons changed")
         check(os.path.exists(os.path.join(h.local_app_data(), "npm-cache", "_cacache", "a.bin")), "files removed")
 
+        # 全选 leaves the user's Downloads out; ticked by hand, it is named in
+        # the question with what happens to its files.
+        warning = "\n\n注意：已勾选「下载文件夹(慎用)」，其中的文件将被永久删除，不会进入回收站。"
+        s.click_control(105)
+        s.click_control(104)
+        question = s.dialog()
+        texts = [c["text"] for c in question["children"]]
+        check(not any("下载文件夹" in t for t in texts), texts)
+        s.answer(question, IDNO)
+        s.wait(lambda: not s.dialogs(), "the question to close", 5)
+        s.click_control(106)
+        click_row(s, row_named(s, item_tag(4, 20)), 56)
+        s.click_control(104)
+        question = s.dialog()
+        texts = [c["text"] for c in question["children"]]
+        check(any(t.endswith(warning) for t in texts), texts)
+        s.answer(question, IDNO)
+        s.wait(lambda: not s.dialogs(), "the question to close", 5)
+        check(os.path.exists(os.path.join(h.profile(), "Downloads", "keep-me.zip")), "downloads touched")
+
 
 TESTS = [test_cleaning_run_end_to_end, test_answering_no_changes_nothing]

@@ -92,7 +92,14 @@ def test_thresholds_sorting_and_summary(h):
             expected = {"C:\\\\root60.bin": "60.00 MB", "C:\\\\$RECYCLE.BIN\\S-1-5\\bin150.bin": "150.00 MB",
                         "C:\\\\data\\ro1200.bin": "1.17 GB"}
             check({r["texts"][0]: r["texts"][1] for r in rows} == expected, paths(rows))
-            check(all(r["texts"][2] == "打开" for r in rows), "action cells")
+            check(all(r["texts"][2] == "打开 删除" for r in rows), "action cells")
+            # Each half shows what a click there does: 打开 in blue, 删除 in red.
+            shot = s.shot()
+            cell = rows[0]["cells"][2]
+            middle = (cell[0] + cell[2]) // 2
+            check(shot.count_near((0, 102, 204), cell[0], cell[1], middle, cell[3], 40) > 10, "打开 in the left half")
+            check(shot.count_near((200, 30, 30), cell[0], cell[1], middle, cell[3], 40) == 0, "red in the left half")
+            check(shot.count_near((200, 30, 30), middle, cell[1], cell[2], cell[3], 40) > 10, "删除 in the right half")
             summary = "扫描完成：发现 3 个大文件，共 1.38 GB"
             check(s.controls()[115]["text"] == summary, s.controls()[115]["text"])
             check(len(scan(s, 1)) == 2, "threshold 100 MB")
@@ -130,11 +137,14 @@ def test_delete_and_open_through_the_action_cell(h):
             open_page(s)
             scan(s, 0)
             check(len(s.list_rows(102)["rows"]) == 5, paths(s.list_rows(102)["rows"]))
+            header_click(s, 1)  # by size, ascending
+            time.sleep(0.5)
             # "否" keeps the file and its attributes.
             action_click(s, row_of(s, "C:\\\\data\\ro1200.bin"), True)
             question = s.dialog()
             check(question["title"] == "确认删除", question["title"])
-            check("确定删除以下文件？\n\nC:\\\\data\\ro1200.bin" in [c["text"] for c in question["children"]], question)
+            check("确定删除以下文件？\n\nC:\\\\data\\ro1200.bin\n\n文件将被永久删除，不会进入回收站。"
+                  in [c["text"] for c in question["children"]], question)
             s.answer(question, IDNO)
             s.wait(lambda: not s.dialogs(), "the question to close", 5)
             check(os.path.exists(readonly) and not os.stat(readonly).st_mode & stat.S_IWUSR, "kept read-only")
@@ -144,6 +154,11 @@ def test_delete_and_open_through_the_action_cell(h):
             s.answer(s.dialog(), IDYES)
             s.wait(lambda: len(s.list_rows(102)["rows"]) == 4, "the row to go", 10)
             check(not os.path.exists(readonly), "the read-only file was deleted")
+            # The label counts what is left; the rows keep the chosen order.
+            label = s.controls()[115]["text"]
+            check(label == "扫描完成：发现 4 个大文件，共 360.00 MB", label)
+            check(paths(s.list_rows(102)["rows"]) == ["C:\\\\root60.bin", "C:\\\\data\\big.", "C:\\\\data\\big",
+                                                      "C:\\\\$RECYCLE.BIN\\S-1-5\\bin150.bin"], "order after a delete")
             cleanup = s.list_rows(101)["rows"]
             check(cleanup[-1]["texts"][0] == "已删除大文件" and cleanup[-1]["tag"] == -1, cleanup[-1])
 

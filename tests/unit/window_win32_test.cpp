@@ -169,14 +169,30 @@ TEST_F(MainWindow, ButtonStatesThroughAWholeRun) {
 }
 
 // 否 leaves the list as it was: nothing changed on disk, so no unticked
-// item's size may change for the confirmation's measurement.
+// item's size may change for the confirmation's measurement. A ticked
+// Downloads is named in the question, with what happens to its files.
 TEST_F(MainWindow, DecliningTheConfirmationKeepsTheUntickedSizes) {
     g_CleanupGroups[1].items[8].size.store(123456);
     ToggleItemSelection(1, 7);
-    AnswerNextMessageBox(IDNO);
+    ToggleItemSelection(4, 20);
+    std::wstring question;
+    std::thread answer([&question] {
+        for (int i = 0; i < 2000; ++i) {
+            HWND box = FindWindowW(L"#32770", nullptr);
+            if (box) question = Text(GetDlgItem(box, 0xFFFF));  // the box's text, once it has one
+            if (!question.empty()) {
+                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
+                return;
+            }
+            Sleep(10);
+        }
+    });
     SendMessageW(window, WM_COMMAND, IDC_BTN_CLEAN, 0);
+    answer.join();
     EXPECT_EQ(g_bCleanBusy.load(), 0);
     EXPECT_EQ(ItemSize(g_CleanupGroups[1].items[8]), 123456u);
+    EXPECT_NE(question.find(L"\n\n注意：已勾选「下载文件夹(慎用)」，其中的文件将被永久删除，不会进入回收站。"), std::wstring::npos)
+        << std::string(question.begin(), question.end());
     g_CleanupGroups[1].items[8].size.store(0);
 }
 
