@@ -1,6 +1,7 @@
 // The entry point: single instance, process-wide facts, the main window and
 // its message loop.
 #include "app/shell.h"
+#include "platform/debug_trace.h"
 #include "ui/app_state.h"
 #include "ui/workers.h"
 
@@ -22,20 +23,6 @@ void BringForwardRunningInstance() {
     SetForegroundWindow(running);
     SetWindowPos(running, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
     SetFocus(running);
-}
-
-void ReadSystemFacts() {
-    wchar_t windows[MAX_PATH];
-    if (GetWindowsDirectoryW(windows, MAX_PATH)) g_szSystemDrive[0] = static_cast<char16_t>(windows[0]);
-    HDC screen = GetDC(nullptr);
-    if (screen) {
-        int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-        if (dpi >= 96) g_nDpi = dpi;
-        ReleaseDC(nullptr, screen);
-    }
-    g_bIsAdmin = IsRunningAsAdmin();
-    Trace(u"[系统] 管理员权限: %s", g_bIsAdmin ? u"是" : u"否");
-    Trace(u"[系统] 系统盘: %s", g_szSystemDrive);
 }
 
 HICON LoadIconSized(HINSTANCE instance, int widthMetric, int heightMetric) {
@@ -60,7 +47,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         g_hSingleInstanceMutex = nullptr;
         return 0;
     }
-    ReadSystemFacts();
+    SetTraceSink(TraceToDebugger);
+    ReadProcessFacts();
 
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);

@@ -27,22 +27,27 @@ bool Confirm(HWND window, const wchar_t* question) {
     return MessageBoxW(window, question, L"确认切换", MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
+// Quits once the other instance has started; when none could, this one
+// keeps running with its guard back and says so.
+void EndOrStay(HWND window, bool started) {
+    if (started) {
+        PostQuitMessage(0);
+        return;
+    }
+    TakeInstanceGuardAgain();
+    MessageBoxW(window, L"无法切换权限模式（可能被 UAC 阻止）。", L"提示", MB_ICONWARNING);
+}
+
 void RestartUnelevated(HWND window, const wchar_t* exe) {
     if (!Confirm(window, L"确定要以普通权限重新启动程序吗？")) return;
     GiveUpInstanceGuard();
-    if (!PrivilegeStartUnelevated(exe)) PrivilegeStartDefault(exe);
-    PostQuitMessage(0);
+    EndOrStay(window, PrivilegeStartUnelevated(exe) || PrivilegeStartDefault(exe));
 }
 
 void RestartElevated(HWND window, const wchar_t* exe) {
     if (!Confirm(window, L"确定要以管理员权限重新启动程序吗？")) return;
     GiveUpInstanceGuard();
-    if (PrivilegeStartElevated(exe)) {
-        PostQuitMessage(0);
-    } else {
-        TakeInstanceGuardAgain();
-        MessageBoxW(window, L"无法切换权限模式（可能被 UAC 阻止）。", L"提示", MB_ICONWARNING);
-    }
+    EndOrStay(window, PrivilegeStartElevated(exe));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ bool PrivilegeTokenIsAdmin();
 // Starts exe with the desktop shell's (unelevated) token. False when any of
 // the shell window, its process, its token, the duplication or the start fails.
 bool PrivilegeStartUnelevated(const wchar_t* exe);
-// Starts exe through the default verb; the outcome is not looked at.
-void PrivilegeStartDefault(const wchar_t* exe);
+// Starts exe through the default verb; false when it could not be started.
+bool PrivilegeStartDefault(const wchar_t* exe);
 // Starts exe elevated ("runas"); false when refused or failed.
 bool PrivilegeStartElevated(const wchar_t* exe);

@@ -46,12 +46,12 @@ bool PrivilegeStartUnelevated(const wchar_t* exe) {
     return started != FALSE;
 }
 
-void PrivilegeStartDefault(const wchar_t* exe) {
+bool PrivilegeStartDefault(const wchar_t* exe) {
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof info;
     info.lpFile = exe;
     info.nShow = SW_SHOW;
-    ShellExecuteExW(&info);
+    return ShellExecuteExW(&info) != FALSE;
 }
 
 bool PrivilegeStartElevated(const wchar_t* exe) {

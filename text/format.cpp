@@ -1,4 +1,7 @@
 #include "text/format.h"
+#include "text/text16.h"
+
+#include <atomic>
 
 #include <cstdio>
 
@@ -150,6 +153,24 @@ void FormatSize(uint64_t bytes, char16_t* out) {
     }
 }
 
+namespace {
+
+std::atomic<TraceSink> g_traceSink{nullptr};
+
+}  // namespace
+
+void SetTraceSink(TraceSink sink) { g_traceSink.store(sink, std::memory_order_release); }
+
 void Trace(const char16_t* format, ...) {
-    (void)format;
+    TraceSink sink = g_traceSink.load(std::memory_order_acquire);
+    if (!sink || !format) return;
+    constexpr int kUnits = 512;
+    char16_t line[kUnits];
+    va_list args;
+    va_start(args, format);
+    int length = FormatTextV(line, kUnits, format, args);
+    va_end(args);
+    // A line that does not fit, or a bad format: the format itself, cut to fit.
+    if (length < 0) Text16CopyTruncated(line, kUnits, format);
+    sink(line);
 }

@@ -22,6 +22,11 @@ void FormatSize(uint64_t bytes, char16_t* out);
 int FormatText(char16_t* dst, int capacity, const char16_t* format, ...);
 int FormatTextV(char16_t* dst, int capacity, const char16_t* format, va_list args);
 
-// Milestones of the program report here. The arguments are discarded: a
-// trace call has no effect and cannot fail, and nothing depends on it.
+// Milestones of the program report here. Without a sink (the default) a
+// trace call does nothing at all; with one, each line is formatted and
+// handed to it (a line past 511 units, or a bad format, hands over the
+// format itself, cut to fit).
+// Nothing may depend on a trace line, and Trace cannot fail.
+typedef void (*TraceSink)(const char16_t* line);
+void SetTraceSink(TraceSink sink);
 void Trace(const char16_t* format, ...);

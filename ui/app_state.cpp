@@ -1,6 +1,7 @@
 #include "ui/app_state.h"
 
 #include "platform/privilege_ops.h"
+#include "text/format.h"
 
 HANDLE g_hSingleInstanceMutex = nullptr;
 char16_t g_szSystemDrive[4] = u"C:\\";
@@ -13,3 +14,20 @@ const wchar_t kMainWindowClass[] = L"NorvaleMain";
 const wchar_t kInstanceMutexName[] = L"Global\\Norvale_SingleInstance_Mutex";
 
 int32_t IsRunningAsAdmin() { return PrivilegeTokenIsAdmin() ? 1 : 0; }
+
+void ReadProcessFacts() {
+    static bool read = false;
+    if (read) return;
+    read = true;
+    wchar_t windows[MAX_PATH];
+    if (GetWindowsDirectoryW(windows, MAX_PATH)) g_szSystemDrive[0] = static_cast<char16_t>(windows[0]);
+    HDC screen = GetDC(nullptr);
+    if (screen) {
+        int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+        if (dpi >= 96) g_nDpi = dpi;
+        ReleaseDC(nullptr, screen);
+    }
+    g_bIsAdmin = IsRunningAsAdmin();
+    Trace(u"[系统] 管理员权限: %s", g_bIsAdmin ? u"是" : u"否");
+    Trace(u"[系统] 系统盘: %s", g_szSystemDrive);
+}

@@ -18,3 +18,6 @@ extern const wchar_t kInstanceMutexName[];  // the single-instance guard
 
 // 1 when the process token is an effective member of Administrators.
 int32_t IsRunningAsAdmin();
+// Sets the system drive, the DPI and g_bIsAdmin, on the first call only
+// (the main thread, before the window and any worker exist).
+void ReadProcessFacts();

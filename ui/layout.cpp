@@ -49,7 +49,7 @@ void Move(HWND control, const LayoutRect& r) {
 
 void CreateMainControls(HWND window) {
     g_hMainWnd = window;
-    g_bIsAdmin = IsRunningAsAdmin();
+    ReadProcessFacts();
     SetWindowPos(window, nullptr, 0, 0, ScaleByDpi(800), ScaleByDpi(600), SWP_NOZORDER | SWP_NOMOVE);
 
     const DWORD owner = WS_CHILD | WS_VISIBLE | BS_OWNERDRAW;

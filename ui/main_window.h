@@ -43,7 +43,6 @@ LRESULT OnGetMinMaxInfo(MINMAXINFO* info);
 // paint.cpp
 void SetStatusText(const char16_t* text);
 void ShowPage(int page);
-void PaintSidebar(HDC dc, const RECT& client);
 LRESULT OnPaint(HWND window);
 LRESULT OnDrawItem(const DRAWITEMSTRUCT* item);
 LRESULT OnCtlColorStatic(HDC dc, HWND control);

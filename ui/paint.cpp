@@ -1,6 +1,7 @@
 // The window's own painting: sidebar, tabs, mode button, warning bar,
 // status band and the scrolling ticker; the two pages.
 #include "ui/main_window.h"
+#include "uimodel/layout_calc.h"
 
 #include "text/text16.h"
 #include "ui/app_state.h"
@@ -104,6 +105,8 @@ void DrawTicker(const DRAWITEMSTRUCT* item) {
     DeleteObject(font);
 }
 
+RECT ToRect(const LayoutRect& r) { return RECT{r.x, r.y, r.x + r.width, r.y + r.height}; }
+
 }  // namespace
 
 void SetStatusText(const char16_t* text) {
@@ -124,19 +127,19 @@ void ShowPage(int page) {
     if (g_hMainWnd) InvalidateRect(g_hMainWnd, nullptr, FALSE);
 }
 
-void PaintSidebar(HDC dc, const RECT& client) {
-    Fill(dc, client, kSidebar);
-    RECT tab0 = {0, 0, ScaleByDpi(160), ScaleByDpi(48)};
-    RECT tab1 = {0, ScaleByDpi(48), ScaleByDpi(160), 2 * ScaleByDpi(48)};
+static void PaintSidebar(HDC dc, const MainLayout& layout) {
+    Fill(dc, ToRect(layout.sidebar), kSidebar);
+    const RECT tab0 = ToRect(layout.tabClean);
+    const RECT tab1 = ToRect(layout.tabLarge);
     const RECT& current = g_nCurrentPage == 0 ? tab0 : tab1;
     Fill(dc, current, kSelectedTab);
-    Fill(dc, RECT{0, current.top, ScaleByDpi(3), current.bottom}, kAccent);
+    Fill(dc, RECT{current.left, current.top, current.left + ScaleByDpi(3), current.bottom}, kAccent);
     SetBkMode(dc, TRANSPARENT);
     HFONT font = CreateUiFont(17);
     if (!font) return;
     HGDIOBJ old = SelectObject(dc, font);
-    Text(dc, ScaleByDpi(20), ScaleByDpi(13), L"垃圾清理", g_nCurrentPage == 0 ? kWhite : kDimCaption);
-    Text(dc, ScaleByDpi(20), ScaleByDpi(48) + ScaleByDpi(13), L"大文件扫描", g_nCurrentPage == 1 ? kWhite : kDimCaption);
+    Text(dc, tab0.left + ScaleByDpi(20), tab0.top + ScaleByDpi(13), L"垃圾清理", g_nCurrentPage == 0 ? kWhite : kDimCaption);
+    Text(dc, tab1.left + ScaleByDpi(20), tab1.top + ScaleByDpi(13), L"大文件扫描", g_nCurrentPage == 1 ? kWhite : kDimCaption);
     SelectObject(dc, old);
     DeleteObject(font);
 }
@@ -146,19 +149,20 @@ LRESULT OnPaint(HWND window) {
     HDC dc = BeginPaint(window, &ps);
     RECT rc;
     GetClientRect(window, &rc);
-    const int W = rc.right, H = rc.bottom;
-    PaintSidebar(dc, rc);
-    Fill(dc, RECT{ScaleByDpi(160), 0, W, H}, kWhite);
-    Fill(dc, RECT{ScaleByDpi(160), H - ScaleByDpi(44), W, H}, kStatusBand);
+    const MainLayout layout = ComputeMainLayout(rc.right, rc.bottom, g_nDpi);
+    PaintSidebar(dc, layout);
+    Fill(dc, ToRect(layout.page), kWhite);
+    const RECT band = ToRect(layout.statusBand);
+    Fill(dc, band, kStatusBand);
     HPEN pen = CreatePen(PS_SOLID, 1, kStatusLine);
     HGDIOBJ oldPen = pen ? SelectObject(dc, pen) : nullptr;
-    MoveToEx(dc, ScaleByDpi(160), H - ScaleByDpi(44), nullptr);
-    LineTo(dc, W, H - ScaleByDpi(44));
+    MoveToEx(dc, band.left, band.top, nullptr);
+    LineTo(dc, band.right, band.top);
     HFONT font = CreateUiFont(13);
     HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kGreyText);
-    if (font) TextOutW(dc, ScaleByDpi(160) + ScaleByDpi(20), H - ScaleByDpi(44) + ScaleByDpi(12), WideText(g_szStatus),
+    if (font) TextOutW(dc, layout.statusText.x, layout.statusText.y, WideText(g_szStatus),
                        static_cast<int>(Text16Length(g_szStatus)));
     if (oldPen) SelectObject(dc, oldPen);
     if (oldFont) SelectObject(dc, oldFont);

@@ -42,5 +42,9 @@ MainLayout ComputeMainLayout(int W, int H, int dpi) {
     l.combo = {s(160) + s(130), s(44) + s(36) + s(16), s(93), s(200)};
     l.scanStatus = {s(233) + s(160), s(44) + s(36) + s(16), W - s(160) - s(253), s(32)};
     l.largeList = {s(160) + s(20), s(56) + s(44) + s(36), l.contentWidth, H - s(44) - s(44) - s(36) - s(56)};
+    l.sidebar = {0, 0, s(160), H};
+    l.page = {s(160), 0, W - s(160), H};
+    l.statusBand = {s(160), H - s(44), W - s(160), s(44)};
+    l.statusText = {s(160) + s(20), H - s(44) + s(12), W - s(160) - s(20) - s(20), s(20)};
     return l;
 }

@@ -17,6 +17,10 @@ struct MainLayout {
     LayoutRect selectAll, deselectAll, totalLabel, cleanList;
     LayoutRect diskClean, rescan, clean;
     LayoutRect ticker, scanButton, combo, scanStatus, largeList;
+    // Painted by the window itself: the dark sidebar, the white page beside
+    // it, the status band at the page's foot (its top line included) and
+    // where the status text starts.
+    LayoutRect sidebar, page, statusBand, statusText;
 };
 
 // MulDiv semantics: rounds to nearest, halves away from zero.

@@ -164,6 +164,19 @@ def test_restart_paths_and_their_failures(h):
         s.wait(lambda: os.path.exists(code_file) and open(code_file).read().strip(), "the program to quit", 10)
         check(open(code_file).read().strip() == "0", "exit code")
         check([c for c in calls(log) if c.startswith("start")] == ["start-unelevated", "start-default"], calls(log))
+    # Administrator mode, neither start works: nothing was started, so the
+    # program stays, with the warning and its guard.
+    session, log = mode_session(h, admin=True, fail="unelevated,default")
+    with session as s:
+        s.click_control(111)
+        s.answer(s.dialog(), IDYES)
+        box = s.dialog()
+        check("无法切换权限模式（可能被 UAC 阻止）。" in [c["text"] for c in box["children"]], box)
+        s.answer(box, IDOK)
+        s.wait(lambda: not s.dialogs(), "the warning to close", 5)
+        check(shown(s), "the program quit with nothing started")
+        check(second_start_hands_over(s, h), "the guard was not taken again")
+        check([c for c in calls(log) if c.startswith("start")] == ["start-unelevated", "start-default"], calls(log))
     # Normal mode, elevation refused: the warning, and the program goes on.
     session, log = mode_session(h, admin=False, fail="elevated")
     with session as s:

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -79,3 +80,25 @@ TEST(FormatText, InvalidFormatsGiveMinusOneAndEmpty) {
 }
 
 }  // namespace
+
+namespace {
+std::vector<std::u16string> g_traced;
+void Collect(const char16_t* line) { g_traced.push_back(line); }
+}  // namespace
+
+// Without a sink nothing arrives; with one, each call is one whole line, and
+// a line that does not fit arrives as its format rather than cut mid-argument.
+TEST(Trace, LinesReachTheSinkFormattedOrAsTheirFormat) {
+    g_traced.clear();
+    Trace(u"[清理] 开始: %s", u"NPM 缓存");
+    SetTraceSink(Collect);
+    Trace(u"[清理] 开始: %s -> %s (%d)", u"NPM 缓存", u"C:\\L\\npm-cache", 7);
+    Trace(u"%s", std::u16string(600, u'x').c_str());
+    Trace(u"bad %q");
+    SetTraceSink(nullptr);
+    Trace(u"after");
+    ASSERT_EQ(g_traced.size(), 3u);
+    EXPECT_EQ(g_traced[0], u"[清理] 开始: NPM 缓存 -> C:\\L\\npm-cache (7)");
+    EXPECT_EQ(g_traced[1], u"%s");
+    EXPECT_EQ(g_traced[2], u"bad %q");
+}
