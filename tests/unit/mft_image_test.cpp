@@ -1,0 +1,195 @@
+// The MFT reader on real NTFS volumes made by mkntfs and filled through an
+// ntfs-3g mount, against the walk over the same volume mounted again.
+#include "largefiles/mft.h"
+#include "largefiles/scanner.h"
+#include "text/text16.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+const uint64_t kMinimum = 1048576;
+
+struct Found {
+    std::u16string path;
+    uint64_t size;
+};
+
+bool ReadImage(void* volume, uint64_t offset, void* buffer, size_t length) {
+    int fd = *static_cast<int*>(volume);
+    return pread(fd, buffer, length, static_cast<off_t>(offset)) == static_cast<ssize_t>(length);
+}
+
+std::vector<Found> Take(LargeFileEntry* entries, int32_t count) {
+    std::vector<Found> out;
+    for (int32_t i = 0; i < count; ++i) out.push_back(Found{entries[i].path, entries[i].size});
+    std::free(entries);
+    return out;
+}
+
+std::u16string Utf16(const std::string& text) {
+    std::vector<char16_t> out(text.size() + 1);
+    Utf8ToUtf16(text.c_str(), out.data(), out.size());
+    return out.data();
+}
+
+std::string Utf8(const std::u16string& text) {
+    std::vector<char> out(text.size() * 3 + 1);
+    Utf16ToUtf8(text.c_str(), out.data(), out.size());
+    return out.data();
+}
+
+// Case folding as the volume's $UpCase does it for the names used here.
+char16_t Up(char16_t c) {
+    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 32);
+    return c;
+}
+
+bool CollatesBefore(const std::u16string& a, const std::u16string& b) {
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        if (Up(a[i]) != Up(b[i])) return Up(a[i]) < Up(b[i]);
+    }
+    if (a.size() != b.size()) return a.size() < b.size();
+    return a < b;
+}
+
+std::vector<std::u16string> Components(const std::u16string& path) {
+    std::vector<std::u16string> parts;
+    size_t start = 0;
+    for (size_t i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == u'\\') {
+            parts.push_back(path.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    return parts;
+}
+
+// The walk's order when each listing comes in collation order: a folder's
+// files as listed, then its subfolders, the last listed first.
+bool WalkOrder(const Found& x, const Found& y) {
+    std::vector<std::u16string> a = Components(x.path), b = Components(y.path);
+    size_t k = 0;
+    while (k < a.size() && k < b.size() && a[k] == b[k]) ++k;
+    const bool aFile = k + 1 == a.size(), bFile = k + 1 == b.size();
+    if (aFile != bFile) return aFile;
+    if (aFile) return CollatesBefore(a[k], b[k]);
+    return CollatesBefore(b[k], a[k]);
+}
+
+class MftImage : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override {
+        char dir[] = "/tmp/norvale-ntfs-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        dir_ = dir;
+        image_ = dir_ + "/volume.img";
+        const std::string command = std::string("bash '") + NORVALE_SOURCE_DIR + "/tests/ntfs/make-image.sh' '" + image_ +
+                                    "' " + std::to_string(GetParam()) + " >/dev/null 2>&1";
+        int status = std::system(command.c_str());
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "no mkntfs, ntfs-3g or FUSE mount here";
+        ASSERT_EQ(status, 0) << command;
+    }
+    void TearDown() override {
+        if (!mount_.empty()) std::system(("umount '" + mount_ + "' 2>/dev/null; rmdir '" + mount_ + "'").c_str());
+        std::system(("rm -rf '" + dir_ + "'").c_str());
+    }
+
+    int32_t Read(const char16_t* root, std::vector<Found>* found, ScanCancelledCallback cancelled = nullptr) {
+        int fd = open(image_.c_str(), O_RDONLY);
+        EXPECT_GE(fd, 0);
+        LargeFileEntry* entries = nullptr;
+        int32_t count = -7;
+        int32_t result = ScanMftLargeFiles(ReadImage, &fd, root, kMinimum, &entries, &count, nullptr, cancelled, nullptr);
+        close(fd);
+        if (result == 0) *found = Take(entries, count);
+        return result;
+    }
+
+    std::string Mount() {
+        mount_ = dir_ + "/mnt";
+        std::system(("mkdir -p '" + mount_ + "' && ntfs-3g -o ro '" + image_ + "' '" + mount_ + "'").c_str());
+        return mount_;
+    }
+
+    std::string dir_, image_, mount_;
+};
+
+TEST_P(MftImage, FindsWhatTheWalkFindsInTheWalksOrder) {
+    const std::string mount = Mount();
+    const std::u16string root = Utf16(mount);
+    std::vector<Found> read;
+    ASSERT_EQ(Read(root.c_str(), &read), 0);
+    LargeFileEntry* entries = nullptr;
+    int32_t count = 0;
+    ASSERT_EQ(ScanLargeFiles(root.c_str(), kMinimum, &entries, &count, nullptr, nullptr, nullptr), 0);
+    std::vector<Found> walked = Take(entries, count);
+
+    std::map<std::string, uint64_t> fromMft, fromWalk;
+    for (const Found& f : read) fromMft[Utf8(f.path.substr(root.size()))] = f.size;
+    for (const Found& f : walked) fromWalk[Utf8(f.path.substr(root.size()))] = f.size;
+    for (const auto& f : fromMft) {
+        auto w = fromWalk.find(f.first);
+        if (w == fromWalk.end()) ADD_FAILURE() << "only the reader found " << f.first;
+        else if (w->second != f.second) ADD_FAILURE() << f.first << ": " << f.second << " read, " << w->second << " walked";
+    }
+    for (const auto& w : fromWalk) {
+        if (!fromMft.count(w.first)) ADD_FAILURE() << "only the walk found " << w.first;
+    }
+
+    EXPECT_EQ(fromMft.count("\\$RECYCLE.BIN\\found.bin"), 1u);
+    EXPECT_EQ(fromMft.count("\\recovery\\found.bin"), 1u);
+    EXPECT_EQ(fromMft.count("\\target\\behind.bin"), 1u);
+    EXPECT_EQ(fromMft.count("\\reparse-file.bin"), 0u) << "a reparse point that is no link";
+    EXPECT_EQ(fromMft["\\sparse\\five.bin"], 5368709120u);
+    EXPECT_EQ(fromMft["\\streams\\big-with-stream.bin"], 2097152u);
+    EXPECT_EQ(fromMft.count("\\streams\\small-with-stream.bin"), 0u);
+    EXPECT_EQ(fromMft.count("\\links\\b\\other-name.bin"), 1u);
+    EXPECT_EQ(fromMft.count("\\many\\link-with-a-long-name-to-fill-the-record-400.bin"), 1u) << "names in extension records";
+    EXPECT_EQ(fromMft.count("\\emoji\\😀 smile.bin"), 1u);
+    EXPECT_EQ(fromMft.count("\\deep\\d1\\d2\\d3\\d4\\d5\\d6\\d7\\d8\\d9\\d10\\d11\\d12\\d13\\d14\\d15\\d16\\d17\\d18\\d19\\d20"
+                            "\\d21\\d22\\d23\\d24\\d25\\d26\\d27\\d28\\d29\\f29.bin"),
+              1u);
+    EXPECT_EQ(fromMft.size(), 51u + 401u) << "the set changed: review the image";
+
+    std::vector<Found> expected = read;
+    std::stable_sort(expected.begin(), expected.end(), WalkOrder);
+    for (size_t i = 0; i < read.size(); ++i) {
+        ASSERT_EQ(Utf8(read[i].path), Utf8(expected[i].path)) << "position " << i;
+    }
+}
+
+TEST_P(MftImage, PathsAreBuiltAsTheWalkBuildsThemFromADriveRoot) {
+    std::vector<Found> read;
+    ASSERT_EQ(Read(u"C:\\", &read), 0);
+    ASSERT_FALSE(read.empty());
+    bool top = false;
+    for (const Found& f : read) {
+        EXPECT_LE(f.path.size(), 259u);
+        top = top || (f.path == u"C:\\\\top.bin" && f.size == 2097152u);
+    }
+    EXPECT_TRUE(top) << Utf8(read[0].path);
+}
+
+TEST_P(MftImage, ACancelledReadPublishesAnEmptyArray) {
+    std::vector<Found> read = {Found{u"stale", 1}};
+    ASSERT_EQ(Read(u"C:\\", &read, [] { return true; }), 0);
+    EXPECT_TRUE(read.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(RecordSizes, MftImage, ::testing::Values(512, 4096),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return info.param == 512 ? std::string("Records1024") : std::string("Records4096");
+                         });
+
+}  // namespace
