@@ -60,8 +60,11 @@ big case/é.bin $((2 * M))
 big case/É2.bin $((2 * M))
 big case/z.bin $((2 * M))
 big case/_.bin $((2 * M))
+big case/ab $((2 * M))
 big case/sub/in-sub.bin $((2 * M))
 big case/Sub/in-Sub.bin $((2 * M))
+# A path past 259 units: found (the walk on Windows cannot list its folder) and cut to 259.
+big "long/$(printf 'n%.0s' $(seq 1 200))/$(printf 'm%.0s' $(seq 1 80)).bin" $((2 * M))
 # A junction with a large file behind it, and a file with a reparse point that is no link.
 big target/behind.bin $((2 * M))
 mkdir junction
