@@ -161,20 +161,20 @@ bool DecodeRuns(const uint8_t* p, const uint8_t* end, uint64_t vcn, uint64_t vol
 
 // One attribute of a record whose fixups are applied, its bounds checked.
 struct Attribute {
-    uint32_t type;
-    const uint8_t* at;
-    uint32_t length;
-    bool nonResident;
-    uint8_t nameLength;
+    uint32_t type = 0;
+    const uint8_t* at = nullptr;
+    uint32_t length = 0;
+    bool nonResident = false;
+    uint8_t nameLength = 0;
     // resident
-    const uint8_t* value;
-    uint32_t valueLength;
+    const uint8_t* value = nullptr;
+    uint32_t valueLength = 0;
     // non-resident
-    uint64_t lowestVcn;
-    const uint8_t* runs;
-    const uint8_t* runsEnd;
-    uint64_t dataSize;
-    uint64_t initializedSize;
+    uint64_t lowestVcn = 0;
+    const uint8_t* runs = nullptr;
+    const uint8_t* runsEnd = nullptr;
+    uint64_t dataSize = 0;
+    uint64_t initializedSize = 0;
 };
 
 class Attributes {
@@ -509,10 +509,15 @@ void Search::Keep(uint64_t number, RecordFacts& facts) {
 
 void Search::Take(uint64_t number, RecordFacts& facts) {
     if (facts.base != 0) {
+        // Of use only to a base still waiting for its parts; one seen
+        // before without waiting was decided already.
+        if (facts.base < number && !listed_.count(facts.base)) return;
         extensions_[facts.base].push_back(std::move(facts));
         return;
     }
-    if (facts.hasList) {
+    // Parts of a file may lie in extension records: it waits for them,
+    // unless it is a small file whose size is known already.
+    if (facts.hasList && (facts.directory || !facts.hasSize || facts.size >= minimum_)) {
         listed_[number] = std::move(facts);
         return;
     }

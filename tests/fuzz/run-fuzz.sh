@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds the MFT reader's fuzz target with clang (libFuzzer, ASan, UBSan)
+# and runs it a fixed number of times from seeds cut out of the fuzz base
+# image: the volume's first bytes, and each of its first 48 MFT records.
+# Usage: run-fuzz.sh SOURCE_DIR WORK_DIR RUNS. Exits 77 when clang cannot
+# build a fuzzer here.
+set -euo pipefail
+src=$1 work=$2 runs=$3
+mkdir -p "$work"
+exe="$work/norvale_mft_fuzz"
+if ! command -v clang++ >/dev/null ||
+   ! clang++ -std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I"$src" \
+       "$src/tests/fuzz/mft_fuzz.cpp" "$src/largefiles/mft.cpp" "$src/text/text16.cpp" -o "$exe" 2>"$work/build.log"; then
+  echo "no clang with libFuzzer here: skipped"; exit 77
+fi
+base="$work/fuzz-base.img"
+xz -dc "$src/tests/ntfs/fuzz-base.img.xz" > "$base"
+seeds="$work/seeds"
+rm -rf "$seeds"; mkdir -p "$seeds"
+# The boot sector's MFT position and record size, as the target reads them.
+read -r sector perCluster <<<"$(od -An -tu2 -j11 -N2 "$base") $(od -An -tu1 -j13 -N1 "$base")"
+lcn=$(od -An -tu8 -j48 -N8 "$base" | tr -d ' ')
+mft=$((lcn * sector * perCluster))
+{ printf '\x00'; head -c $((mft + 64 * 1024)) "$base"; } > "$seeds/volume"
+for r in $(seq 0 47); do
+  { printf '\x01'; printf "\\x$(printf %02x "$r")"; dd if="$base" bs=1024 skip=$((mft / 1024 + r)) count=1 status=none; } \
+    > "$seeds/record-$r"
+done
+export NORVALE_FUZZ_BASE="$base"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+"$exe" -runs="$runs" -max_len=$((mft + 64 * 1024 + 1)) -seed=1 -print_final_stats=1 "$seeds" 2>&1 | tail -12
