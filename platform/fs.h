@@ -8,6 +8,7 @@
 // leaves a Win32 error code for FsLastError() on the calling thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 enum : uint32_t {
@@ -180,3 +181,16 @@ uint32_t FsDriveType(const char16_t* root);
 // Empties the recycle bins of all drives without asking, showing progress or
 // playing a sound. The outcome is not reported.
 void FsEmptyRecycleBins();
+
+// ---- A volume's sectors (the large-file search through the MFT) ----
+
+typedef struct FsVolumeImpl* FsVolume;
+
+// Opens the volume whose root is `root` ("C:\") to read its sectors. Null,
+// with the error, where that cannot be done: on Windows without
+// administrator rights; the native backend has no volumes.
+FsVolume FsOpenVolume(const char16_t* root);
+// Reads length bytes at byte offset: whole sectors, into a 4096-byte aligned
+// buffer. False, with the error, unless all of them were read.
+bool FsReadVolume(FsVolume volume, uint64_t offset, void* buffer, size_t length);
+void FsCloseVolume(FsVolume volume);

@@ -499,3 +499,16 @@ uint32_t FsLogicalDriveStrings(char16_t* buffer, uint32_t capacity) {
 uint32_t FsDriveType(const char16_t*) { return 0; }
 
 void FsEmptyRecycleBins() {}
+
+// Linux has no drive volumes to open: ERROR_NOT_SUPPORTED.
+FsVolume FsOpenVolume(const char16_t*) {
+    t_lastError = 50;
+    return nullptr;
+}
+
+bool FsReadVolume(FsVolume, uint64_t, void*, size_t) {
+    t_lastError = 50;
+    return false;
+}
+
+void FsCloseVolume(FsVolume) {}

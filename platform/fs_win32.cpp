@@ -642,3 +642,57 @@ uint32_t FsDriveType(const char16_t* root) { return GetDriveTypeW(WideText(root)
 void FsEmptyRecycleBins() {
     SHEmptyRecycleBinW(nullptr, nullptr, SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
 }
+
+// ---- A volume's sectors ----
+
+struct FsVolumeImpl {
+    HANDLE handle;
+};
+
+FsVolume FsOpenVolume(const char16_t* root) {
+    if (!root || !root[0] || root[1] != u':') {
+        SetLastError(ERROR_INVALID_NAME);
+        return nullptr;
+    }
+    // "\\.\X:" is the volume; with a trailing backslash it would be its root folder.
+    wchar_t device[] = L"\\\\.\\X:";
+    device[4] = static_cast<wchar_t>(root[0]);
+    HANDLE handle = CreateFileW(device, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    FsVolume volume = new (std::nothrow) FsVolumeImpl{handle};
+    if (!volume) {
+        CloseHandle(handle);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    return volume;
+}
+
+bool FsReadVolume(FsVolume volume, uint64_t offset, void* buffer, size_t length) {
+    if (!volume || !buffer) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    uint8_t* out = static_cast<uint8_t*>(buffer);
+    while (length) {
+        const DWORD part = static_cast<DWORD>(length < (1u << 30) ? length : (1u << 30));
+        OVERLAPPED at = {};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD got = 0;
+        if (!ReadFile(volume->handle, out, part, &got, &at)) return false;
+        if (got != part) {
+            SetLastError(ERROR_HANDLE_EOF);
+            return false;
+        }
+        out += part;
+        offset += part;
+        length -= part;
+    }
+    return true;
+}
+
+void FsCloseVolume(FsVolume volume) {
+    if (!volume) return;
+    CloseHandle(volume->handle);
+    delete volume;
+}

@@ -1,6 +1,7 @@
 #include "ui/largefiles_worker.h"
 
 #include "largefiles/results.h"
+#include "largefiles/route.h"
 #include "largefiles/scanner.h"
 #include "platform/post.h"
 #include "text/format.h"
@@ -31,7 +32,8 @@ uint32_t LargeScanWorker(void* window) {
     if (g_hComboMinSize) minimum = MinimumSizeForSelection(SendMessageW(g_hComboMinSize, CB_GETCURSEL, 0, 0));
     LargeFileEntry* entries = nullptr;
     int32_t count = 0;
-    if (ScanLargeFiles(root, minimum, &entries, &count, OnLargeScanProgress, IsLargeScanCancelled, &progress) == 0) {
+    if (ScanDriveLargeFiles(root, minimum, &entries, &count, OnLargeScanProgress, IsLargeScanCancelled, &progress,
+                            nullptr) == 0) {
         // The pointer before the count: a reader that sees the count sees the array.
         g_pLargeFiles.store(entries, std::memory_order_release);
         g_nLargeFiles.store(count, std::memory_order_release);

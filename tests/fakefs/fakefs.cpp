@@ -6,6 +6,7 @@
 #include "text/text16.h"
 #include "text/wildcard.h"
 
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -48,6 +49,7 @@ struct State {
     int recycleEmptyCalls = 0;
     uint64_t nextId = 1;
     bool protectedIncomplete = false;
+    std::map<char16_t, std::vector<uint8_t>> volumes;  // by upper-case drive letter
 };
 
 std::recursive_mutex g_lock;
@@ -376,6 +378,36 @@ void FakeFsAddAlias(const char16_t* path, const char16_t* existing) {
     Node* parent = parts.size() == 1 ? &g_state->root : Resolve(parentPath.c_str(), false);
     if (parent) parent->index[Folded(name)] = node;
 }
+
+void FakeFsSetVolume(char16_t letter, std::vector<uint8_t> bytes) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    g_state->volumes[Fold(letter)] = std::move(bytes);
+}
+
+struct FsVolumeImpl {
+    const std::vector<uint8_t>* bytes;
+};
+
+FsVolume FsOpenVolume(const char16_t* root) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    auto found = root && root[0] ? g_state->volumes.find(Fold(root[0])) : g_state->volumes.end();
+    if (found == g_state->volumes.end()) {
+        t_lastError = FS_ERROR_ACCESS_DENIED;  // as without administrator rights
+        return nullptr;
+    }
+    return new FsVolumeImpl{&found->second};
+}
+
+bool FsReadVolume(FsVolume volume, uint64_t offset, void* buffer, size_t length) {
+    if (!volume || offset > volume->bytes->size() || length > volume->bytes->size() - offset) {
+        t_lastError = 38;  // ERROR_HANDLE_EOF
+        return false;
+    }
+    std::memcpy(buffer, volume->bytes->data() + offset, length);
+    return true;
+}
+
+void FsCloseVolume(FsVolume volume) { delete volume; }
 
 void FakeFsBreakProtectedList() {
     std::lock_guard<std::recursive_mutex> lock(g_lock);

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 enum class FakeOp { List, SetAttributes, DeleteFile, RemoveDirectory, Open };
 
@@ -36,6 +37,9 @@ void FakeFsSwapNow(const char16_t* entryPath, const char16_t* target);
 void FakeFsProtect(const char16_t* path);
 // From now on the list of protected folders cannot be read in full.
 void FakeFsBreakProtectedList();
+// Gives the drive a volume (an image's bytes) for FsOpenVolume; the others
+// refuse with 5, as without administrator rights.
+void FakeFsSetVolume(char16_t letter, std::vector<uint8_t> bytes);
 // A second name for the existing entry, not a link and never listed: what an
 // 8.3 name, a second drive letter ("S:" for "C:") or another spelling of the
 // same folder is. Both names have one identity.

@@ -1,0 +1,43 @@
+#include "largefiles/route.h"
+
+#include "largefiles/mft.h"
+#include "platform/fs.h"
+#include "text/format.h"
+
+namespace {
+
+bool ReadVolume(void* volume, uint64_t offset, void* buffer, size_t length) {
+    return FsReadVolume(static_cast<FsVolume>(volume), offset, buffer, length);
+}
+
+void Say(ScanRouteInfo* info, ScanRoute route, const char16_t* why, uint32_t error) {
+    if (!info) return;
+    info->route = route;
+    FormatText(info->why, 96, why, static_cast<int32_t>(error));
+}
+
+}  // namespace
+
+int32_t ScanDriveLargeFiles(const char16_t* root, uint64_t minimumSize, LargeFileEntry** outEntries, int32_t* outCount,
+                            ScanProgressCallback progress, ScanCancelledCallback cancelled, void* context,
+                            ScanRouteInfo* info) {
+    if (!root) return 0;
+    FsVolume volume = FsOpenVolume(root);
+    if (!volume) {
+        const uint32_t error = FsLastError();
+        Say(info, ROUTE_WALK, u"the volume cannot be opened (error %d)", error);
+        Trace(u"[大文件扫描] 无法打开卷 (错误 %d)，逐个目录扫描", static_cast<int32_t>(error));
+    } else {
+        const int32_t result =
+            ScanMftLargeFiles(ReadVolume, volume, root, minimumSize, outEntries, outCount, progress, cancelled, context);
+        FsCloseVolume(volume);
+        if (result != kScanNotNtfs) {
+            Say(info, ROUTE_MFT, u"", 0);
+            Trace(u"[大文件扫描] 读取主文件表 (MFT)，结果 %d", result);
+            return result;
+        }
+        Say(info, ROUTE_WALK, u"not NTFS, or its MFT cannot be read", 0);
+        Trace(u"[大文件扫描] 不是 NTFS 或主文件表无法读取，逐个目录扫描");
+    }
+    return ScanLargeFiles(root, minimumSize, outEntries, outCount, progress, cancelled, context);
+}
