@@ -1,31 +1,60 @@
-// Runs one of the program's walks over a native folder, for timing against
-// find and du by bench/run.
+// Runs one of the program's walks, for timing against find and du by
+// bench/run, and the large-file search of a drive as the program runs it.
 //
-//   norvale_scan_bench scan ROOT MINIMUM [--list]   both passes of ScanLargeFiles
-//   norvale_scan_bench mft IMAGE MINIMUM [--list]   ScanMftLargeFiles over an NTFS
-//                                                  image file as the volume "C:"
-//   norvale_scan_bench size ROOT           DirectorySize
-//   norvale_scan_bench delete ROOT         DeleteContents (ROOT stays, emptied)
-// Prints the result and the process's peak resident set in KiB; --list
-// first prints each file found as SIZE<TAB>PATH (UTF-8), in the order found.
+//   norvale_scan_bench scan ROOT MINIMUM [--list]    both passes of ScanLargeFiles
+//   norvale_scan_bench mft IMAGE MINIMUM [--list]    ScanMftLargeFiles over an NTFS
+//                                                   image file as the volume "C:"
+//   norvale_scan_bench drive X: MINIMUM [--list] [--cancel]
+//                                                   the program's route: the MFT
+//                                                   where the volume opens, else
+//                                                   the walk; the first line says
+//                                                   which. --cancel first runs one
+//                                                   search cancelled at once.
+//   norvale_scan_bench size ROOT                     DirectorySize (native only)
+//   norvale_scan_bench delete ROOT                   DeleteContents (native only)
+// Prints the result and the process's peak memory in KiB; --list first
+// prints each file found as SIZE<TAB>PATH (UTF-8), in the order found.
 #include "engine/measure.h"
 #include "engine/remove.h"
 #include "largefiles/mft.h"
+#include "largefiles/route.h"
 #include "largefiles/scanner.h"
 #include "text/text16.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <psapi.h>
+#else
 #include <sys/resource.h>
-#include <unistd.h>
+#endif
 
 namespace {
 
+long PeakKiB() {
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+    return static_cast<long>(counters.PeakWorkingSetSize / 1024);
+#else
+    struct rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+#endif
+}
+
 bool ReadImage(void* volume, uint64_t offset, void* buffer, size_t length) {
-    const int fd = *static_cast<int*>(volume);
-    return pread(fd, buffer, length, static_cast<off_t>(offset)) == static_cast<ssize_t>(length);
+    FILE* file = static_cast<FILE*>(volume);
+#ifdef _WIN32
+    if (_fseeki64(file, static_cast<long long>(offset), SEEK_SET) != 0) return false;
+#else
+    if (fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0) return false;
+#endif
+    return std::fread(buffer, 1, length, file) == length;
 }
 
 void List(const LargeFileEntry* entries, int32_t count) {
@@ -36,54 +65,82 @@ void List(const LargeFileEntry* entries, int32_t count) {
     }
 }
 
+bool Has(int argc, char** argv, const char* option) {
+    for (int i = 4; i < argc; ++i) {
+        if (std::strcmp(argv[i], option) == 0) return true;
+    }
+    return false;
+}
+
+int Report(int32_t result, LargeFileEntry* entries, int32_t count, bool list) {
+    if (result != 0) {
+        std::fprintf(stderr, result == kScanNotNtfs ? "not an NTFS volume, or its MFT cannot be read\n" : "out of memory\n");
+        return 1;
+    }
+    if (list) List(entries, count);
+    std::printf("found %d files, peak RSS %ld KiB\n", count, PeakKiB());
+    std::free(entries);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s scan ROOT MINIMUM [--list] | mft IMAGE MINIMUM [--list] | size ROOT | delete ROOT\n",
+        std::fprintf(stderr,
+                     "usage: %s scan ROOT MINIMUM [--list] | mft IMAGE MINIMUM [--list] | drive X: MINIMUM [--list] "
+                     "[--cancel] | size ROOT | delete ROOT\n",
                      argv[0]);
         return 2;
     }
     static char16_t root[4096];
     if (!Utf8ToUtf16(argv[2], root, 4096)) return 2;
-    struct rusage usage;
+    const bool list = Has(argc, argv, "--list");
+    const uint64_t minimum = argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 0;
+    LargeFileEntry* entries = nullptr;
+    int32_t count = 0;
     if (std::strcmp(argv[1], "scan") == 0 && argc > 3) {
-        LargeFileEntry* entries = nullptr;
-        int32_t count = 0;
-        uint64_t minimum = std::strtoull(argv[3], nullptr, 10);
-        if (ScanLargeFiles(root, minimum, &entries, &count, nullptr, nullptr, nullptr) != 0) return 1;
-        if (argc > 4 && std::strcmp(argv[4], "--list") == 0) List(entries, count);
-        getrusage(RUSAGE_SELF, &usage);
-        std::printf("found %d files, peak RSS %ld KiB\n", count, usage.ru_maxrss);
-        std::free(entries);
-    } else if (std::strcmp(argv[1], "mft") == 0 && argc > 3) {
-        int fd = open(argv[2], O_RDONLY);
-        if (fd < 0) return 1;
-        LargeFileEntry* entries = nullptr;
-        int32_t count = 0;
-        uint64_t minimum = std::strtoull(argv[3], nullptr, 10);
-        int32_t result = ScanMftLargeFiles(ReadImage, &fd, u"C:\\", minimum, &entries, &count, nullptr, nullptr, nullptr);
-        close(fd);
-        if (result != 0) {
-            std::fprintf(stderr, result == kScanNotNtfs ? "not an NTFS volume, or its MFT cannot be read\n" : "out of memory\n");
-            return 1;
+        return Report(ScanLargeFiles(root, minimum, &entries, &count, nullptr, nullptr, nullptr), entries, count, list);
+    }
+    if (std::strcmp(argv[1], "mft") == 0 && argc > 3) {
+        FILE* image = std::fopen(argv[2], "rb");
+        if (!image) return 1;
+        int32_t result = ScanMftLargeFiles(ReadImage, image, u"C:\\", minimum, &entries, &count, nullptr, nullptr, nullptr);
+        std::fclose(image);
+        return Report(result, entries, count, list);
+    }
+    if (std::strcmp(argv[1], "drive") == 0 && argc > 3) {
+        char16_t drive[4] = {root[0], u':', u'\\', 0};
+        ScanRouteInfo info;
+        if (Has(argc, argv, "--cancel")) {
+            int32_t result = ScanDriveLargeFiles(drive, minimum, &entries, &count, nullptr, [] { return true; }, nullptr, &info);
+            std::printf("cancelled: result %d, %d files\n", result, count);
+            std::free(entries);
+            entries = nullptr;
+            count = 0;
         }
-        if (argc > 4 && std::strcmp(argv[4], "--list") == 0) List(entries, count);
-        getrusage(RUSAGE_SELF, &usage);
-        std::printf("found %d files, peak RSS %ld KiB\n", count, usage.ru_maxrss);
-        std::free(entries);
-    } else if (std::strcmp(argv[1], "size") == 0) {
+        int32_t result = ScanDriveLargeFiles(drive, minimum, &entries, &count, nullptr, nullptr, nullptr, &info);
+        char why[256];
+        if (info.route == ROUTE_MFT) {
+            std::printf("route: mft\n");
+        } else {
+            std::printf("route: walk (%s)\n", Utf16ToUtf8(info.why, why, sizeof why) ? why : "?");
+        }
+        return Report(result, entries, count, list);
+    }
+#ifndef _WIN32
+    if (std::strcmp(argv[1], "size") == 0) {
         unsigned long long size = DirectorySize(root);
-        getrusage(RUSAGE_SELF, &usage);
-        std::printf("%llu bytes, peak RSS %ld KiB\n", size, usage.ru_maxrss);
-    } else if (std::strcmp(argv[1], "delete") == 0) {
+        std::printf("%llu bytes, peak RSS %ld KiB\n", size, PeakKiB());
+        return 0;
+    }
+    if (std::strcmp(argv[1], "delete") == 0) {
         CleanTally tally = {0, 0, 0, 0, 0};
         DeleteContents(root, &tally);
-        getrusage(RUSAGE_SELF, &usage);
         std::printf("deleted %d, failed %d, peak RSS %ld KiB\n", tally.deleted,
-                    tally.accessDenied + tally.inUse + tally.notFound + tally.otherError, usage.ru_maxrss);
-    } else {
-        return 2;
+                    tally.accessDenied + tally.inUse + tally.notFound + tally.otherError, PeakKiB());
+        return 0;
     }
-    return 0;
+#endif
+    return 2;
 }
