@@ -3,6 +3,7 @@
 #include "app/shell.h"
 #include "platform/debug_trace.h"
 #include "ui/app_state.h"
+#include "ui/main_window.h"
 #include "ui/workers.h"
 
 #include "resources/resource.h"
@@ -70,6 +71,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                                   CW_USEDEFAULT, CW_USEDEFAULT, MulDiv(800, g_nDpi, 96), MulDiv(600, g_nDpi, 96),
                                   nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
+    // The screen's DPI was a guess: the window takes its monitor's.
+    const int dpi = WindowMonitorDpi(window);
+    if (dpi >= 96 && dpi != g_nDpi) {
+        RECT at;
+        GetWindowRect(window, &at);
+        RECT scaled = {at.left, at.top, at.left + MulDiv(800, dpi, 96), at.top + MulDiv(600, dpi, 96)};
+        OnDpiChanged(window, dpi, &scaled);
+    }
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(LoadIconSized(instance, SM_CXICON, SM_CYICON)));
     SendMessageW(window, WM_SETICON, ICON_SMALL,
                  reinterpret_cast<LPARAM>(LoadIconSized(instance, SM_CXSMICON, SM_CYSMICON)));

@@ -47,6 +47,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return OnCreate(window);
     case WM_SIZE:
         return OnSize(window, LOWORD(lParam), HIWORD(lParam));
+    case WM_DPICHANGED:
+        return OnDpiChanged(window, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
     case WM_GETMINMAXINFO:
         return OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
     case WM_PAINT:

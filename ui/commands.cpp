@@ -16,6 +16,11 @@ uint64_t g_nFreedBytes = 0;
 
 namespace {
 
+// The system drive's free space when the run began (read just after the
+// user confirmed), for the line after the summary.
+bool g_haveFreeBefore = false;
+uint64_t g_freeBefore = 0;
+
 const char16_t kWorkerFailed[] = u"无法启动后台任务，请稍后重试。";
 
 void Enable(HWND control, bool enabled) {
@@ -89,6 +94,7 @@ LRESULT OnCleanCommand(HWND window) {
     ConfirmationText(estimate, question, 512);
     if (MessageBoxW(window, WideText(question), L"确认清理", MB_ICONQUESTION | MB_YESNO) != IDYES) return 0;
     FixCleanSelection();
+    g_haveFreeBefore = RefreshFreeSpace(&g_freeBefore);
     g_bCleanBusy.store(1);
     g_nCleanedItems = 0;
     g_nFreedBytes = 0;
@@ -133,6 +139,15 @@ LRESULT OnCleanFinished(HWND window) {
     FormatText(summary, 256, u"清理完成！共清理 %d 项，释放空间 %s", g_nCleanedItems, size);
     AppendListRow(u"────────────────────────────────────────", -1);
     AppendListRow(summary, -1);
+    uint64_t freeAfter = 0;
+    if (RefreshFreeSpace(&freeAfter) && g_haveFreeBefore) {
+        char16_t before[kSizeTextUnits], after[kSizeTextUnits], line[128];
+        FormatSize(g_freeBefore, before);
+        FormatSize(freeAfter, after);
+        FormatText(line, 128, u"%c 盘可用空间: 之前 %s，现在 %s", g_szSystemDrive[0], before, after);
+        AppendListRow(line, -1);
+    }
+    g_haveFreeBefore = false;
     SetStatusText(summary);
     EnableRunControls(false);
     Enable(g_hBtnRescan, true);

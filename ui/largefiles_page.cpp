@@ -209,6 +209,7 @@ void DeleteLargeFileAt(int32_t index) {
     if (g_hListClean) AppendListRow(u"已删除大文件", -1);
     FillLargeFileList();
     ShowLargeFileSummary();
+    RefreshFreeSpace(nullptr);
 }
 
 LRESULT OnLargeListNotify(NMHDR* header) {

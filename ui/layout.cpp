@@ -17,7 +17,10 @@ HWND g_hTabClean, g_hTabLarge, g_hBtnMode, g_hWarningBar, g_hStaticTotal, g_hLis
 
 namespace {
 
-HFONT g_hControlFont = nullptr;  // the shared 13-pixel font; lives with the process
+HFONT g_hControlFont = nullptr;  // the shared 13-pixel font at the current DPI
+
+// The large-file list's column widths at 96 DPI.
+const int kLargeColumns[3] = {380, 100, 80};
 
 HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int id, DWORD exStyle = 0) {
     return CreateWindowExW(exStyle, cls, text, style, 0, 0, 10, 10, parent,
@@ -64,7 +67,6 @@ void CreateMainControls(HWND window) {
                           g_bIsAdmin ? L"✓ 管理员模式 - 拥有完全清理权限" : L"⚠ 非管理员模式 - 部分系统目录可能无法清理",
                           WS_CHILD | WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE, IDC_WARNING_BAR);
     Trace(u"[UI] g_hWarningBar=%p", g_hWarningBar);
-    SetFont(g_hWarningBar, CreateUiFont(13));
 
     g_hStaticTotal = Child(window, L"STATIC", L"总计可释放空间: 计算中...", WS_CHILD | SS_RIGHT, IDC_STATIC_TOTAL);
     Trace(u"[UI] g_hStaticTotal=%p", g_hStaticTotal);
@@ -108,32 +110,51 @@ void CreateMainControls(HWND window) {
     Trace(u"[UI] g_hListLarge=%p", g_hListLarge);
     if (g_hListLarge) {
         SetListStyles(g_hListLarge);
-        AddColumn(g_hListLarge, 0, L"文件路径", ScaleByDpi(380));
-        AddColumn(g_hListLarge, 1, L"大小", ScaleByDpi(100));
-        AddColumn(g_hListLarge, 2, L"操作", ScaleByDpi(80));
+        AddColumn(g_hListLarge, 0, L"文件路径", ScaleByDpi(kLargeColumns[0]));
+        AddColumn(g_hListLarge, 1, L"大小", ScaleByDpi(kLargeColumns[1]));
+        AddColumn(g_hListLarge, 2, L"操作", ScaleByDpi(kLargeColumns[2]));
     }
 
+    ApplyScale(window);
+    RebuildCleanupList();
+    ShowPage(0);
+}
+
+void ApplyScale(HWND window) {
+    HFONT previous = g_hControlFont;
     g_hControlFont = CreateUiFont(13);
-    Trace(u"[UI] 字体创建完成: %p", g_hControlFont);
-    for (HWND control : {g_hListClean, g_hListLarge, g_hStaticTotal, g_hStaticLargeWarn, g_hStaticScanStat, g_hComboMinSize})
+    for (HWND control : {g_hWarningBar, g_hListClean, g_hListLarge, g_hStaticTotal, g_hStaticLargeWarn, g_hStaticScanStat,
+                         g_hComboMinSize, g_hBtnScanNative, g_hBtnCleanNative, g_hBtnRescan, g_hBtnSelect, g_hBtnDeselect,
+                         g_hBtnDiskClean})
         SetFont(control, g_hControlFont);
+    if (previous) DeleteObject(previous);  // no control holds it any more
+    ForgetCachedFonts();
+    if (g_hListLarge) {
+        for (int column = 0; column < 3; ++column)
+            SendMessageW(g_hListLarge, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), ScaleByDpi(kLargeColumns[column]));
+    }
     if (g_hComboMinSize) {
         int field = ScaleByDpi(32) - 2 * GetSystemMetrics(SM_CYEDGE);
         if (field < ScaleByDpi(16)) field = ScaleByDpi(16);
         SendMessageW(g_hComboMinSize, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
         SendMessageW(g_hComboMinSize, CB_SETITEMHEIGHT, 0, ScaleByDpi(22));
         SetWindowPos(g_hComboMinSize, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE);
-        InvalidateRect(g_hComboMinSize, nullptr, TRUE);
     }
-    for (HWND control : {g_hBtnScanNative, g_hBtnCleanNative, g_hBtnRescan, g_hBtnSelect, g_hBtnDeselect,
-                         g_hBtnDiskClean, g_hStaticScanStat})
-        SetFont(control, g_hControlFont);
-
-    RebuildCleanupList();
     RECT client;
     GetClientRect(window, &client);
     LayoutMainWindow(client.right, client.bottom);
-    ShowPage(0);
+    InvalidateRect(window, nullptr, TRUE);
+}
+
+LRESULT OnDpiChanged(HWND window, int dpi, const RECT* suggested) {
+    g_nDpi = dpi < 96 ? 96 : dpi;
+    ApplyScale(window);
+    if (suggested) {
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    return 0;
 }
 
 void LayoutMainWindow(int width, int height) {
@@ -162,6 +183,7 @@ void LayoutMainWindow(int width, int height) {
 
 LRESULT OnCreate(HWND window) {
     CreateMainControls(window);
+    RefreshFreeSpace(nullptr);
     PostWindowMessage(window, MSG_START_MEASURE, 0, 0);
     g_bTickerActive = 1;
     SetTimer(window, IDT_TICKER, 50, nullptr);

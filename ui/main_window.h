@@ -32,10 +32,18 @@ extern uint64_t g_nFreedBytes;
 // scale.cpp
 int ScaleByDpi(int x);
 HFONT CreateUiFont(int height);
+// The DPI of the monitor the window is on; 0 where the system cannot say.
+int WindowMonitorDpi(HWND window);
 
 // layout.cpp
 void CreateMainControls(HWND window);
 void LayoutMainWindow(int width, int height);
+// What depends on g_nDpi: the controls' font, the large list's columns, the
+// combo's item heights, then the layout pass.
+void ApplyScale(HWND window);
+// WM_DPICHANGED: the new DPI, as start-up would set it up, in the rectangle
+// the system suggests.
+LRESULT OnDpiChanged(HWND window, int dpi, const RECT* suggested);
 LRESULT OnCreate(HWND window);
 LRESULT OnSize(HWND window, int width, int height);
 LRESULT OnGetMinMaxInfo(MINMAXINFO* info);
@@ -44,6 +52,12 @@ LRESULT OnGetMinMaxInfo(MINMAXINFO* info);
 void SetStatusText(const char16_t* text);
 void ShowPage(int page);
 LRESULT OnPaint(HWND window);
+// Reads how full the system drive is, for the status band's readout, and
+// repaints it (the main thread only: start-up, around a cleaning run, after
+// a large-file delete). False, changing nothing, when the system cannot say.
+bool RefreshFreeSpace(uint64_t* freeBytes);
+// Drops fonts made at the previous DPI; they are made again when next needed.
+void ForgetCachedFonts();
 LRESULT OnDrawItem(const DRAWITEMSTRUCT* item);
 LRESULT OnCtlColorStatic(HDC dc, HWND control);
 LRESULT OnTimer(WPARAM timer);

@@ -1,6 +1,7 @@
 // The window's own painting: sidebar, tabs, mode button, warning bar,
 // status band and the scrolling ticker; the two pages.
 #include "ui/main_window.h"
+#include "uimodel/free_space.h"
 #include "uimodel/layout_calc.h"
 
 #include "text/text16.h"
@@ -27,6 +28,7 @@ HBRUSH g_hbrNormalBar = nullptr;
 const COLORREF kSidebar = RGB(45, 45, 48);
 const COLORREF kSelectedTab = RGB(60, 60, 65);
 const COLORREF kAccent = RGB(0, 120, 212);
+const COLORREF kNearlyFull = RGB(209, 52, 56);
 const COLORREF kDimCaption = RGB(180, 180, 180);
 const COLORREF kWhite = RGB(255, 255, 255);
 const COLORREF kActionBlue = RGB(100, 149, 237);
@@ -144,6 +146,48 @@ static void PaintSidebar(HDC dc, const MainLayout& layout) {
     DeleteObject(font);
 }
 
+namespace {
+
+uint64_t g_freeBytes = 0;
+uint64_t g_totalBytes = 0;
+
+// The readout, unless the status text reaches its place.
+void PaintFreeSpace(HDC dc, const MainLayout& layout) {
+    const LayoutRect& area = layout.freeSpace;
+    FreeSpaceReadout readout;
+    if (!DescribeFreeSpace(g_szSystemDrive[0], g_freeBytes, g_totalBytes, area.width, &readout)) return;
+    SIZE status = {0, 0}, text = {0, 0};
+    GetTextExtentPoint32W(dc, WideText(g_szStatus), static_cast<int>(Text16Length(g_szStatus)), &status);
+    const int length = static_cast<int>(Text16Length(readout.text));
+    GetTextExtentPoint32W(dc, WideText(readout.text), length, &text);
+    const int right = area.x + area.width;
+    const int left = text.cx > area.width ? right - text.cx : area.x;
+    if (layout.statusText.x + status.cx + ScaleByDpi(16) > left) return;
+    TextOutW(dc, right - text.cx, area.y, WideText(readout.text), length);
+    const int barTop = area.y + area.height - ScaleByDpi(4);
+    Fill(dc, RECT{area.x, barTop, right, area.y + area.height}, kStatusLine);
+    Fill(dc, RECT{area.x, barTop, area.x + readout.usedWidth, area.y + area.height},
+         readout.nearlyFull ? kNearlyFull : kAccent);
+}
+
+}  // namespace
+
+bool RefreshFreeSpace(uint64_t* freeBytes) {
+    const wchar_t root[] = {static_cast<wchar_t>(g_szSystemDrive[0]), L':', L'\\', 0};
+    ULARGE_INTEGER available, total, free;
+    if (!GetDiskFreeSpaceExW(root, &available, &total, &free)) return false;
+    g_freeBytes = free.QuadPart;
+    g_totalBytes = total.QuadPart;
+    if (freeBytes) *freeBytes = g_freeBytes;
+    if (g_hMainWnd) InvalidateRect(g_hMainWnd, nullptr, FALSE);
+    return true;
+}
+
+void ForgetCachedFonts() {
+    if (g_hWarningBarFont) DeleteObject(g_hWarningBarFont);
+    g_hWarningBarFont = nullptr;
+}
+
 LRESULT OnPaint(HWND window) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
@@ -162,8 +206,11 @@ LRESULT OnPaint(HWND window) {
     HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kGreyText);
-    if (font) TextOutW(dc, layout.statusText.x, layout.statusText.y, WideText(g_szStatus),
-                       static_cast<int>(Text16Length(g_szStatus)));
+    if (font) {
+        TextOutW(dc, layout.statusText.x, layout.statusText.y, WideText(g_szStatus),
+                 static_cast<int>(Text16Length(g_szStatus)));
+        PaintFreeSpace(dc, layout);
+    }
     if (oldPen) SelectObject(dc, oldPen);
     if (oldFont) SelectObject(dc, oldFont);
     if (pen) DeleteObject(pen);

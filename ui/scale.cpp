@@ -6,6 +6,26 @@
 
 int ScaleByDpi(int x) { return MulDiv(x, g_nDpi, 96); }
 
+int WindowMonitorDpi(HWND window) {
+    // Both are looked up at run time: Windows 7 has neither, and keeps the
+    // screen's DPI read at start-up.
+    typedef UINT(WINAPI * ForWindow)(HWND);
+    typedef HRESULT(WINAPI * ForMonitor)(HMONITOR, int, UINT*, UINT*);
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    ForWindow forWindow =
+        user32 ? reinterpret_cast<ForWindow>(reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow"))) : nullptr;
+    if (forWindow) return static_cast<int>(forWindow(window));  // Windows 10 1607 and later
+    HMODULE shcore = LoadLibraryW(L"shcore.dll");                // Windows 8.1 and later
+    if (!shcore) return 0;
+    ForMonitor forMonitor = reinterpret_cast<ForMonitor>(reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")));
+    UINT x = 0, y = 0;
+    int dpi = 0;
+    if (forMonitor && SUCCEEDED(forMonitor(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), 0 /* effective */, &x, &y)))
+        dpi = static_cast<int>(y);
+    FreeLibrary(shcore);
+    return dpi;
+}
+
 HFONT CreateUiFont(int height) {
     int lfHeight = -ScaleByDpi(height);
     NONCLIENTMETRICSW metrics = {};

@@ -46,5 +46,6 @@ MainLayout ComputeMainLayout(int W, int H, int dpi) {
     l.page = {s(160), 0, W - s(160), H};
     l.statusBand = {s(160), H - s(44), W - s(160), s(44)};
     l.statusText = {s(160) + s(20), H - s(44) + s(12), W - s(160) - s(20) - s(20), s(20)};
+    l.freeSpace = {W - s(20) - s(260), H - s(44) + s(7), s(260), s(30)};
     return l;
 }

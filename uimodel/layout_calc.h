@@ -21,6 +21,9 @@ struct MainLayout {
     // it, the status band at the page's foot (its top line included) and
     // where the status text starts.
     LayoutRect sidebar, page, statusBand, statusText;
+    // How full the system drive is, at the band's right end: a line of text
+    // above a thin bar. It gives way to a status text that reaches it.
+    LayoutRect freeSpace;
 };
 
 // MulDiv semantics: rounds to nearest, halves away from zero.

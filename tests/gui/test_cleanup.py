@@ -1,6 +1,7 @@
 """The junk-cleanup page end to end: measure, tick with the pointer, confirm
 through the real dialog, read the log, check the disk."""
 import os
+import re
 import subprocess
 import time
 
@@ -33,7 +34,7 @@ def seed(h):
     write_file(os.path.join(local, "npm-cache", "_cacache", "sub", "b.bin"), 2000000)
     write_file(os.path.join(local, "pip", "cache", "wheel.whl"), MIB)
     write_file(os.path.join(local, "CrashDumps", "app.dmp"), 4096)  # held open
-    write_file(os.path.join(h.temp(), "x.tmp"), 3 * MIB)
+    write_file(os.path.join(h.temp(), "x.tmp"), 0, b"\1" * (40 * MIB))  # real data: the drive gains it back
     write_file(os.path.join(h.temp(), "deep", "y.tmp"), 2 * MIB, None)
     downloads = os.path.join(h.profile(), "Downloads")
     empty_folder(downloads)
@@ -102,8 +103,8 @@ def test_cleaning_run_end_to_end(h):
             check(npm["texts"][1] == "2.86 MB", npm)
             check(row_named(s, item_tag(1, 8))["texts"][1] == "1.00 MB", "pip size")
             check(row_named(s, item_tag(2, 3))["texts"][1] == "4.00 KB", "crash dumps size")
-            check(row_named(s, item_tag(3, 0))["texts"][1] == "5.00 MB", "user temp size")
-            check(row_named(s, header_tag(3))["texts"][1] == "5.00 MB", "group 3 total")
+            check(row_named(s, item_tag(3, 0))["texts"][1] == "42.00 MB", "user temp size")
+            check(row_named(s, header_tag(3))["texts"][1] == "42.00 MB", "group 3 total")
             order = [r["tag"] for r in sizes]
             check(order.index(header_tag(3)) < order.index(header_tag(1)), f"5 MB group before 3.86 MB group: {order}")
             check(order.index(item_tag(1, 7)) < order.index(item_tag(1, 8)), "npm before pip")
@@ -118,8 +119,8 @@ def test_cleaning_run_end_to_end(h):
             click_row(s, row_named(s, header_tag(1)), 34)
             click_row(s, row_named(s, item_tag(2, 3)), 56)
             click_row(s, row_named(s, item_tag(3, 0)), 56)
-            expected_total = 3000000 + MIB + 4096 + 5 * MIB
-            s.wait(lambda: s.controls()[108]["text"] == "总计可释放空间: 8.86 MB", f"total of {expected_total}, not {s.controls()[108]['text']}", 5)
+            expected_total = 3000000 + MIB + 4096 + 42 * MIB
+            s.wait(lambda: s.controls()[108]["text"] == "总计可释放空间: 45.86 MB", f"total of {expected_total}, not {s.controls()[108]['text']}", 5)
             shot = s.shot()
             tick = row_named(s, header_tag(1))["cells"][0]
             check(shot.count_near((16, 124, 16), tick[0] + 26, tick[1], tick[0] + 42, tick[3], 30) > 3,
@@ -129,29 +130,32 @@ def test_cleaning_run_end_to_end(h):
             question = s.dialog()
             check(question["title"] == "确认清理", question["title"])
             texts = [c["text"] for c in question["children"]]
-            check("确认清理约 8.86 MB 的垃圾文件？\n\n正在使用的文件将自动跳过。" in texts, texts)
+            check("确认清理约 45.86 MB 的垃圾文件？\n\n正在使用的文件将自动跳过。" in texts, texts)
             s.answer(question, IDYES)
-            s.wait(lambda: len(rows(s)) >= 6 and rows(s)[-1]["tag"] == -1, "the summary line", 60)
+            s.wait(lambda: len(rows(s)) >= 6 and rows(s)[-1]["texts"][0].startswith("C 盘可用空间"), "the summary lines", 60)
             log = s.list_rows(101)
             check([c["title"] for c in log["columns"]] == ["清理日志"], log["columns"])
             lines = [r["texts"][0] for r in log["rows"]]
             # Ticking the header ticked the group's unlisted items too: they
             # are cleaned and reported like any other.
             missing = ["微信缓存", "QQ 缓存", "钉钉缓存", "企业微信缓存", "百度网盘缓存", "迅雷缓存", "Steam 网页缓存"]
-            check(lines == ["【路径不存在】 " + name for name in missing] + [
+            check(lines[:-1] == ["【路径不存在】 " + name for name in missing] + [
                 "【已处理】 NPM 缓存  释放 2.86 MB",
                 "【已处理】 Pip 缓存  释放 1.00 MB",
                 "【文件被占用】 CrashDumps",
-                "【已处理】 用户 TEMP  释放 5.00 MB",
+                "【已处理】 用户 TEMP  释放 42.00 MB",
                 "─" * 40,
-                "清理完成！共清理 3 项，释放空间 8.86 MB",
+                "清理完成！共清理 3 项，释放空间 45.86 MB",
             ], lines)
-            check([r["tag"] for r in log["rows"]] == [4] * 7 + [0, 0, 3, 0, -1, -1], [r["tag"] for r in log["rows"]])
+            # The drive's free space before and after: the 40 MiB of real data came back.
+            free = re.fullmatch(r"C 盘可用空间: 之前 ([0-9.]+) GB，现在 ([0-9.]+) GB", lines[-1])
+            check(free and float(free.group(2)) - float(free.group(1)) >= 0.03, lines[-1])
+            check([r["tag"] for r in log["rows"]] == [4] * 7 + [0, 0, 3, 0, -1, -1, -1], [r["tag"] for r in log["rows"]])
             s.wait(lambda: s.controls()[118]["enabled"] == 1, "rescan enabled after the run", 10)
             check(s.controls()[104]["enabled"] == 0, "start cleaning stays disabled after a run")
             time.sleep(0.5)
             shot = s.shot()
-            colours = [AMBER] * 7 + [GREEN, GREEN, AMBER, GREEN, DARK, DARK]
+            colours = [AMBER] * 7 + [GREEN, GREEN, AMBER, GREEN, DARK, DARK, DARK]
             for row, colour in zip(log["rows"], colours):
                 c = row["cells"][0]
                 area = (c[0], c[1], min(c[2], c[0] + 400), c[3])

@@ -9,6 +9,7 @@ from harness import Session, check, near
 SIDEBAR = (45, 45, 48)
 SELECTED_TAB = (60, 60, 65)
 ACCENT = (0, 120, 212)
+NEARLY_FULL = (209, 52, 56)
 STATUS_BAND = (245, 245, 245)
 STATUS_LINE = (220, 220, 220)
 ADMIN_BAR = (210, 240, 210)
@@ -39,7 +40,13 @@ def test_window_size_and_painting_at_96_dpi(h):
         check(near(pixel(s, shot, 1, 24), ACCENT) and near(pixel(s, shot, 2, 24), ACCENT), "accent strip")
         check(near(pixel(s, shot, 3, 24), SELECTED_TAB), "accent strip is 3 pixels wide")
         check(near(pixel(s, shot, 150, 88), SIDEBAR), "the other tab is dark")
-        check(near(pixel(s, shot, 700, H - 10), STATUS_BAND), "status band")
+        W = w["client"][2] - w["client"][0]
+        check(near(pixel(s, shot, 700, H - 40), STATUS_BAND), "status band")
+        # How full C: is, at the band's right end: the bar's used part starts
+        # blue (red past 90 %), its free part ends in the line colour.
+        check(near(pixel(s, shot, W - 279, H - 9), ACCENT) or near(pixel(s, shot, W - 279, H - 9), NEARLY_FULL),
+              f"used part of the bar: {pixel(s, shot, W - 279, H - 9)}")
+        check(near(pixel(s, shot, W - 21, H - 9), STATUS_LINE), f"free part of the bar: {pixel(s, shot, W - 21, H - 9)}")
         check(near(pixel(s, shot, 700, H - 44), STATUS_LINE), "status band top line")
         check(near(pixel(s, shot, 170, 5), ADMIN_BAR), "warning bar in administrator mode")
         controls = s.controls()

@@ -2,6 +2,7 @@
 #include "engine/catalogue.h"
 #include "largefiles/results.h"
 #include "uimodel/cleanup_rows.h"
+#include "uimodel/free_space.h"
 #include "uimodel/layout_calc.h"
 
 #include <gtest/gtest.h>
@@ -68,6 +69,30 @@ protected:
     }
     static void Size(int g, int i, uint64_t bytes) { g_CleanupGroups[g].items[i].size.store(bytes); }
 };
+
+// The drive readout from an empty to a full drive: the text, the bar's used
+// part in pixels, red only past 90 % used.
+TEST(FreeSpace, TextAndBarFromEmptyToFull) {
+    FreeSpaceReadout r;
+    EXPECT_FALSE(DescribeFreeSpace(u'C', 5, 0, 200, &r));
+    EXPECT_EQ(std::u16string(r.text), u"");
+    const uint64_t total = 255409119232ull;  // 237.87 GB
+    ASSERT_TRUE(DescribeFreeSpace(u'C', 25136710533ull, total, 200, &r));
+    EXPECT_EQ(std::u16string(r.text), u"C: 可用 23.41 GB / 共 237.87 GB");
+    EXPECT_EQ(r.usedWidth, 180);
+    EXPECT_TRUE(r.nearlyFull) << "90.2 % used";
+    ASSERT_TRUE(DescribeFreeSpace(u'D', 100, 1000, 200, &r));
+    EXPECT_FALSE(r.nearlyFull) << "exactly 90 % used";
+    EXPECT_EQ(r.usedWidth, 180);
+    EXPECT_EQ(std::u16string(r.text), u"D: 可用 100 B / 共 1000 B");
+    ASSERT_TRUE(DescribeFreeSpace(u'C', total, total, 200, &r));
+    EXPECT_EQ(r.usedWidth, 0);
+    ASSERT_TRUE(DescribeFreeSpace(u'C', 0, total, 200, &r));
+    EXPECT_EQ(r.usedWidth, 200);
+    EXPECT_EQ(std::u16string(r.text), u"C: 可用 0 B / 共 237.87 GB");
+    ASSERT_TRUE(DescribeFreeSpace(u'C', ~0ull, ~0ull - 1, 200, &r));
+    EXPECT_EQ(r.usedWidth, 0) << "free beyond the total";
+}
 
 TEST_F(Rows, TagsEncodeAndDecode) {
     EXPECT_EQ(HeaderTag(3), static_cast<int32_t>(0x80000003u));

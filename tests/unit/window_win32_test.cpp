@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -71,18 +72,23 @@ void AnswerNextMessageBox(int button) {
     }).detach();
 }
 
+// The main window's class, with the controls' common classes.
+void RegisterTestClass() {
+    WNDCLASSEXW cls = {};
+    cls.cbSize = sizeof cls;
+    cls.lpfnWndProc = MainWindowProc;
+    cls.hInstance = GetModuleHandleW(nullptr);
+    cls.lpszClassName = L"NorvaleMainTest";
+    cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    RegisterClassExW(&cls);  // fails harmlessly when already registered
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+}
+
 class MainWindow : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        WNDCLASSEXW cls = {};
-        cls.cbSize = sizeof cls;
-        cls.lpfnWndProc = MainWindowProc;
-        cls.hInstance = GetModuleHandleW(nullptr);
-        cls.lpszClassName = L"NorvaleMainTest";
-        cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        RegisterClassExW(&cls);
-        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
-        InitCommonControlsEx(&controls);
+        RegisterTestClass();
         window = CreateWindowExW(0, L"NorvaleMainTest", L"test", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 800, 600,
                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         // The measurement the window starts at creation.
@@ -154,8 +160,9 @@ TEST_F(MainWindow, ButtonStatesThroughAWholeRun) {
     EXPECT_FALSE(Enabled(g_hBtnCleanNative)) << "stays off until a rescan";
     EXPECT_TRUE(Enabled(g_hBtnSelect));
     EXPECT_TRUE(Enabled(g_hBtnScanNative));
-    ASSERT_EQ(Rows(), 2);
+    ASSERT_EQ(Rows(), 3);
     EXPECT_EQ(RowText(1), L"清理完成！共清理 0 项，释放空间 0 B");
+    EXPECT_EQ(RowText(2).rfind(L"C 盘可用空间: 之前 ", 0), 0u) << "the drive's free space before and after";
 
     SendMessageW(window, WM_COMMAND, IDC_BTN_RESCAN, 0);
     EXPECT_TRUE(Enabled(g_hBtnCleanNative));
@@ -245,7 +252,7 @@ TEST_F(MainWindow, ARunCleansWhatWasConfirmedAndTheTotalTellsWhatIsLeft) {
     ASSERT_TRUE(PumpUntil([] { return g_bCleanBusy.load() == 0 && Enabled(g_hBtnRescan); }));
     EXPECT_TRUE(sawWait.load()) << "no wait cursor while measuring";
     EXPECT_FALSE(waitWhileAsked.load()) << "the wait cursor stayed for the question";
-    ASSERT_EQ(Rows(), 3);
+    ASSERT_EQ(Rows(), 4);
     EXPECT_EQ(RowText(0), L"【已处理】 NPM 缓存  释放 2.93 KB");
     EXPECT_EQ(Text(g_hStaticTotal), L"总计可释放空间: 0 B");
     EXPECT_FALSE(ItemSelected(g_CleanupGroups[0].items[0])) << "全选 was not refused";
@@ -302,6 +309,83 @@ TEST_F(MainWindow, CancelledScanStillFinishesWithItsMessage) {
     wchar_t expected[128];
     wsprintfW(expected, L"扫描完成：发现 %d 个大文件，共 ", count);
     EXPECT_EQ(Text(g_hStaticScanStat).rfind(expected, 0), 0u) << Text(g_hStaticScanStat).c_str();
+}
+
+// Where a window puts its controls, how large its font is, how wide its
+// columns and combo items are: what a DPI change must set as start-up does.
+struct Placement {
+    std::vector<RECT> rects;
+    LONG fontHeight;
+    std::vector<LRESULT> widths;
+};
+
+Placement Snapshot(HWND window) {
+    Placement p;
+    for (HWND control : {g_hTabClean, g_hTabLarge, g_hBtnMode, g_hWarningBar, g_hBtnSelect, g_hBtnDeselect, g_hStaticTotal,
+                         g_hListClean, g_hBtnDiskClean, g_hBtnRescan, g_hBtnCleanNative, g_hStaticLargeWarn,
+                         g_hBtnScanNative, g_hComboMinSize, g_hStaticScanStat, g_hListLarge}) {
+        RECT r = {};
+        GetWindowRect(control, &r);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+        p.rects.push_back(r);
+    }
+    LOGFONTW font = {};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(g_hBtnCleanNative, WM_GETFONT, 0, 0)), sizeof font, &font);
+    p.fontHeight = font.lfHeight;
+    for (int c = 0; c < 3; ++c) p.widths.push_back(SendMessageW(g_hListLarge, LVM_GETCOLUMNWIDTH, c, 0));
+    for (int c = 0; c < 2; ++c) p.widths.push_back(SendMessageW(g_hListClean, LVM_GETCOLUMNWIDTH, c, 0));
+    p.widths.push_back(SendMessageW(g_hComboMinSize, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+    p.widths.push_back(SendMessageW(g_hComboMinSize, CB_GETITEMHEIGHT, 0, 0));
+    return p;
+}
+
+HWND OpenAt(int dpi) {
+    RegisterTestClass();
+    ReadProcessFacts();  // its one reading of the screen's DPI comes first
+    g_nDpi = dpi;
+    HWND window = CreateWindowExW(0, L"NorvaleMainTest", L"dpi", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
+                                  MulDiv(800, dpi, 96), MulDiv(600, dpi, 96), nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    PumpUntil([] { return Enabled(g_hBtnRescan); });
+    return window;
+}
+
+void Close(HWND window) {
+    DestroyWindow(window);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+}
+
+void ExpectSame(const Placement& a, const Placement& b, const char* what) {
+    ASSERT_EQ(a.rects.size(), b.rects.size());
+    for (size_t i = 0; i < a.rects.size(); ++i) {
+        EXPECT_TRUE(EqualRect(&a.rects[i], &b.rects[i])) << what << ": control " << i << " at " << a.rects[i].left << ","
+                                                         << a.rects[i].top << " " << a.rects[i].right << "," << a.rects[i].bottom
+                                                         << " instead of " << b.rects[i].left << "," << b.rects[i].top << " "
+                                                         << b.rects[i].right << "," << b.rects[i].bottom;
+    }
+    EXPECT_EQ(a.fontHeight, b.fontHeight) << what;
+    EXPECT_EQ(a.widths, b.widths) << what;
+}
+
+// A window moved to a 144-DPI monitor and back stands as a window opened
+// there stands (runs after the shared window of MainWindow is gone).
+TEST(MainWindowDpi, AChangeOfDpiLaysOutAsStartUpAtThatDpi) {
+    HWND window = OpenAt(144);
+    const Placement at144 = Snapshot(window);
+    Close(window);
+    window = OpenAt(96);
+    const Placement at96 = Snapshot(window);
+    RECT larger = {0, 0, 1200, 900};
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&larger));
+    EXPECT_EQ(g_nDpi, 144);
+    const Placement moved = Snapshot(window);
+    ExpectSame(moved, at144, "96 -> 144");
+    EXPECT_EQ(moved.fontHeight, -20);
+    EXPECT_EQ(moved.widths[0], 570);
+    RECT smaller = {0, 0, 800, 600};
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&smaller));
+    ExpectSame(Snapshot(window), at96, "144 -> 96");
+    Close(window);
 }
 
 }  // namespace
