@@ -275,13 +275,19 @@ void TreeReleaseHeld() {
 }
 
 bool TreeSwapForLink(const std::u16string& relative, const std::u16string& targetRelative) {
-    std::string unixPath = UnixPath(TreePath(relative));
+    const std::u16string path = TreePath(relative);
+    if (!WineUnixFileName()) {
+        // Windows: as another process would, by the Win32 API. Renaming fails
+        // while the folder is held without FILE_SHARE_DELETE.
+        if (!MoveFileExW(Long(path).c_str(), (Long(path) + L".moved").c_str(), 0)) return false;
+        return MakeJunction(path, TreePath(targetRelative));
+    }
+    std::string unixPath = UnixPath(path);
     std::string unixTarget = UnixPath(TreePath(targetRelative));
     if (unixPath.empty() || unixTarget.empty()) return false;
     // One shell, so that the link is made only once the folder has moved.
     const std::string script = "mv '" + unixPath + "' '" + unixPath + ".moved' && ln -s '" + unixTarget + "' '" + unixPath + "'";
     if (!StartHost(L"/bin/sh", "-c \"" + script + "\"")) return false;
-    const std::u16string path = TreePath(relative);
     g_hostLinks.emplace_back(unixPath, path);
     return WaitFor([&] { return IsReparsePoint(Long(path)); });
 }

@@ -13,6 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -260,6 +264,23 @@ TEST_F(CleanScenario, ChildSwappedForALinkBetweenListingAndOpen) {
     EXPECT_EQ(TreeManifest(u"precious"), manifest);
     EXPECT_TRUE(TreeExists(u"empty"));
 }
+
+#ifdef _WIN32
+// What makes the walk's held folders safe on Windows: a folder held for
+// removal is held without FILE_SHARE_DELETE, so no process can rename it or
+// put a link in its place until it is let go.
+TEST_F(CleanScenario, AHeldLocationCannotBeRenamedAway) {
+    if (std::string(TreeBackendName()) != "win32") GTEST_SKIP() << "needs the real file system";
+    TreeFile(u"loc\\a.tmp", 10);
+    const std::u16string loc = TreePath(u"loc");
+    const std::wstring from(loc.begin(), loc.end()), to = from + L".moved";
+    FsDir dir = FsOpenDir(loc.c_str(), true);
+    ASSERT_NE(dir, nullptr);
+    EXPECT_FALSE(MoveFileExW(from.c_str(), to.c_str(), 0)) << "a held folder was renamed";
+    FsCloseDir(dir, false);
+    EXPECT_TRUE(MoveFileExW(from.c_str(), to.c_str(), 0)) << "the folder stayed locked";
+}
+#endif
 
 // The read-only bit belongs to the file, not to one of its names: cleaning a
 // hard link of a read-only file outside the location leaves the file
