@@ -207,9 +207,14 @@ TEST_F(MainWindow, DecliningTheConfirmationKeepsTheUntickedSizes) {
 // refused and changes nothing. The measurement before the question shows the
 // wait cursor; after the run the total tells what is left.
 TEST_F(MainWindow, ARunCleansWhatWasConfirmedAndTheTotalTellsWhatIsLeft) {
-    wchar_t local[MAX_PATH];
-    ASSERT_GT(GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH), 0u);
-    std::wstring cache = std::wstring(local) + L"\\npm-cache";
+    // A LocalAppData of its own: a real machine has an npm cache of its own.
+    wchar_t temp[MAX_PATH], previous[MAX_PATH] = L"";
+    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+    GetEnvironmentVariableW(L"LOCALAPPDATA", previous, MAX_PATH);
+    const std::wstring local = std::wstring(temp) + L"norvale-window-test-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(local.c_str(), nullptr);
+    SetEnvironmentVariableW(L"LOCALAPPDATA", local.c_str());
+    std::wstring cache = local + L"\\npm-cache";
     CreateDirectoryW(cache.c_str(), nullptr);
     for (int i = 0; i < 3000; ++i) {
         HANDLE file = CreateFileW((cache + L"\\f" + std::to_wstring(i)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -257,6 +262,8 @@ TEST_F(MainWindow, ARunCleansWhatWasConfirmedAndTheTotalTellsWhatIsLeft) {
     EXPECT_EQ(Text(g_hStaticTotal), L"总计可释放空间: 0 B");
     EXPECT_FALSE(ItemSelected(g_CleanupGroups[0].items[0])) << "全选 was not refused";
     RemoveDirectoryW(cache.c_str());
+    RemoveDirectoryW(local.c_str());
+    SetEnvironmentVariableW(L"LOCALAPPDATA", previous[0] ? previous : nullptr);
 }
 
 // "重新扫描" after a run brings the catalogue's columns back at the
