@@ -320,6 +320,7 @@ public:
     // Reads one record of the MFT (the runs map the MFT) into out, which
     // holds a whole cluster or record, whichever is larger.
     bool ReadRecord(const std::vector<Run>& mft, uint64_t number, uint8_t* out) const {
+        if (number > (UINT64_MAX - g_.cluster) / g_.record) return false;  // no real MFT is that long
         const uint64_t byte = number * g_.record;
         const uint64_t start = byte / g_.cluster * g_.cluster;
         const uint64_t span = (byte + g_.record - start + g_.cluster - 1) / g_.cluster * g_.cluster;

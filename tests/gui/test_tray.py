@@ -104,8 +104,8 @@ def test_a_cleaning_run_goes_on_while_hidden(h):
         s.click(*s.tray_icons()[0])
         s.wait(lambda: shown(s), "the window to come back", 5)
         lines = [r["texts"][0] for r in s.list_rows(101)["rows"]]
-        check(lines[0] == "【已处理】 用户 TEMP  释放 5.00 MB" and lines[-1] == "清理完成！共清理 1 项，释放空间 5.00 MB",
-              lines)
+        check(lines[0] == "【已处理】 用户 TEMP  释放 42.00 MB" and lines[-2] == "清理完成！共清理 1 项，释放空间 42.00 MB"
+              and lines[-1].startswith("C 盘可用空间: 之前 "), lines)
 
 
 def calls(path):
