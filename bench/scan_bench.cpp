@@ -72,7 +72,7 @@ bool Has(int argc, char** argv, const char* option) {
     return false;
 }
 
-int Report(int32_t result, LargeFileEntry* entries, int32_t count, bool list) {
+int PrintResult(int32_t result, LargeFileEntry* entries, int32_t count, bool list) {
     if (result != 0) {
         std::fprintf(stderr, result == kScanNotNtfs ? "not an NTFS volume, or its MFT cannot be read\n" : "out of memory\n");
         return 1;
@@ -100,14 +100,14 @@ int main(int argc, char** argv) {
     LargeFileEntry* entries = nullptr;
     int32_t count = 0;
     if (std::strcmp(argv[1], "scan") == 0 && argc > 3) {
-        return Report(ScanLargeFiles(root, minimum, &entries, &count, nullptr, nullptr, nullptr), entries, count, list);
+        return PrintResult(ScanLargeFiles(root, minimum, &entries, &count, nullptr, nullptr, nullptr), entries, count, list);
     }
     if (std::strcmp(argv[1], "mft") == 0 && argc > 3) {
         FILE* image = std::fopen(argv[2], "rb");
         if (!image) return 1;
         int32_t result = ScanMftLargeFiles(ReadImage, image, u"C:\\", minimum, &entries, &count, nullptr, nullptr, nullptr);
         std::fclose(image);
-        return Report(result, entries, count, list);
+        return PrintResult(result, entries, count, list);
     }
     if (std::strcmp(argv[1], "drive") == 0 && argc > 3) {
         char16_t drive[4] = {root[0], u':', u'\\', 0};
@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
         } else {
             std::printf("route: walk (%s)\n", Utf16ToUtf8(info.why, why, sizeof why) ? why : "?");
         }
-        return Report(result, entries, count, list);
+        return PrintResult(result, entries, count, list);
     }
 #ifndef _WIN32
     if (std::strcmp(argv[1], "size") == 0) {
