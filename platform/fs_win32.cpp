@@ -280,6 +280,20 @@ bool TagInfo(HANDLE handle, FILE_ATTRIBUTE_TAG_INFO* info) {
     return GetFileInformationByHandleEx(handle, FileAttributeTagInfo, info, sizeof *info) != FALSE;
 }
 
+// Deletes the file `handle` was opened on (never following a link) and
+// closes the handle; takes INVALID_HANDLE_VALUE as the failed open it is. A
+// folder put in the file's place fails with 5, as DeleteFileW on a folder.
+bool DeleteOpenedFile(HANDLE handle, bool clearReadOnly) {
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    FILE_ATTRIBUTE_TAG_INFO info;
+    if (!TagInfo(handle, &info)) return CloseKeepingError(handle, false);
+    if (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return CloseKeepingError(handle, false);
+    }
+    return CloseKeepingError(handle, MarkForDeletion(handle, info.FileAttributes, info.ReparseTag, clearReadOnly));
+}
+
 // Where handles hide links (Wine), the path's own attributes are asked too.
 // That lookup can only add a refusal, so its being by path is harmless.
 bool PathShowsLink(const std::wstring& path) {
@@ -437,15 +451,8 @@ bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool clearReadOnly) {
     // A folder (or a folder link) put in the file's place fails to open with
     // 5, as DeleteFileW on a folder.
     DWORD access = DELETE | FILE_READ_ATTRIBUTES | (clearReadOnly ? FILE_WRITE_ATTRIBUTES : 0);
-    HANDLE handle = OpenRelative(dir->handle, WideText(name), access, kAllShare, kFileNonDirectoryFile, false);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    FILE_ATTRIBUTE_TAG_INFO info;
-    if (!TagInfo(handle, &info)) return CloseKeepingError(handle, false);
-    if (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return CloseKeepingError(handle, false);
-    }
-    return CloseKeepingError(handle, MarkForDeletion(handle, info.FileAttributes, info.ReparseTag, clearReadOnly));
+    return DeleteOpenedFile(OpenRelative(dir->handle, WideText(name), access, kAllShare, kFileNonDirectoryFile, false),
+                            clearReadOnly);
 }
 
 bool FsRemoveDirAt(FsDir dir, const char16_t* name) {
@@ -487,16 +494,9 @@ bool FsCloseDir(FsDir dir, bool remove) {
 }
 
 bool DeleteFileByHandle(const wchar_t* path) {
-    HANDLE handle = CreateFileW(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kAllShare, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    FILE_ATTRIBUTE_TAG_INFO info;
-    if (!TagInfo(handle, &info)) return CloseKeepingError(handle, false);
-    if (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return CloseKeepingError(handle, false);
-    }
-    return CloseKeepingError(handle, MarkForDeletion(handle, info.FileAttributes, info.ReparseTag, true));
+    return DeleteOpenedFile(CreateFileW(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kAllShare, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr),
+                            true);
 }
 
 namespace {

@@ -152,6 +152,17 @@ def test_declining_restarts_nothing_and_keeps_the_guard(h):
         check(second_start_hands_over(s, h), "a second start opened a window of its own after 否")
 
 
+def switch_fails_and_the_program_stays(s, h):
+    s.click_control(111)
+    s.answer(s.dialog(), IDYES)
+    box = s.dialog()
+    check("无法切换权限模式（可能被 UAC 阻止）。" in [c["text"] for c in box["children"]], box)
+    s.answer(box, IDOK)
+    s.wait(lambda: not s.dialogs(), "the warning to close", 5)
+    check(shown(s), "the program did not stay")
+    check(second_start_hands_over(s, h), "the guard was not taken again after the failed switch")
+
+
 def test_restart_paths_and_their_failures(h):
     code_file = os.path.join(h.artifacts, "exit-code.txt")
     # Administrator mode, the shell token path fails: the default verb, then quit.
@@ -168,26 +179,12 @@ def test_restart_paths_and_their_failures(h):
     # program stays, with the warning and its guard.
     session, log = mode_session(h, admin=True, fail="unelevated,default")
     with session as s:
-        s.click_control(111)
-        s.answer(s.dialog(), IDYES)
-        box = s.dialog()
-        check("无法切换权限模式（可能被 UAC 阻止）。" in [c["text"] for c in box["children"]], box)
-        s.answer(box, IDOK)
-        s.wait(lambda: not s.dialogs(), "the warning to close", 5)
-        check(shown(s), "the program quit with nothing started")
-        check(second_start_hands_over(s, h), "the guard was not taken again")
+        switch_fails_and_the_program_stays(s, h)
         check([c for c in calls(log) if c.startswith("start")] == ["start-unelevated", "start-default"], calls(log))
     # Normal mode, elevation refused: the warning, and the program goes on.
     session, log = mode_session(h, admin=False, fail="elevated")
     with session as s:
-        s.click_control(111)
-        s.answer(s.dialog(), IDYES)
-        box = s.dialog()
-        check("无法切换权限模式（可能被 UAC 阻止）。" in [c["text"] for c in box["children"]], box)
-        s.answer(box, IDOK)
-        s.wait(lambda: not s.dialogs(), "the warning to close", 5)
-        check(shown(s), "the program stays")
-        check(second_start_hands_over(s, h), "the guard was not taken again after the failed elevation")
+        switch_fails_and_the_program_stays(s, h)
         s.click_client(80, 72)
         s.wait(lambda: s.controls()[102]["visible"] == 1, "the program is still usable", 5)
         check([c for c in calls(log) if c.startswith("start")] == ["start-elevated"], calls(log))
