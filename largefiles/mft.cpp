@@ -343,8 +343,9 @@ private:
 };
 
 // The unnamed $DATA of the record in `record` (fixups applied), with the
-// extents an attribute list puts elsewhere. sizeOut: the stream's
-// initialized length.
+// extents an attribute list puts elsewhere, found through `mft`, or, for the
+// MFT itself (mft null), through the part of it decoded so far.
+// initialized: the stream's initialized length.
 bool StreamRuns(const StreamReader& reader, const Geometry& g, const std::vector<Run>* mft, uint8_t* record,
                 uint8_t* scratch, std::vector<Run>* runs, uint64_t* initialized) {
     const uint64_t volumeClusters = g.volumeBytes / g.cluster;
@@ -386,7 +387,7 @@ bool StreamRuns(const StreamReader& reader, const Geometry& g, const std::vector
         const uint64_t lowest = Le64(entry + 8);
         const uint64_t holder = RecordOf(Le64(entry + 0x10));
         if (Le32(entry) != kAttrData || entry[6] != 0 || lowest == 0 || holder == self) continue;
-        if (!mft || !reader.ReadRecord(*mft, holder, scratch)) return false;
+        if (!reader.ReadRecord(mft ? *mft : *runs, holder, scratch)) return false;
         Attributes extension(scratch, g.record);
         bool found = false;
         while (extension.Next(&a)) {
@@ -630,13 +631,7 @@ int32_t Search::Scan(VolumeReader read, void* volume, const char16_t* root, Larg
     if (!reader.ReadRecord(bootstrap, 0, first.Data())) return kScanNotNtfs;
     std::vector<Run> mft;
     uint64_t initialized = 0;
-    {
-        std::vector<Run> base;
-        uint64_t ignored = 0;
-        if (!StreamRuns(reader, g, nullptr, first.Data(), scratch.Data(), &base, &ignored) && base.empty())
-            return kScanNotNtfs;
-        if (!StreamRuns(reader, g, &base, first.Data(), scratch.Data(), &mft, &initialized)) return kScanNotNtfs;
-    }
+    if (!StreamRuns(reader, g, nullptr, first.Data(), scratch.Data(), &mft, &initialized)) return kScanNotNtfs;
     if (mft.empty() || mft[0].vcn != 0 || mft[0].lcn != static_cast<int64_t>(g.mftLcn)) return kScanNotNtfs;
     const uint64_t records = initialized / g.record;
     if (records <= kFirstUserRecord) return kScanNotNtfs;
