@@ -2,6 +2,7 @@
 // its message loop.
 #include "app/shell.h"
 #include "platform/debug_trace.h"
+#include "platform/system_win32.h"
 #include "ui/app_state.h"
 #include "ui/main_window.h"
 #include "ui/workers.h"
@@ -11,6 +12,7 @@
 #include "text/text16.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 
 namespace {
 
@@ -41,11 +43,18 @@ int Finish(int code) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // Before anything loads a library on demand: a portable exe lies in
+    // Downloads, beside whatever else was downloaded there.
+    RestrictLibrarySearch();
+    // The shell's calls (known folders, Explorer, the recycle bin) want an
+    // apartment-threaded main thread, without OLE1 DDE.
+    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
     g_hSingleInstanceMutex = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         BringForwardRunningInstance();
         if (g_hSingleInstanceMutex) CloseHandle(g_hSingleInstanceMutex);
         g_hSingleInstanceMutex = nullptr;
+        if (com) CoUninitialize();
         return 0;
     }
     SetTraceSink(TraceToDebugger);
@@ -96,5 +105,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         CloseHandle(g_hSingleInstanceMutex);
         g_hSingleInstanceMutex = nullptr;
     }
+    if (com) CoUninitialize();
     return Finish(static_cast<int>(message.wParam));
 }

@@ -38,10 +38,14 @@ void EndOrStay(HWND window, bool started) {
     MessageBoxW(window, L"无法切换权限模式（可能被 UAC 阻止）。", L"提示", MB_ICONWARNING);
 }
 
+// Only the desktop shell's token gives ordinary rights. The default verb
+// would start the copy with this process's elevation: a request for
+// ordinary rights must never end in administrator rights, so a failed start
+// keeps this instance.
 void RestartUnelevated(HWND window, const wchar_t* exe) {
     if (!Confirm(window, L"确定要以普通权限重新启动程序吗？")) return;
     GiveUpInstanceGuard();
-    EndOrStay(window, PrivilegeStartUnelevated(exe) || PrivilegeStartDefault(exe));
+    EndOrStay(window, PrivilegeStartUnelevated(exe));
 }
 
 void RestartElevated(HWND window, const wchar_t* exe) {

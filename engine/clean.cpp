@@ -52,7 +52,8 @@ CleanStatus CleanItem(const CleanupItem* item, uint64_t* freed, uint64_t* remain
     }
     char16_t location[kPathUnits];
     const char16_t* reason = nullptr;
-    LocationState state = PrepareLocation(item->path, location, &reason);
+    bool confined = false;
+    LocationState state = PrepareLocation(item->path, location, &reason, &confined);
     Trace(u"[清理] 开始: %s -> %s", item->name, location);
     if (state == LOCATION_UNSAFE) {
         Trace(u"[清理] 拒绝（位置不安全，%s）: %s -> %s", reason, item->name, location);
@@ -83,7 +84,7 @@ CleanStatus CleanItem(const CleanupItem* item, uint64_t* freed, uint64_t* remain
     HeldFolder held;
     uint32_t error = 0;
     const bool whole = item->mode == CM_WHOLE_DIR;
-    switch (OpenGuardedLocation(location, whole, &held, &error, &reason)) {
+    switch (OpenGuardedLocation(location, whole, confined, &held, &error, &reason)) {
     case GUARD_OK:
         break;
     case GUARD_MISSING:

@@ -5,8 +5,9 @@
 
 namespace {
 
-// Nine protected folders with their ancestors stay far below this.
-constexpr int kMaxIdentities = 160;
+// Some thirty protected folders share most of their ancestors: they stay
+// far below this.
+constexpr int kMaxIdentities = 512;
 
 struct IdentitySet {
     FsIdentity items[kMaxIdentities];
@@ -48,10 +49,9 @@ bool AddWithAncestors(IdentitySet* set, const char16_t* folder) {
 
 // False when the set cannot be known in full: then no location is safe.
 bool ProtectedIdentities(IdentitySet* set) {
-    static const uint32_t kCapacity = 16 * kPathUnits;
-    char16_t folders[kCapacity];
+    char16_t folders[kProtectedListUnits];
     set->count = 0;
-    uint32_t length = FsProtectedFolders(folders, kCapacity);
+    uint32_t length = FsProtectedFolders(folders, kProtectedListUnits);
     if (length == FS_PROTECTED_INCOMPLETE) return false;
     for (const char16_t* folder = folders; length && *folder; folder += Text16Length(folder) + 1) {
         if (!AddWithAncestors(set, folder)) return false;
@@ -59,10 +59,19 @@ bool ProtectedIdentities(IdentitySet* set) {
     return true;
 }
 
+// The profile folder the system registered, at its real place.
+bool ProfileIdentity(FsIdentity* identity) {
+    char16_t profile[kPathUnits];
+    return FsSystemFolderPath(FS_FOLDER_PROFILE, profile, kPathUnits) &&
+           FsResolveFolder(profile, nullptr, 0, identity);
+}
+
 }  // namespace
 
-GuardState OpenGuardedLocation(const char16_t* location, bool forRemoval, HeldFolder* held, uint32_t* error,
-                               const char16_t** reason) {
+const char16_t kOutsideProfileReason[] = u"管理员模式下，由 TEMP、APPDATA 或 LOCALAPPDATA 得到的位置须在当前用户的配置文件夹内";
+
+GuardState OpenGuardedLocation(const char16_t* location, bool forRemoval, bool confined, HeldFolder* held,
+                               uint32_t* error, const char16_t** reason) {
     held->dir = nullptr;
     held->length = Text16Length(location);
     *error = 0;
@@ -71,7 +80,13 @@ GuardState OpenGuardedLocation(const char16_t* location, bool forRemoval, HeldFo
         *error = FS_ERROR_FILENAME_EXCED_RANGE;
         return GUARD_FAILED;
     }
-    FsDir dir = FsOpenDir(location, forRemoval);
+    FsIdentity profile;
+    if (confined && !ProfileIdentity(&profile)) {
+        *reason = u"无法确定当前用户的配置文件夹";
+        return GUARD_UNSAFE;
+    }
+    bool insideProfile = false;
+    FsDir dir = FsOpenDir(location, forRemoval, confined ? &profile : nullptr, &insideProfile);
     if (!dir) {
         *error = FsLastError();
         if (*error == FS_ERROR_STOPPED_ON_SYMLINK) return GUARD_LINK;
@@ -79,7 +94,9 @@ GuardState OpenGuardedLocation(const char16_t* location, bool forRemoval, HeldFo
     }
     FsIdentity identity;
     IdentitySet set;
-    if (!FsDirIdentity(dir, &identity)) {
+    if (confined && !insideProfile) {
+        *reason = kOutsideProfileReason;
+    } else if (!FsDirIdentity(dir, &identity)) {
         *reason = u"无法读取位置的文件标识";
     } else if (!ProtectedIdentities(&set)) {
         *reason = u"受保护文件夹的标识无法完整读取";

@@ -15,6 +15,9 @@
 
 #include <cstdint>
 
+// Why a confined location outside the profile is refused.
+extern const char16_t kOutsideProfileReason[];
+
 enum GuardState {
     GUARD_OK,       // held: measure or clean it
     GUARD_MISSING,  // nothing there
@@ -23,8 +26,12 @@ enum GuardState {
     GUARD_FAILED,   // cannot be opened (the code is in *error): no access, not a folder, ...
 };
 
-// Opens location (as PrepareLocation left it) into held. On GUARD_UNSAFE
-// reason says why, for the trace; on GUARD_FAILED error holds the code.
-// Nothing is held unless GUARD_OK; the caller closes held.dir.
-GuardState OpenGuardedLocation(const char16_t* location, bool forRemoval, HeldFolder* held, uint32_t* error,
-                               const char16_t** reason);
+// Opens location (as PrepareLocation left it) into held. With confined
+// (PrepareLocation says when) it must also lie inside the user's profile
+// folder: one of the folders it was reached through, each opened relative to
+// the one before, is that folder by identity; elsewhere it is refused
+// (GUARD_UNSAFE). On GUARD_UNSAFE reason says why, for the trace; on
+// GUARD_FAILED error holds the code. Nothing is held unless GUARD_OK; the
+// caller closes held.dir.
+GuardState OpenGuardedLocation(const char16_t* location, bool forRemoval, bool confined, HeldFolder* held,
+                               uint32_t* error, const char16_t** reason);

@@ -78,7 +78,8 @@ uint64_t MeasureItem(const CleanupItem* item) {
     // name is not a location and is not looked up.
     if (item->mode == CM_RECYCLE_BIN) return RecycleBinSize();
     char16_t location[kPathUnits];
-    if (PrepareLocation(item->path, location, nullptr) != LOCATION_OK) return 0;
+    bool confined = false;
+    if (PrepareLocation(item->path, location, nullptr, &confined) != LOCATION_OK) return 0;
     if (item->mode == CM_SINGLE_FILE) {
         FsEntry entry;
         if (!SingleFileEntry(location, &entry) || (entry.attributes & FS_ATTR_DIRECTORY) ||
@@ -89,7 +90,7 @@ uint64_t MeasureItem(const CleanupItem* item) {
     HeldFolder held;
     uint32_t error = 0;
     const char16_t* reason = nullptr;
-    if (OpenGuardedLocation(location, false, &held, &error, &reason) != GUARD_OK) return 0;
+    if (OpenGuardedLocation(location, false, confined, &held, &error, &reason) != GUARD_OK) return 0;
     uint64_t size = MeasureHeldLocation(*item, held);
     FsCloseDir(held.dir, false);
     return size;

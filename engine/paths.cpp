@@ -1,5 +1,6 @@
 #include "engine/paths.h"
 
+#include "platform/expand.h"
 #include "platform/fs.h"
 #include "text/text16.h"
 
@@ -29,12 +30,100 @@ size_t ParentLength(const char16_t* path, size_t length) {
     return split > FsRootLength(path) ? split - 1 : split;
 }
 
-bool ExpandLocation(const char16_t* path, char16_t* out) {
+namespace {
+
+bool SameAsciiName(const char16_t* a, const char* b) {
+    for (; *a && *b; ++a, ++b) {
+        char16_t x = (*a >= u'a' && *a <= u'z') ? static_cast<char16_t>(*a - 32) : *a;
+        char y = (*b >= 'a' && *b <= 'z') ? static_cast<char>(*b - 32) : *b;
+        if (x != static_cast<char16_t>(static_cast<unsigned char>(y))) return false;
+    }
+    return *a == 0 && *b == 0;
+}
+
+struct Expansion {
+    char16_t value[kPathUnits];
+    bool userChoice;
+    bool failed;  // a system folder the system does not know
+};
+
+// The value of one variable from its source; null leaves "%NAME%" as
+// written, as ExpandEnvironmentStringsW does for an unset one.
+const char16_t* LookupVariable(const char16_t* name, void* context) {
+    Expansion* expansion = static_cast<Expansion*>(context);
+    char16_t* value = expansion->value;
+    const VariableSource source = SourceOfVariable(name);
+    switch (source) {
+    case VAR_WINDOWS:
+    case VAR_SYSTEM_DRIVE:
+    case VAR_PROGRAM_DATA:
+    case VAR_PROFILE: {
+        const FsSystemFolder folder = source == VAR_PROGRAM_DATA ? FS_FOLDER_PROGRAM_DATA
+                                      : source == VAR_PROFILE    ? FS_FOLDER_PROFILE
+                                                                 : FS_FOLDER_WINDOWS;
+        if (!FsSystemFolderPath(folder, value, kPathUnits)) {
+            expansion->failed = true;
+            return nullptr;
+        }
+        if (source == VAR_SYSTEM_DRIVE) {
+            if (value[0] == 0 || value[1] != u':') {
+                expansion->failed = true;
+                return nullptr;
+            }
+            value[2] = 0;
+        }
+        return value;
+    }
+    case VAR_USER_CHOICE:
+    case VAR_ENVIRONMENT:
+        break;
+    }
+    // The environment through the system's own expansion of "%NAME%" alone.
+    char16_t reference[kPathUnits];
+    size_t length = Text16Length(name);
+    if (length + 3 > static_cast<size_t>(kPathUnits)) return nullptr;
+    reference[0] = u'%';
+    std::memcpy(reference + 1, name, length * sizeof(char16_t));
+    reference[length + 1] = u'%';
+    reference[length + 2] = 0;
+    if (!FsExpandEnvironment(reference, value, kPathUnits)) {
+        expansion->failed = true;  // set, but too long for any location
+        return nullptr;
+    }
+    if (Text16Equal(value, reference)) return nullptr;
+    if (source == VAR_USER_CHOICE) expansion->userChoice = true;
+    return value;
+}
+
+}  // namespace
+
+VariableSource SourceOfVariable(const char16_t* name) {
+    if (SameAsciiName(name, "WINDIR") || SameAsciiName(name, "SYSTEMROOT")) return VAR_WINDOWS;
+    if (SameAsciiName(name, "SYSTEMDRIVE")) return VAR_SYSTEM_DRIVE;
+    if (SameAsciiName(name, "PROGRAMDATA")) return VAR_PROGRAM_DATA;
+    if (SameAsciiName(name, "USERPROFILE")) return VAR_PROFILE;
+    if (SameAsciiName(name, "LOCALAPPDATA") || SameAsciiName(name, "APPDATA") || SameAsciiName(name, "TEMP") ||
+        SameAsciiName(name, "TMP"))
+        return VAR_USER_CHOICE;
+    return VAR_ENVIRONMENT;
+}
+
+bool ExpandLocation(const char16_t* path, char16_t* out, bool* userChoice) {
+    if (userChoice) *userChoice = false;
     if (!path) {
         out[0] = 0;
         return false;
     }
-    return FsExpandEnvironment(path, out, kPathUnits);
+    Expansion expansion;
+    expansion.value[0] = 0;
+    expansion.userChoice = false;
+    expansion.failed = false;
+    if (!ExpandReferences(path, out, kPathUnits, LookupVariable, &expansion) || expansion.failed) {
+        out[0] = 0;
+        return false;
+    }
+    if (userChoice) *userChoice = expansion.userChoice;
+    return true;
 }
 
 namespace {
@@ -111,9 +200,12 @@ void NormalizePath(char16_t* path) {
     path[out] = 0;
 }
 
-LocationState PrepareLocation(const char16_t* path, char16_t* out, const char16_t** reason) {
+LocationState PrepareLocation(const char16_t* path, char16_t* out, const char16_t** reason, bool* confined) {
     const char16_t* why = nullptr;
-    if (!ExpandLocation(path, out)) return LOCATION_UNEXPANDED;
+    bool userChoice = false;
+    if (confined) *confined = false;
+    if (!ExpandLocation(path, out, &userChoice)) return LOCATION_UNEXPANDED;
+    if (confined) *confined = userChoice && FsProcessElevated();
     NormalizePath(out);
     uint32_t root = FsRootLength(out);
     if (root == 0) {
@@ -121,9 +213,8 @@ LocationState PrepareLocation(const char16_t* path, char16_t* out, const char16_
     } else if (out[root] == 0) {
         why = u"是磁盘或共享的根目录";
     } else {
-        static const uint32_t kCapacity = 16 * kPathUnits;
-        char16_t folders[kCapacity];
-        uint32_t length = FsProtectedFolders(folders, kCapacity);
+        char16_t folders[kProtectedListUnits];
+        uint32_t length = FsProtectedFolders(folders, kProtectedListUnits);
         if (length == FS_PROTECTED_INCOMPLETE) {
             why = u"受保护文件夹的列表无法完整读取";
         } else {

@@ -22,9 +22,26 @@ bool MakeSearchPath(char16_t* out, const char16_t* dir);
 // parent's separator.
 size_t ParentLength(const char16_t* path, size_t length);
 
-// Expands the item's location into out. False when the expansion fails or
-// does not fit: callers treat that like a location that does not exist.
-bool ExpandLocation(const char16_t* path, char16_t* out);
+// Where a %NAME% of a location takes its value from. The environment is the
+// user's: any process of theirs can set it (HKCU\Environment) for an
+// elevated Norvale too. So the folders the system knows come from the
+// system, and the folders that stay the user's choice are marked, to be
+// confined to the user's profile when the process is elevated.
+enum VariableSource {
+    VAR_WINDOWS,       // WINDIR, SystemRoot: the system's Windows folder
+    VAR_SYSTEM_DRIVE,  // SYSTEMDRIVE: that folder's drive ("C:")
+    VAR_PROGRAM_DATA,  // PROGRAMDATA: the ProgramData known folder
+    VAR_PROFILE,       // USERPROFILE: the profile registered for the process's user
+    VAR_USER_CHOICE,   // LOCALAPPDATA, APPDATA, TEMP, TMP: the environment, confined when elevated
+    VAR_ENVIRONMENT,   // anything else: the environment
+};
+VariableSource SourceOfVariable(const char16_t* name);
+
+// Expands the item's location into out, each %NAME% from its source. False
+// when the expansion fails, a system folder is unknown, or the result does
+// not fit: callers treat that like a location that does not exist. With
+// userChoice, whether a VAR_USER_CHOICE variable was expanded.
+bool ExpandLocation(const char16_t* path, char16_t* out, bool* userChoice = nullptr);
 
 // Lexical normalisation in place: '\' as the only separator, no repeated or
 // trailing one (a root keeps its own), "." and ".." resolved (never above
@@ -39,13 +56,20 @@ extern const char16_t kProtectedReason[];
 
 enum LocationState { LOCATION_OK, LOCATION_UNEXPANDED, LOCATION_UNSAFE };
 
+// Room for the protected folders as FsProtectedFolders lists them.
+constexpr uint32_t kProtectedListUnits = 40 * kPathUnits;
+
 // Expands and normalises an item's location into out, then refuses it
 // (LOCATION_UNSAFE, with a reason for the trace) when it is not absolute, is
 // a drive or share root, or is or contains one of the system's protected
 // folders by its spelling (the Windows and system folders, Program Files,
-// ProgramData, the Users folder, the profile, Desktop, Documents), or when
-// the list of those cannot be read in full. This is the check on text only;
-// the location is then opened and checked by identity (engine/guard.h).
-// A refused location is never measured or cleaned, whatever an environment
-// variable says.
-LocationState PrepareLocation(const char16_t* path, char16_t* out, const char16_t** reason);
+// ProgramData, the Users folder, the profile and its folders of personal
+// files, AppData's Local and Roaming, the Public folders), or when the list
+// of those cannot be read in full. This is the check on text only; the
+// location is then opened and checked by identity (engine/guard.h).
+// *confined (when given) tells whether the location must lie inside the
+// user's profile: it was built from a variable the user chooses and the
+// process runs elevated (as the platform reports it, whatever the caller
+// believes). A refused location is never measured or cleaned, whatever an
+// environment variable says.
+LocationState PrepareLocation(const char16_t* path, char16_t* out, const char16_t** reason, bool* confined = nullptr);

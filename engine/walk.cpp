@@ -40,8 +40,8 @@ uint64_t EntryBytes(const FsEntry& entry) {
 }
 
 // One listed entry of the held folder: a file, a folder link or a plain
-// folder, which is opened (refused if it has become a link since the
-// listing) and taken whole.
+// folder, which is opened (refused if it has become a link or another
+// folder since the listing) and taken whole.
 void TakeEntry(Walk* walk, HeldFolder parent, const FsEntry& entry) {
     size_t length = ChildLength(parent.length, entry.name);
     if (length >= static_cast<size_t>(kPathUnits)) {
@@ -57,7 +57,9 @@ void TakeEntry(Walk* walk, HeldFolder parent, const FsEntry& entry) {
             CountFailure(walk, FS_ERROR_FILENAME_EXCED_RANGE);
             return;
         }
-        FsDir child = FsOpenSubdir(parent.dir, entry.name, Removing(walk));
+        // Only the folder the listing showed: one renamed into its place
+        // since then is neither entered nor removed.
+        FsDir child = FsOpenSubdir(parent.dir, entry.name, Removing(walk), entry.id);
         if (!child) {
             CountResult(walk, false);
             return;
@@ -85,7 +87,7 @@ FsDir OpenLevel(Walk* walk, HeldFolder parent, const FsEntry& entry, size_t* len
         CountFailure(walk, FS_ERROR_FILENAME_EXCED_RANGE);
         return nullptr;
     }
-    FsDir child = FsOpenSubdir(parent.dir, entry.name, false);
+    FsDir child = FsOpenSubdir(parent.dir, entry.name, false, entry.id);
     if (!child) CountResult(walk, false);
     return child;
 }

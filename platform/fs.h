@@ -35,7 +35,10 @@ enum : uint32_t {
     FS_ERROR_FILENAME_EXCED_RANGE = 206,
     FS_ERROR_DIRECTORY = 267,             // not a folder
     FS_ERROR_STOPPED_ON_SYMLINK = 681,    // a link where a plain folder was asked for
+    FS_ERROR_CHANGED = 0x20010000u,       // not the entry the listing showed (application bit 29, above errno values)
 };
+
+enum : uint64_t { FS_NO_ID = 0 };
 
 // Reparse tags that the callers tell apart. A tag with the name-surrogate bit
 // makes the entry stand for another one (junctions, symbolic links, ...).
@@ -60,6 +63,9 @@ struct FsEntry {
     uint32_t sizeHigh;
     uint32_t sizeLow;
     uint32_t reparseTag;  // meaningful only with FS_ATTR_REPARSE_POINT; 0 when unknown
+    // The entry's file id as the listing of a held folder saw it (Win32: the
+    // listing's 64-bit file id; posix: d_ino); FS_NO_ID when not known.
+    uint64_t id;
 };
 
 // A link is a reparse entry that leads somewhere else: a name surrogate, or a
@@ -84,6 +90,18 @@ void FsFindClose(FsFind find);
 
 uint32_t FsLastError();
 
+// What makes a folder the folder it is, whatever path names it: the volume's
+// serial number and the file id on Windows, st_dev and st_ino on posix.
+struct FsIdentity {
+    uint64_t volume;
+    uint64_t high;
+    uint64_t low;
+};
+
+inline bool FsSameIdentity(const FsIdentity& a, const FsIdentity& b) {
+    return a.volume == b.volume && a.high == b.high && a.low == b.low;
+}
+
 // ---- Folders held open ----
 //
 // Every walk that deletes reaches each entry through its parent folder held
@@ -101,13 +119,19 @@ typedef struct FsFolder* FsDir;
 // cannot be opened: FS_ERROR_STOPPED_ON_SYMLINK when path or any folder on
 // the way to it is a link (checked on what was opened), FS_ERROR_DIRECTORY
 // when it is not a folder. With forRemoval the folder can later be removed
-// through FsCloseDir.
-FsDir FsOpenDir(const char16_t* path, bool forRemoval);
+// through FsCloseDir. With `above`, *metAbove tells whether one of the
+// folders opened on the way (the root included, the folder itself not) had
+// that identity: each was the parent of the next when it was opened, so
+// this is where the folder really lies, whatever its path says.
+FsDir FsOpenDir(const char16_t* path, bool forRemoval, const FsIdentity* above = nullptr, bool* metAbove = nullptr);
 // Opens the folder `name` inside dir, on the same terms. A name that holds a
 // separator is refused (FS_ERROR_INVALID_NAME). A folder on another volume
 // than dir (a mount) is refused like a link: a Windows mount point is a
-// reparse point, and a posix bind mount is treated the same.
-FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool forRemoval);
+// reparse point, and a posix bind mount (a mount root, even of the same
+// device) is treated the same. With a `listed` id (FsEntry::id, not
+// FS_NO_ID) the folder opened must be the one the listing showed: another
+// one put in its place since then is refused (FS_ERROR_CHANGED).
+FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool forRemoval, uint64_t listed = FS_NO_ID);
 // Lists the entries of dir whose names match pattern (one name with '*' and
 // '?' wildcards): kind, attribute bits and tag, and the size; without
 // `sizes` a backend may leave the size of files 0 (posix then skips the
@@ -127,17 +151,6 @@ bool FsRemoveDirAt(FsDir dir, const char16_t* name);
 // empty by then) and returns whether that worked; otherwise returns true.
 bool FsCloseDir(FsDir dir, bool remove);
 
-// What makes a folder the folder it is, whatever path names it: the volume's
-// serial number and the file id on Windows, st_dev and st_ino on posix.
-struct FsIdentity {
-    uint64_t volume;
-    uint64_t high;
-    uint64_t low;
-};
-
-inline bool FsSameIdentity(const FsIdentity& a, const FsIdentity& b) {
-    return a.volume == b.volume && a.high == b.high && a.low == b.low;
-}
 
 // The identity of the folder dir holds.
 bool FsDirIdentity(FsDir dir, FsIdentity* identity);
@@ -167,6 +180,19 @@ bool FsNamesEqual(const char16_t* a, const char16_t* b, uint32_t length);
 // read in full it returns FS_PROTECTED_INCOMPLETE, and the caller accepts no
 // location at all.
 uint32_t FsProtectedFolders(char16_t* buffer, uint32_t capacity);
+
+// The folders a location may be built from where the system knows them,
+// never from the environment (which a process of the user's can set for an
+// elevated one). Windows: GetSystemWindowsDirectoryW, the ProgramData known
+// folder, and the profile folder registered for the process token's user
+// (GetUserProfileDirectoryW). False, with out empty, when the system has no
+// answer or it does not fit.
+enum FsSystemFolder { FS_FOLDER_WINDOWS, FS_FOLDER_PROGRAM_DATA, FS_FOLDER_PROFILE };
+bool FsSystemFolderPath(FsSystemFolder folder, char16_t* out, uint32_t capacity);
+// Whether the process runs with administrator rights: its token is an
+// effective member of the Administrators group (an elevated token). The
+// native backend never is.
+bool FsProcessElevated();
 
 // Expands %NAME% references into dst. False, with dst empty, when the
 // expansion fails or needs more than `capacity` units with the terminator.

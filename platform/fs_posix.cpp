@@ -23,6 +23,10 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <linux/stat.h>
+#include <sys/syscall.h>
+#endif
 
 namespace {
 
@@ -117,6 +121,7 @@ bool ReadMatching(FsListing* listing, FsEntry* entry) {
         if (std::strchr(d->d_name, '\\') || !Utf8ToUtf16(d->d_name, entry->name, 260)) continue;
         if (!listing->matchAll && !WildcardMatch(listing->pattern, entry->name)) continue;
         entry->reparseTag = 0;
+        entry->id = static_cast<uint64_t>(d->d_ino);
         struct stat st;
         if (listing->kindsOnly && d->d_type == DT_REG) {
             entry->attributes = FS_ATTR_ARCHIVE;
@@ -279,7 +284,8 @@ FsDir MakeFolder(int fd, const struct stat& st, int parentFd, bool ownsParent, c
 
 }  // namespace
 
-FsDir FsOpenDir(const char16_t* path, bool) {
+FsDir FsOpenDir(const char16_t* path, bool, const FsIdentity* above, bool* metAbove) {
+    if (metAbove) *metAbove = false;
     char native[kNativePathBytes];
     if (!NativePath(path, native) || !native[0]) {
         t_lastError = FS_ERROR_INVALID_NAME;
@@ -291,6 +297,12 @@ FsDir FsOpenDir(const char16_t* path, bool) {
         Fail(errno);
         return nullptr;
     }
+    auto note = [&](int fd) {
+        struct stat st;
+        if (above && metAbove && fstat(fd, &st) == 0 &&
+            FsSameIdentity(*above, FsIdentity{static_cast<uint64_t>(st.st_dev), 0, static_cast<uint64_t>(st.st_ino)}))
+            *metAbove = true;
+    };
     char* component = native;
     while (*component == '/') ++component;
     if (!*component) {
@@ -305,6 +317,7 @@ FsDir FsOpenDir(const char16_t* path, bool) {
         }
         return MakeFolder(fd, st, -1, false, ".");
     }
+    if (at >= 0) note(at);
     for (;;) {
         char* end = component;
         while (*end && *end != '/') ++end;
@@ -318,16 +331,36 @@ FsDir FsOpenDir(const char16_t* path, bool) {
             if (!last && t_lastError == FS_ERROR_DIRECTORY) t_lastError = FS_ERROR_PATH_NOT_FOUND;
             if (!last && t_lastError == FS_ERROR_FILE_NOT_FOUND) t_lastError = FS_ERROR_PATH_NOT_FOUND;
             if (at >= 0) close(at);
+            if (metAbove) *metAbove = false;
             return nullptr;
         }
         if (last) return MakeFolder(fd, st, at, true, component);
+        note(fd);
         if (at >= 0) close(at);
         at = fd;
         component = next;
     }
 }
 
-FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool) {
+namespace {
+
+// A mount root: a bind mount of a folder of the same device has the same
+// st_dev, so only the mount flag tells it from a plain folder. Where statx
+// cannot say, st_dev alone decides.
+bool IsMountRoot(int fd) {
+#if defined(__linux__) && defined(STATX_ATTR_MOUNT_ROOT) && defined(SYS_statx)
+    struct statx sx;
+    if (syscall(SYS_statx, fd, "", AT_EMPTY_PATH, 0, &sx) == 0 && (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT))
+        return (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+#else
+    (void)fd;
+#endif
+    return false;
+}
+
+}  // namespace
+
+FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool, uint64_t listed) {
     char native[260 * 3 + 1];
     if (!dir || !NativeName(name, native, sizeof native)) {
         t_lastError = FS_ERROR_INVALID_NAME;
@@ -338,9 +371,15 @@ FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool) {
     if (fd < 0) return nullptr;
     // A mount inside the location is another volume, as a Windows mount
     // point is a reparse point: not entered.
-    if (st.st_dev != dir->device) {
+    if (st.st_dev != dir->device || IsMountRoot(fd)) {
         close(fd);
         t_lastError = FS_ERROR_STOPPED_ON_SYMLINK;
+        return nullptr;
+    }
+    // Swapped since the listing (a rename between the two calls).
+    if (listed != FS_NO_ID && static_cast<uint64_t>(st.st_ino) != listed) {
+        close(fd);
+        t_lastError = FS_ERROR_CHANGED;
         return nullptr;
     }
     return MakeFolder(fd, st, dir->fd, false, native);
@@ -484,6 +523,21 @@ const char16_t* LookupEnvironment(const char16_t* name, void* context) {
 }
 
 }  // namespace
+
+// Linux has no Windows or ProgramData folder; the profile is $HOME, as the
+// protected folders above have it.
+bool FsSystemFolderPath(FsSystemFolder folder, char16_t* out, uint32_t capacity) {
+    if (out && capacity) out[0] = 0;
+    const char* home = std::getenv("HOME");
+    if (folder != FS_FOLDER_PROFILE || !home || home[0] != '/' || !out || !Utf8ToUtf16(home, out, capacity)) {
+        t_lastError = FS_ERROR_PATH_NOT_FOUND;
+        if (out && capacity) out[0] = 0;
+        return false;
+    }
+    return true;
+}
+
+bool FsProcessElevated() { return false; }
 
 bool FsExpandEnvironment(const char16_t* source, char16_t* dst, uint32_t capacity) {
     char16_t value[4096];

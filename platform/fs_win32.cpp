@@ -3,6 +3,7 @@
 
 #include "platform/fs_common.h"
 #include "platform/fs_win32.h"
+#include "platform/system_win32.h"
 #include "text/text16.h"
 #include "text/wildcard.h"
 
@@ -38,6 +39,7 @@ void CopyEntry(const WIN32_FIND_DATAW& data, FsEntry* entry) {
     entry->sizeLow = data.nFileSizeLow;
     // dwReserved0 holds the tag only for reparse points.
     entry->reparseTag = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? data.dwReserved0 : 0;
+    entry->id = FS_NO_ID;
 }
 
 FsFind BeginListing(const wchar_t* pattern, FsEntry* entry, bool directoriesOnly) {
@@ -96,6 +98,9 @@ bool NextHeldEntry(FsListing* listing, FsEntry* entry) {
         entry->sizeLow = static_cast<uint32_t>(record->EndOfFile.QuadPart);
         // For a reparse point the EA size field holds its tag.
         entry->reparseTag = (record->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? record->EaSize : 0;
+        // A file system whose ids do not fit 64 bits (ReFS) gives all ones.
+        const uint64_t id = static_cast<uint64_t>(record->FileId.QuadPart);
+        entry->id = id == ~0ull ? static_cast<uint64_t>(FS_NO_ID) : id;
         return true;
     }
 }
@@ -359,7 +364,34 @@ std::wstring LongForm(const char16_t* path) {
 
 }  // namespace
 
-FsDir FsOpenDir(const char16_t* path, bool forRemoval) {
+namespace {
+
+bool IdentityOf(HANDLE handle, FsIdentity* identity) {
+    FILE_ID_INFO id;
+    if (GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id)) {
+        uint64_t parts[2];
+        static_assert(sizeof parts == sizeof id.FileId.Identifier, "a file id has 128 bits");
+        memcpy(parts, id.FileId.Identifier, sizeof parts);
+        *identity = FsIdentity{id.VolumeSerialNumber, parts[1], parts[0]};
+        return true;
+    }
+    // Before Windows 8: the 32-bit serial and the 64-bit index.
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle, &info)) return false;
+    *identity = FsIdentity{info.dwVolumeSerialNumber, 0,
+                           (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    return true;
+}
+
+}  // namespace
+
+FsDir FsOpenDir(const char16_t* path, bool forRemoval, const FsIdentity* above, bool* metAbove) {
+    if (metAbove) *metAbove = false;
+    bool met = false;
+    auto note = [&](HANDLE opened) {
+        FsIdentity identity;
+        if (above && IdentityOf(opened, &identity) && FsSameIdentity(identity, *above)) met = true;
+    };
     if (!path) {
         SetLastError(ERROR_INVALID_NAME);
         return nullptr;
@@ -382,6 +414,7 @@ FsDir FsOpenDir(const char16_t* path, bool forRemoval) {
                                 kAllShare, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     if (rootOnly) return Hold(handle, held, ERROR_ACCESS_DENIED);
+    note(handle);
     size_t at = root;
     for (;;) {
         while (at < form.size() && form[at] == L'\\') ++at;
@@ -396,6 +429,7 @@ FsDir FsOpenDir(const char16_t* path, bool forRemoval) {
         }
         if (last) {
             FsDir dir = HoldChild(handle, held, name.c_str(), forRemoval);
+            if (dir && metAbove) *metAbove = met;
             return CloseKeepingError(handle, dir != nullptr) ? dir : nullptr;
         }
         FsDir step = HoldChild(handle, held, name.c_str(), false);
@@ -407,16 +441,35 @@ FsDir FsOpenDir(const char16_t* path, bool forRemoval) {
         handle = step->handle;
         held = std::move(step->path);
         delete step;
+        note(handle);
         at = end;
     }
 }
 
-FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool forRemoval) {
+FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool forRemoval, uint64_t listed) {
     if (!dir || !name || !ValidName(WideText(name))) {
         SetLastError(ERROR_INVALID_NAME);
         return nullptr;
     }
-    return HoldChild(dir->handle, dir->path, WideText(name), forRemoval);
+    FsDir child = HoldChild(dir->handle, dir->path, WideText(name), forRemoval);
+    if (!child || listed == FS_NO_ID) return child;
+    // The listing's id is the 64-bit file reference; the handle's 128-bit id
+    // carries it in its low half. Another folder renamed into the listed
+    // name's place since the listing (or, under Wine, a link's target opened
+    // through it) has another one.
+    FsIdentity identity;
+    if (!IdentityOf(child->handle, &identity)) {
+        DWORD error = GetLastError();
+        FsCloseDir(child, false);
+        SetLastError(error);
+        return nullptr;
+    }
+    if (identity.high != 0 || identity.low != listed) {
+        FsCloseDir(child, false);
+        SetLastError(FS_ERROR_CHANGED);
+        return nullptr;
+    }
+    return child;
 }
 
 FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry, bool) {
@@ -499,26 +552,6 @@ bool DeleteFileByHandle(const wchar_t* path) {
                             true);
 }
 
-namespace {
-
-bool IdentityOf(HANDLE handle, FsIdentity* identity) {
-    FILE_ID_INFO id;
-    if (GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id)) {
-        uint64_t parts[2];
-        static_assert(sizeof parts == sizeof id.FileId.Identifier, "a file id has 128 bits");
-        memcpy(parts, id.FileId.Identifier, sizeof parts);
-        *identity = FsIdentity{id.VolumeSerialNumber, parts[1], parts[0]};
-        return true;
-    }
-    // Before Windows 8: the 32-bit serial and the 64-bit index.
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(handle, &info)) return false;
-    *identity = FsIdentity{info.dwVolumeSerialNumber, 0,
-                           (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
-    return true;
-}
-
-}  // namespace
 
 bool FsDirIdentity(FsDir dir, FsIdentity* identity) {
     if (!dir) {
@@ -567,14 +600,42 @@ bool FsNamesEqual(const char16_t* a, const char16_t* b, uint32_t length) {
 namespace {
 
 // The known folders by id, spelled out so that no GUID library is needed.
+const GUID kProgramDataFolder = {0x62ab5d82, 0xfdc1, 0x4dc3, {0xa9, 0xdd, 0x07, 0x0d, 0x1d, 0x49, 0x5d, 0x97}};
+
 const GUID kProtectedKnownFolders[] = {
     {0x905e63b6, 0xc1bf, 0x494e, {0xb2, 0x9c, 0x65, 0xb7, 0x32, 0xd3, 0xd2, 0x1a}},  // ProgramFiles
     {0x7c5a40ef, 0xa0fb, 0x4bfc, {0x87, 0x4a, 0xc0, 0xf2, 0xe0, 0xb9, 0xfa, 0x8e}},  // ProgramFilesX86
-    {0x62ab5d82, 0xfdc1, 0x4dc3, {0xa9, 0xdd, 0x07, 0x0d, 0x1d, 0x49, 0x5d, 0x97}},  // ProgramData
+    kProgramDataFolder,
     {0x0762d272, 0xc50a, 0x4bb0, {0xa3, 0x82, 0x69, 0x7d, 0xcd, 0x72, 0x9b, 0x80}},  // UserProfiles
     {0x5e6c858f, 0x0e22, 0x4760, {0x9a, 0xfe, 0xea, 0x33, 0x17, 0xb6, 0x71, 0x73}},  // Profile
     {0xb4bfcc3a, 0xdb2c, 0x424c, {0xb0, 0x29, 0x7f, 0xe9, 0x9a, 0x87, 0xc6, 0x41}},  // Desktop
     {0xfdd39ad0, 0x238f, 0x46af, {0xad, 0xb4, 0x6c, 0x85, 0x48, 0x03, 0x69, 0xc7}},  // Documents
+    {0xf1b32785, 0x6fba, 0x4fcf, {0x9d, 0x55, 0x7b, 0x8e, 0x7f, 0x15, 0x70, 0x91}},  // LocalAppData
+    {0x3eb685db, 0x65f9, 0x4cf6, {0xa0, 0x3a, 0xe3, 0xef, 0x65, 0x72, 0x9f, 0x3d}},  // RoamingAppData
+};
+
+// The user's and the Public profile's other folders of personal files. Not
+// every system defines each (3D Objects came with Windows 10 1709, OneDrive
+// only where it is set up): one the system does not know is no folder to
+// protect, and does not make the list incomplete.
+const GUID kPersonalKnownFolders[] = {
+    {0x33e28130, 0x4e1e, 0x4676, {0x83, 0x5a, 0x98, 0x39, 0x5c, 0x3b, 0xc3, 0xbb}},  // Pictures
+    {0x4bd8d571, 0x6d19, 0x48d3, {0xbe, 0x97, 0x42, 0x22, 0x20, 0x08, 0x0e, 0x43}},  // Music
+    {0x18989b1d, 0x99b5, 0x455b, {0x84, 0x1c, 0xab, 0x7c, 0x74, 0xe4, 0xdd, 0xfc}},  // Videos
+    {0x1777f761, 0x68ad, 0x4d8a, {0x87, 0xbd, 0x30, 0xb7, 0x59, 0xfa, 0x33, 0xdd}},  // Favorites
+    {0x56784854, 0xc6cb, 0x462b, {0x81, 0x69, 0x88, 0xe3, 0x50, 0xac, 0xb8, 0x82}},  // Contacts
+    {0xbfb9d5e0, 0xc6a9, 0x404c, {0xb2, 0xb2, 0xae, 0x6d, 0xb6, 0xaf, 0x49, 0x68}},  // Links
+    {0x4c5c32ff, 0xbb9d, 0x43b0, {0xb5, 0xb4, 0x2d, 0x72, 0xe5, 0x4e, 0xaa, 0xa4}},  // SavedGames
+    {0x7d1d3a04, 0xdebb, 0x4115, {0x95, 0xcf, 0x2f, 0x29, 0xda, 0x29, 0x20, 0xda}},  // SavedSearches
+    {0x31c0dd25, 0x9439, 0x4f12, {0xbf, 0x41, 0x7f, 0xf4, 0xed, 0xa3, 0x87, 0x22}},  // Objects3D
+    {0xa52bba46, 0xe9e1, 0x435f, {0xb3, 0xd9, 0x28, 0xda, 0xa6, 0x48, 0xc0, 0xf6}},  // OneDrive
+    {0xdfdf76a2, 0xc82a, 0x4d63, {0x90, 0x6a, 0x56, 0x44, 0xac, 0x45, 0x73, 0x85}},  // Public
+    {0xed4824af, 0xdce4, 0x45a8, {0x81, 0xe2, 0xfc, 0x79, 0x65, 0x08, 0x36, 0x34}},  // PublicDocuments
+    {0xc4aa340d, 0xf20f, 0x4863, {0xaf, 0xef, 0xf8, 0x7e, 0xf2, 0xe6, 0xba, 0x25}},  // PublicDesktop
+    {0x3214fab5, 0x9757, 0x4298, {0xbb, 0x61, 0x92, 0xa9, 0xde, 0xaa, 0x44, 0xff}},  // PublicMusic
+    {0xb6ebfb86, 0x6907, 0x413c, {0x9a, 0xf7, 0x4f, 0xc2, 0xab, 0xf0, 0x7c, 0xc5}},  // PublicPictures
+    {0x2400183a, 0x6185, 0x49fb, {0xa2, 0xd8, 0x4a, 0x39, 0x2a, 0x60, 0x2b, 0xa3}},  // PublicVideos
+    {0x3d644c9b, 0x1fb8, 0x4f30, {0x9b, 0x45, 0xf6, 0x70, 0x23, 0x5f, 0x79, 0xc0}},  // PublicDownloads
 };
 
 }  // namespace
@@ -617,9 +678,87 @@ uint32_t FsProtectedFolders(char16_t* buffer, uint32_t capacity) {
         }
         CoTaskMemFree(known);
     }
+    for (const GUID& id : kPersonalKnownFolders) {
+        PWSTR known = nullptr;
+        if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &known))) add(known);
+        CoTaskMemFree(known);
+    }
     if (!fits) return FS_PROTECTED_INCOMPLETE;
     buffer[out] = 0;
     return out;
+}
+
+namespace {
+
+bool CopyOut(const wchar_t* text, char16_t* out, uint32_t capacity) {
+    size_t length = text ? wcslen(text) : 0;
+    if (length == 0 || length >= capacity) {
+        out[0] = 0;
+        SetLastError(length ? ERROR_FILENAME_EXCED_RANGE : ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    for (size_t i = 0; i <= length; ++i) out[i] = static_cast<char16_t>(text[i]);
+    return true;
+}
+
+// userenv.dll is no known DLL: only the system folder's will do.
+typedef BOOL(WINAPI* ProfileDirectoryCall)(HANDLE, LPWSTR, LPDWORD);
+
+bool ProfileDirectory(wchar_t* out, DWORD capacity) {
+    static const ProfileDirectoryCall call = [] {
+        HMODULE userenv = LoadSystemLibrary(L"userenv.dll");
+        return userenv ? reinterpret_cast<ProfileDirectoryCall>(
+                             reinterpret_cast<void*>(GetProcAddress(userenv, "GetUserProfileDirectoryW")))
+                       : nullptr;
+    }();
+    HANDLE token = nullptr;
+    if (!call || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    DWORD size = capacity;
+    BOOL ok = call(token, out, &size);
+    CloseHandle(token);
+    return ok != FALSE;
+}
+
+}  // namespace
+
+bool FsSystemFolderPath(FsSystemFolder folder, char16_t* out, uint32_t capacity) {
+    if (!out || capacity == 0) return false;
+    wchar_t path[MAX_PATH] = L"";
+    switch (folder) {
+    case FS_FOLDER_WINDOWS: {
+        // The system's own Windows folder: on a terminal server
+        // GetWindowsDirectoryW may name a per-user one.
+        UINT length = GetSystemWindowsDirectoryW(path, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) path[0] = 0;
+        return CopyOut(path, out, capacity);
+    }
+    case FS_FOLDER_PROGRAM_DATA: {
+        PWSTR known = nullptr;
+        bool ok = SUCCEEDED(SHGetKnownFolderPath(kProgramDataFolder, KF_FLAG_DONT_VERIFY, nullptr, &known)) &&
+                  CopyOut(known, out, capacity);
+        CoTaskMemFree(known);
+        if (!ok) out[0] = 0;
+        return ok;
+    }
+    case FS_FOLDER_PROFILE:
+        if (!ProfileDirectory(path, MAX_PATH)) path[0] = 0;
+        return CopyOut(path, out, capacity);
+    }
+    out[0] = 0;
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+}
+
+bool FsProcessElevated() {
+    SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    BOOL member = FALSE;
+    if (AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                 &administrators)) {
+        if (!CheckTokenMembership(nullptr, administrators, &member)) member = FALSE;
+        FreeSid(administrators);
+    }
+    return member != FALSE;
 }
 
 bool FsExpandEnvironment(const char16_t* source, char16_t* dst, uint32_t capacity) {

@@ -1,18 +1,11 @@
 #include "platform/privilege_ops.h"
 
+#include "platform/fs.h"
+
 #include <shellapi.h>
 
-bool PrivilegeTokenIsAdmin() {
-    SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
-    PSID administrators = nullptr;
-    BOOL member = FALSE;
-    if (AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                 &administrators)) {
-        if (!CheckTokenMembership(nullptr, administrators, &member)) member = FALSE;
-        FreeSid(administrators);
-    }
-    return member != FALSE;
-}
+// The engine asks the same question through its seam; one answer for both.
+bool PrivilegeTokenIsAdmin() { return FsProcessElevated(); }
 
 bool PrivilegeStartUnelevated(const wchar_t* exe) {
     HWND shell = GetShellWindow();
@@ -44,14 +37,6 @@ bool PrivilegeStartUnelevated(const wchar_t* exe) {
     CloseHandle(shellToken);
     CloseHandle(process);
     return started != FALSE;
-}
-
-bool PrivilegeStartDefault(const wchar_t* exe) {
-    SHELLEXECUTEINFOW info = {};
-    info.cbSize = sizeof info;
-    info.lpFile = exe;
-    info.nShow = SW_SHOW;
-    return ShellExecuteExW(&info) != FALSE;
 }
 
 bool PrivilegeStartElevated(const wchar_t* exe) {

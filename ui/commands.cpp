@@ -6,6 +6,7 @@
 #include "engine/catalogue.h"
 #include "engine/clean.h"
 #include "engine/measure.h"
+#include "platform/system_win32.h"
 #include "text/format.h"
 #include "text/text16.h"
 #include "ui/app_state.h"
@@ -174,12 +175,9 @@ LRESULT OnRescanCommand(HWND window) {
 LRESULT OnDiskCleanCommand() {
     char16_t command[260];
     FormatText(command, 260, u"cleanmgr /d %c", g_szSystemDrive[0]);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (CreateProcessW(nullptr, WideText(command), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-        CloseHandle(info.hProcess);
-        CloseHandle(info.hThread);
+    // From the system folder by its full path: a search for "cleanmgr" would
+    // look in the program's own folder first.
+    if (StartSystemProgram(L"cleanmgr.exe", WideText(command))) {
         if (g_hListClean) AppendListRow(u"已启动 Windows 磁盘清理工具", -1);
     } else {
         MessageBoxW(g_hMainWnd, L"无法启动磁盘清理工具 (cleanmgr)", L"提示", MB_ICONWARNING);

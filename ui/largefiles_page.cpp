@@ -3,6 +3,7 @@
 #include "largefiles/results.h"
 
 #include "platform/fs_win32.h"
+#include "platform/system_win32.h"
 #include "text/format.h"
 #include "text/text16.h"
 #include "ui/app_state.h"
@@ -178,7 +179,9 @@ void OpenLargeFileLocation(int32_t index) {
         MessageBoxW(g_hMainWnd, L"文件所在的文件夹已不存在，请重新扫描。", L"提示", MB_OK | MB_ICONWARNING);
         return;
     }
-    ShellExecuteW(nullptr, L"open", WideText(folder), nullptr, nullptr, SW_SHOWNORMAL);
+    // Explorer shows the file in its folder; nothing named there is run.
+    if (!OpenFolderSelecting(WideText(record.path)))
+        MessageBoxW(g_hMainWnd, kNoLongerListed, L"提示", MB_OK | MB_ICONWARNING);
 }
 
 void DeleteLargeFileAt(int32_t index) {

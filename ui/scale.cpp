@@ -2,6 +2,7 @@
 // and the cleanup list.
 #include "ui/main_window.h"
 
+#include "platform/system_win32.h"
 #include "ui/app_state.h"
 
 int ScaleByDpi(int x) { return MulDiv(x, g_nDpi, 96); }
@@ -15,7 +16,7 @@ int WindowMonitorDpi(HWND window) {
     ForWindow forWindow =
         user32 ? reinterpret_cast<ForWindow>(reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow"))) : nullptr;
     if (forWindow) return static_cast<int>(forWindow(window));  // Windows 10 1607 and later
-    HMODULE shcore = LoadLibraryW(L"shcore.dll");                // Windows 8.1 and later
+    HMODULE shcore = LoadSystemLibrary(L"shcore.dll");           // Windows 8.1 and later
     if (!shcore) return 0;
     ForMonitor forMonitor = reinterpret_cast<ForMonitor>(reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")));
     UINT x = 0, y = 0;

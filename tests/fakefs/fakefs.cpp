@@ -33,6 +33,7 @@ struct Swap {
     std::u16string trigger;  // key
     std::u16string entry;
     std::u16string target;
+    bool exchange = false;  // the two folders trade places; no link is made
     bool armed = false;
 };
 
@@ -50,6 +51,8 @@ struct State {
     uint64_t nextId = 1;
     bool protectedIncomplete = false;
     std::map<char16_t, std::vector<uint8_t>> volumes;  // by upper-case drive letter
+    std::map<int, std::u16string> systemFolders;
+    bool elevated = false;
 };
 
 std::recursive_mutex g_lock;
@@ -202,6 +205,20 @@ void Attach(Node* parent, std::unique_ptr<Node> node) {
 
 void RunSwap(const Swap& swap) {
     Node* node = Resolve(swap.entry.c_str(), false);
+    if (swap.exchange) {
+        Node* other = Resolve(swap.target.c_str(), false);
+        if (!node || !other || !node->parent || !other->parent || node == other) return;
+        Node* nodeParent = node->parent;
+        Node* otherParent = other->parent;
+        std::u16string nodeName = node->name, otherName = other->name;
+        std::unique_ptr<Node> a = Detach(node);
+        std::unique_ptr<Node> b = Detach(other);
+        a->name = otherName;
+        b->name = nodeName;
+        Attach(otherParent, std::move(a));
+        Attach(nodeParent, std::move(b));
+        return;
+    }
     if (!node || !node->parent) return;
     Node* aside = Create(u"C:\\~moved", FS_ATTR_DIRECTORY);
     std::unique_ptr<Node> owned = Detach(node);
@@ -245,7 +262,7 @@ namespace {
 // nothing matches.
 FsFind ListNode(Node* dir, const char16_t* namePattern) {
     auto listing = std::make_unique<FsListing>();
-    auto add = [&](const std::u16string& name, uint32_t attributes, uint64_t size, uint32_t tag) {
+    auto add = [&](const std::u16string& name, uint32_t attributes, uint64_t size, uint32_t tag, uint64_t id) {
         if (!WildcardMatch(namePattern, name.c_str())) return;
         FsEntry e{};
         Text16CopyTruncated(e.name, 260, name.c_str());
@@ -253,14 +270,16 @@ FsFind ListNode(Node* dir, const char16_t* namePattern) {
         e.sizeHigh = static_cast<uint32_t>(size >> 32);
         e.sizeLow = static_cast<uint32_t>(size);
         e.reparseTag = (attributes & FS_ATTR_REPARSE_POINT) ? tag : 0;
+        e.id = id;
         listing->entries.push_back(e);
     };
     if (dir->parent != &g_state->root) {
-        add(u".", FS_ATTR_DIRECTORY, 0, 0);
-        add(u"..", FS_ATTR_DIRECTORY, 0, 0);
+        add(u".", FS_ATTR_DIRECTORY, 0, 0, dir->id);
+        add(u"..", FS_ATTR_DIRECTORY, 0, 0, dir->parent->id);
     }
     for (const auto& child : dir->children) {
-        add(child->name, child->attributes, (child->attributes & FS_ATTR_DIRECTORY) ? 0 : child->size, child->reparseTag);
+        add(child->name, child->attributes, (child->attributes & FS_ATTR_DIRECTORY) ? 0 : child->size, child->reparseTag,
+            child->id);
     }
     if (listing->entries.empty()) {
         t_lastError = FS_ERROR_FILE_NOT_FOUND;
@@ -357,6 +376,31 @@ void FakeFsSwapAfter(FakeOp op, const char16_t* triggerPath, const char16_t* ent
     swap.entry = entryPath;
     swap.target = target;
     g_state->swaps.push_back(swap);
+}
+
+void FakeFsExchangeAfter(FakeOp op, const char16_t* triggerPath, const char16_t* entryPath, const char16_t* otherPath) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    Swap swap;
+    swap.op = static_cast<int>(op);
+    swap.trigger = Key(triggerPath);
+    swap.entry = entryPath;
+    swap.target = otherPath;
+    swap.exchange = true;
+    g_state->swaps.push_back(swap);
+}
+
+void FakeFsSetSystemFolder(FsSystemFolder folder, const char16_t* path) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    if (path) {
+        g_state->systemFolders[folder] = path;
+    } else {
+        g_state->systemFolders.erase(folder);
+    }
+}
+
+void FakeFsSetElevated(bool elevated) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    g_state->elevated = elevated;
 }
 
 void FakeFsSwapNow(const char16_t* entryPath, const char16_t* target) {
@@ -500,12 +544,14 @@ void FsFindClose(FsFind find) { delete find; }
 
 uint32_t FsLastError() { return t_lastError; }
 
-FsDir FsOpenDir(const char16_t* path, bool forRemoval) {
+FsDir FsOpenDir(const char16_t* path, bool forRemoval, const FsIdentity* above, bool* metAbove) {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
+    if (metAbove) *metAbove = false;
     if (Failing(FakeOp::Open, path)) return nullptr;
     // One component at a time, never through a link.
     std::vector<std::u16string> parts = Components(path);
     Node* node = parts.empty() ? nullptr : &g_state->root;
+    bool met = false;
     for (size_t i = 0; node && i < parts.size(); ++i) {
         node = Child(node, parts[i]);
         if (node && (node->attributes & FS_ATTR_REPARSE_POINT)) {
@@ -516,11 +562,14 @@ FsDir FsOpenDir(const char16_t* path, bool forRemoval) {
             t_lastError = FS_ERROR_PATH_NOT_FOUND;
             return nullptr;
         }
+        if (node && i + 1 < parts.size() && above && FsSameIdentity(*above, FsIdentity{1, 0, node->id})) met = true;
     }
-    return HoldNode(node, path, forRemoval);
+    FsDir held = HoldNode(node, path, forRemoval);
+    if (held && metAbove) *metAbove = met;
+    return held;
 }
 
-FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool forRemoval) {
+FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool forRemoval, uint64_t listed) {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     std::u16string path = dir->path + u"\\" + name;
     if (Failing(FakeOp::Open, path.c_str())) return nullptr;
@@ -528,7 +577,12 @@ FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool forRemoval) {
         t_lastError = FS_ERROR_INVALID_NAME;
         return nullptr;
     }
-    return HoldNode(Child(dir->node, name), path, forRemoval);
+    Node* node = Child(dir->node, name);
+    if (node && listed != FS_NO_ID && node->id != listed && !(node->attributes & FS_ATTR_REPARSE_POINT)) {
+        t_lastError = FS_ERROR_CHANGED;
+        return nullptr;
+    }
+    return HoldNode(node, path, forRemoval);
 }
 
 bool FsDirIdentity(FsDir dir, FsIdentity* identity) {
@@ -628,6 +682,23 @@ uint32_t FsProtectedFolders(char16_t* buffer, uint32_t capacity) {
     if (out + 1 > capacity) return FS_PROTECTED_INCOMPLETE;
     buffer[out] = 0;
     return out;
+}
+
+bool FsSystemFolderPath(FsSystemFolder folder, char16_t* out, uint32_t capacity) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    auto found = g_state->systemFolders.find(folder);
+    if (found == g_state->systemFolders.end() ||
+        Text16CopyTruncated(out, capacity, found->second.c_str()) != found->second.size()) {
+        if (capacity) out[0] = 0;
+        t_lastError = FS_ERROR_PATH_NOT_FOUND;
+        return false;
+    }
+    return true;
+}
+
+bool FsProcessElevated() {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    return g_state->elevated;
 }
 
 bool FsExpandEnvironment(const char16_t* source, char16_t* dst, uint32_t capacity) {

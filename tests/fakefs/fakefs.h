@@ -12,6 +12,8 @@
 // handle follows its file; nodes taken out of the tree stay valid.
 #pragma once
 
+#include "platform/fs.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -31,6 +33,10 @@ void FakeFsSetReparseTag(const char16_t* path, uint32_t tag);
 // finds the entry at entryPath moved away (to "C:\~moved\<n>") and a link to
 // target in its place (a folder link when target is a folder).
 void FakeFsSwapAfter(FakeOp op, const char16_t* triggerPath, const char16_t* entryPath, const char16_t* target);
+// Once `op` has been called on triggerPath, the next call first makes the
+// folders at entryPath and otherPath trade places (a rename exchange): each
+// path then names a plain folder, but not the one it named before.
+void FakeFsExchangeAfter(FakeOp op, const char16_t* triggerPath, const char16_t* entryPath, const char16_t* otherPath);
 // The same swap at once.
 void FakeFsSwapNow(const char16_t* entryPath, const char16_t* target);
 // A folder that no cleaning location may be or contain.
@@ -55,5 +61,9 @@ uint32_t FakeFsAttributes(const char16_t* path);
 int FakeFsEntryCount();  // every node below the drives, links included
 
 void FakeFsSetEnv(const char16_t* name, const char16_t* value);
+// What the system says a folder is (null: it does not know), and whether the
+// process runs elevated; by default nothing is known and it does not.
+void FakeFsSetSystemFolder(FsSystemFolder folder, const char16_t* path);
+void FakeFsSetElevated(bool elevated);
 void FakeFsAddDrive(const char16_t* root, uint32_t type);
 int FakeFsRecycleEmptyCalls();

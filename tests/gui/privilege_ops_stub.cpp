@@ -1,7 +1,7 @@
-// Stand-in for the three privilege operations in the GUI tests' build of
+// Stand-in for the privilege operations in the GUI tests' build of
 // the program. Wine always runs as administrator, so the answer comes from
 // NORVALE_TEST_ADMIN (0 or 1); NORVALE_TEST_FAIL names the operations that
-// fail ("unelevated", "default", "elevated"); every call is appended to the file
+// fail ("unelevated", "elevated"); every call is appended to the file
 // NORVALE_TEST_CALLS. The starts launch nothing.
 #include "platform/privilege_ops.h"
 
@@ -36,11 +36,6 @@ bool PrivilegeTokenIsAdmin() {
 bool PrivilegeStartUnelevated(const wchar_t*) {
     Record("start-unelevated");
     return !Fails("unelevated");
-}
-
-bool PrivilegeStartDefault(const wchar_t*) {
-    Record("start-default");
-    return !Fails("default");
 }
 
 bool PrivilegeStartElevated(const wchar_t*) {

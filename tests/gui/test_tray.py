@@ -165,8 +165,9 @@ def switch_fails_and_the_program_stays(s, h):
 
 def test_restart_paths_and_their_failures(h):
     code_file = os.path.join(h.artifacts, "exit-code.txt")
-    # Administrator mode, the shell token path fails: the default verb, then quit.
-    session, log = mode_session(h, admin=True, fail="unelevated", code_file=code_file)
+    # Administrator mode: the copy starts with the desktop shell's token, and
+    # this instance quits.
+    session, log = mode_session(h, admin=True, code_file=code_file)
     with session as s:
         s.click_control(111)
         question = s.dialog()
@@ -174,13 +175,14 @@ def test_restart_paths_and_their_failures(h):
         s.answer(question, IDYES)
         s.wait(lambda: os.path.exists(code_file) and open(code_file).read().strip(), "the program to quit", 10)
         check(open(code_file).read().strip() == "0", "exit code")
-        check([c for c in calls(log) if c.startswith("start")] == ["start-unelevated", "start-default"], calls(log))
-    # Administrator mode, neither start works: nothing was started, so the
-    # program stays, with the warning and its guard.
-    session, log = mode_session(h, admin=True, fail="unelevated,default")
+        check([c for c in calls(log) if c.startswith("start")] == ["start-unelevated"], calls(log))
+    # Administrator mode, the shell's token cannot start it: no other way is
+    # tried (the default verb would start it elevated again), so the program
+    # stays, with the warning and its guard.
+    session, log = mode_session(h, admin=True, fail="unelevated")
     with session as s:
         switch_fails_and_the_program_stays(s, h)
-        check([c for c in calls(log) if c.startswith("start")] == ["start-unelevated", "start-default"], calls(log))
+        check([c for c in calls(log) if c.startswith("start")] == ["start-unelevated"], calls(log))
     # Normal mode, elevation refused: the warning, and the program goes on.
     session, log = mode_session(h, admin=False, fail="elevated")
     with session as s:

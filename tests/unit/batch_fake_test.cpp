@@ -51,7 +51,7 @@ TEST_F(BatchFake, NothingSelectedFinishesAtOnce) {
 // 全选 ticks every item but the two whose files are the user's own.
 TEST_F(BatchFake, AllSelectedGivesARecordPerOrdinaryItemInCatalogueOrder) {
     FakeFsSetEnv(u"LOCALAPPDATA", u"C:\\L");
-    FakeFsSetEnv(u"USERPROFILE", u"C:\\U");
+    FakeFsSetSystemFolder(FS_FOLDER_PROFILE, u"C:\\U");
     FakeFsAddFile(u"C:\\L\\npm-cache\\blob", 5000);
     FakeFsAddFile(u"C:\\U\\Downloads\\setup.exe", 100);
     SelectAllItems();
@@ -105,7 +105,7 @@ TEST_F(BatchFake, SelectedButUnmeasuredItemIsCleanedToo) {
 // cleans NPM alone, and what it freed comes off NPM's size.
 TEST_F(BatchFake, TheRunCleansWhatWasConfirmedAndLowersItsSize) {
     FakeFsSetEnv(u"LOCALAPPDATA", u"C:\\L");
-    FakeFsSetEnv(u"USERPROFILE", u"C:\\U");
+    FakeFsSetSystemFolder(FS_FOLDER_PROFILE, u"C:\\U");
     FakeFsAddFile(u"C:\\L\\npm-cache\\blob", 5000);
     FakeFsAddFile(u"C:\\L\\npm-cache\\held", 200);
     FakeFsFail(FakeOp::DeleteFile, u"C:\\L\\npm-cache\\held", 32);
@@ -132,7 +132,7 @@ TEST_F(BatchFake, TheRunCleansWhatWasConfirmedAndLowersItsSize) {
 // whole by one item and by pattern by the other. Each byte counts once in the
 // estimate, the total and the run; the covered items go last and find nothing.
 TEST_F(BatchFake, ItemsReachingOneFolderCountItsBytesOnce) {
-    FakeFsSetEnv(u"WINDIR", u"C:\\W");
+    FakeFsSetSystemFolder(FS_FOLDER_WINDOWS, u"C:\\W");
     FakeFsSetEnv(u"TEMP", u"C:\\T");
     FakeFsSetEnv(u"LOCALAPPDATA", u"C:\\L");
     FakeFsAddFile(u"C:\\W\\Temp\\setup.log", 10);

@@ -175,7 +175,7 @@ bool Refused(const std::u16string& spelling) {
     if (PrepareLocation(spelling.c_str(), location, &reason) != LOCATION_OK) return true;
     HeldFolder held;
     uint32_t error = 0;
-    GuardState state = OpenGuardedLocation(location, false, &held, &error, &reason);
+    GuardState state = OpenGuardedLocation(location, false, false, &held, &error, &reason);
     if (state == GUARD_OK) FsCloseDir(held.dir, false);
     return state == GUARD_UNSAFE || state == GUARD_LINK;
 }
@@ -378,6 +378,25 @@ TEST_F(CleanScenario, SubfolderSwappedForALinkDuringDeleteContents) {
         close(watch);
         EXPECT_EQ(TreeManifest(u"precious"), manifest) << "run " << run;
     }
+}
+
+// A bind mount of an outside folder into the location, from the same
+// device (so st_dev agrees): it is another mount, as a Windows mount point is
+// a reparse point, and is not entered.
+TEST_F(CleanScenario, ABindMountFromTheSameDeviceIsNotEntered) {
+    if (TreeNativePath(u"").empty() || geteuid() != 0) GTEST_SKIP() << "no bind mounts on " << TreeBackendName();
+    TreeFile(u"loc\\junk.tmp", 5);
+    TreeDir(u"loc\\sub");
+    TreeFileContent(u"outside\\thesis.doc", "keep");
+    const std::string mountPoint = TreeNativePath(u"loc\\sub");
+    if (std::system(("mount --bind '" + TreeNativePath(u"outside") + "' '" + mountPoint + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "mount --bind refused here";
+    TestItem item(TreePath(u"loc"), CM_CONTENTS);
+    CleanItem(&item.item, nullptr);
+    const bool kept = TreeExists(u"outside\\thesis.doc");
+    std::system(("umount '" + mountPoint + "'").c_str());
+    EXPECT_TRUE(kept);
+    EXPECT_FALSE(TreeExists(u"loc\\junk.tmp"));
 }
 #endif
 

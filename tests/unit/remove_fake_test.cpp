@@ -3,6 +3,7 @@
 #include "engine/catalogue.h"
 #include "engine/clean.h"
 #include "engine/measure.h"
+#include "engine/paths.h"
 #include "engine/remove.h"
 #include "tests/fakefs/fakefs.h"
 #include "tests/support/items.h"
@@ -411,7 +412,7 @@ TEST_F(RemoveFake, UnsafeLocationsAreNeitherMeasuredNorCleaned) {
     FakeFsAddFile(u"C:\\Users\\bob\\AppData\\Local\\Temp\\x.tmp", 3);
     FakeFsAddFile(u"C:\\Temp\\y.tmp", 4);
     FakeFsAddFile(u"C:\\pagefile.sys", 4096);
-    FakeFsSetEnv(u"USERPROFILE", u"C:\\Users\\bob");
+    FakeFsSetSystemFolder(FS_FOLDER_PROFILE, u"C:\\Users\\bob");
     CleanupItem& userTemp = g_CleanupGroups[3].items[0];  // %TEMP%
     CleanupItem& downloads = g_CleanupGroups[4].items[20];
     ASSERT_EQ(std::u16string(userTemp.path), u"%TEMP%");
@@ -472,6 +473,99 @@ TEST_F(RemoveFake, UnsafeLocationsAreNeitherMeasuredNorCleaned) {
     EXPECT_EQ(MeasureItem(&downloads), 0u);
     EXPECT_EQ(CleanItem(&downloads, nullptr), CS_FAILED);
     EXPECT_TRUE(FakeFsExists(u"C:\\Users\\bob\\Downloads\\later.zip"));
+}
+
+// Any process of the user's can set the environment an elevated Norvale
+// starts with. The folders the system knows come from the system whatever
+// the environment says; the ones that stay the user's choice (TEMP, APPDATA,
+// LOCALAPPDATA) must lie inside the profile, by identity, when elevated.
+TEST_F(RemoveFake, TheEnvironmentCannotSteerAnElevatedRun) {
+    FakeFsSetElevated(true);
+    FakeFsSetSystemFolder(FS_FOLDER_WINDOWS, u"C:\\Windows");
+    FakeFsSetSystemFolder(FS_FOLDER_PROGRAM_DATA, u"C:\\ProgramData");
+    FakeFsSetSystemFolder(FS_FOLDER_PROFILE, u"C:\\Users\\me");
+    for (const char16_t* folder : {u"C:\\Windows", u"C:\\Program Files", u"C:\\ProgramData", u"C:\\Users", u"C:\\Users\\me"})
+        FakeFsProtect(folder);
+    // What each item really names, and the victims an attacker points at.
+    const char16_t* const own[] = {u"C:\\Windows\\Temp\\a.tmp", u"C:\\Users\\me\\Downloads\\a.tmp",
+                                   u"C:\\ProgramData\\Microsoft\\Windows\\WER\\a.tmp", u"C:\\Windows.old\\a.tmp",
+                                   u"C:\\Users\\me\\AppData\\Local\\Temp\\a.tmp"};
+    const char16_t* const victims[] = {u"C:\\Program Files\\SomeApp\\app.exe", u"C:\\Program Files\\SomeApp\\Temp\\plugin.dll",
+                                       u"C:\\Users\\Other\\Downloads\\thesis.docx", u"C:\\ProgramData\\SomeVendor\\Windows.old\\licence.dat",
+                                       u"C:\\Users\\Other\\AppData\\Local\\Microsoft\\Windows\\WER\\report.wer",
+                                       u"C:\\Users\\Other\\AppData\\Roaming\\Microsoft\\Windows\\Recent\\x.lnk",
+                                       u"D:\\Temp\\data.bin", u"C:\\Users\\Other\\CrashDumps\\keep.dmp"};
+    for (const char16_t* file : victims) FakeFsAddFile(file, 1000);
+    FakeFsAddDir(u"C:\\Users\\me");
+    FakeFsAddAlias(u"C:\\Users\\ME~1", u"C:\\Users\\me");
+    struct Case {
+        int group, item;
+        const char16_t* variable;
+        const char16_t* value;
+        uint64_t size;  // what the item then measures: only its own files
+    } const cases[] = {
+        {3, 0, u"TEMP", u"C:\\Program Files\\SomeApp", 0},
+        {3, 0, u"TEMP", u"D:\\Temp", 0},
+        {2, 3, u"LOCALAPPDATA", u"C:\\Users\\Other", 0},
+        {4, 17, u"APPDATA", u"C:\\Users\\Other\\AppData\\Roaming", 0},
+        {2, 1, u"WINDIR", u"C:\\Program Files\\SomeApp", 1},
+        {4, 20, u"USERPROFILE", u"C:\\Users\\Other", 1},
+        {4, 19, u"SYSTEMDRIVE", u"C:\\ProgramData\\SomeVendor", 1},
+        {4, 9, u"PROGRAMDATA", u"C:\\Users\\Other\\AppData\\Local", 1},
+        // Inside the profile, under any spelling, the user's choice holds.
+        {3, 0, u"TEMP", u"C:\\Users\\ME~1\\AppData\\Local\\Temp", 1},
+    };
+    for (const Case& c : cases) {
+        for (const char16_t* file : own) FakeFsAddFile(file, 1);
+        CleanupItem& item = g_CleanupGroups[c.group].items[c.item];
+        SCOPED_TRACE(std::string(item.path, item.path + std::char_traits<char16_t>::length(item.path)));
+        FakeFsSetEnv(c.variable, c.value);
+        SCOPED_TRACE(std::string(c.value, c.value + std::char_traits<char16_t>::length(c.value)));
+        EXPECT_EQ(MeasureItem(&item), c.size);
+        uint64_t freed = 0;
+        CleanItem(&item, &freed);
+        EXPECT_EQ(freed, c.size);
+        FakeFsSetEnv(c.variable, u"");
+    }
+    for (const char16_t* file : victims) {
+        EXPECT_TRUE(FakeFsExists(file)) << std::string(file, file + std::char_traits<char16_t>::length(file));
+    }
+    EXPECT_EQ(SourceOfVariable(u"SystemRoot"), VAR_WINDOWS);
+    EXPECT_EQ(SourceOfVariable(u"tmp"), VAR_USER_CHOICE);
+    EXPECT_EQ(SourceOfVariable(u"ALLUSERSPROFILE"), VAR_ENVIRONMENT);
+
+    // With ordinary rights the user could delete those files anyway: the
+    // choice is theirs, and the mode comes from the process, not the caller.
+    FakeFsSetElevated(false);
+    FakeFsSetEnv(u"TEMP", u"D:\\Temp");
+    EXPECT_EQ(MeasureItem(&g_CleanupGroups[3].items[0]), 1000u);
+    // Elevated, a profile the system cannot name confines everything.
+    FakeFsSetElevated(true);
+    FakeFsSetSystemFolder(FS_FOLDER_PROFILE, nullptr);
+    FakeFsSetEnv(u"TEMP", u"C:\\Users\\me\\AppData\\Local\\Temp");
+    FakeFsAddFile(u"C:\\Users\\me\\AppData\\Local\\Temp\\b.tmp", 1);
+    EXPECT_EQ(MeasureItem(&g_CleanupGroups[3].items[0]), 0u);
+    EXPECT_EQ(CleanItem(&g_CleanupGroups[3].items[0], nullptr), CS_FAILED);
+}
+
+// Between the listing and the open another process renames a folder of the
+// location away and another plain folder (not a link) into its place. The
+// walk opens only the folder the listing showed: the other one is neither
+// entered nor removed, and the run says it did not finish.
+TEST_F(RemoveFake, AFolderExchangedAfterTheListingIsNotEntered) {
+    FakeFsAddFile(u"C:\\loc\\first.tmp", 1);
+    FakeFsAddFile(u"C:\\loc\\sub\\a.tmp", 10);
+    FakeFsAddFile(u"C:\\precious\\sub\\thesis.doc", 1000);
+    FakeFsExchangeAfter(FakeOp::DeleteFile, u"C:\\loc\\first.tmp", u"C:\\loc\\sub", u"C:\\precious\\sub");
+    TestItem item(u"C:\\loc", CM_CONTENTS);
+    EXPECT_EQ(CleanItem(&item.item, nullptr), CS_PARTIAL);
+    EXPECT_TRUE(FakeFsExists(u"C:\\loc\\sub\\thesis.doc"));
+    EXPECT_FALSE(FakeFsExists(u"C:\\loc\\first.tmp"));
+
+    // A folder pattern's level: measured as what the listing showed.
+    FakeFsExchangeAfter(FakeOp::List, u"C:\\loc", u"C:\\loc\\sub", u"C:\\precious\\sub");
+    TestItem pattern(u"C:\\loc", CM_MATCH_SUBDIRS, {u"sub\\*"});
+    EXPECT_EQ(MeasureItem(&pattern.item), 0u);
 }
 
 }  // namespace
