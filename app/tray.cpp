@@ -8,6 +8,7 @@
 
 #include "largefiles/results.h"
 #include "platform/post.h"
+#include "platform/system_win32.h"
 
 #include <shellapi.h>
 
@@ -34,7 +35,7 @@ NOTIFYICONDATAW IconRecord(HWND window, bool adding) {
 void RemoveIcon(HWND window) {
     if (!g_bTrayIconShown) return;
     NOTIFYICONDATAW data = IconRecord(window, false);
-    Shell_NotifyIconW(NIM_DELETE, &data);
+    ShellNotifyIcon(NIM_DELETE, &data);
     g_bTrayIconShown = 0;
 }
 
@@ -64,11 +65,11 @@ LRESULT HideToTray(HWND window) {
     if (g_bLargeScanBusy.load()) g_bLargeScanBusy.store(0);  // the scan's stop request
     NOTIFYICONDATAW data = IconRecord(window, true);
     if (g_bTrayIconShown) {
-        Shell_NotifyIconW(NIM_MODIFY, &data);
-    } else if (Shell_NotifyIconW(NIM_ADD, &data)) {
+        ShellNotifyIcon(NIM_MODIFY, &data);
+    } else if (ShellNotifyIcon(NIM_ADD, &data)) {
         g_bTrayIconShown = 1;
         data.uVersion = NOTIFYICON_VERSION_4;
-        Shell_NotifyIconW(NIM_SETVERSION, &data);
+        ShellNotifyIcon(NIM_SETVERSION, &data);
     }
     ShowWindow(window, SW_HIDE);
     return 0;

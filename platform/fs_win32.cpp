@@ -42,6 +42,35 @@ void CopyEntry(const WIN32_FIND_DATAW& data, FsEntry* entry) {
     entry->id = FS_NO_ID;
 }
 
+// The "\\?\" form of an absolute path, which Win32 passes on as it is: a
+// name ending in a dot or a space stays itself (the plain form drops them,
+// and "C:\x.\*" would list "C:\x"). Win32's other clean-ups are done here:
+// '/' becomes '\', and repeated separators are one.
+std::wstring LongForm(const char16_t* path) {
+    std::wstring text(WideText(path));
+    if (text.size() >= 4 && text[0] == L'\\' && text[1] == L'\\' && (text[2] == L'?' || text[2] == L'.') && text[3] == L'\\')
+        return text;
+    for (wchar_t& c : text) {
+        if (c == L'/') c = L'\\';
+    }
+    std::wstring prefix;
+    size_t from = 0;
+    if (text.size() >= 3 && text[1] == L':' && text[2] == L'\\') {
+        prefix = L"\\\\?\\";
+    } else if (text.size() >= 2 && text[0] == L'\\' && text[1] == L'\\') {
+        prefix = L"\\\\?\\UNC";
+        from = 1;
+    } else {
+        return text;
+    }
+    std::wstring out = prefix;
+    for (size_t i = from; i < text.size(); ++i) {
+        if (text[i] == L'\\' && !out.empty() && out.back() == L'\\' && i > from) continue;
+        out += text[i];
+    }
+    return out;
+}
+
 FsFind BeginListing(const wchar_t* pattern, FsEntry* entry, bool directoriesOnly) {
     WIN32_FIND_DATAW data;
     HANDLE handle = FindFirstFileExW(pattern, FindExInfoBasic, &data,
@@ -64,7 +93,7 @@ FsFind BeginListing(const wchar_t* pattern, FsEntry* entry, bool directoriesOnly
 FsFind FsFindFirst(const char16_t* pattern, FsEntry* entry) { return FsFindFirstEx(pattern, entry, false); }
 
 FsFind FsFindFirstEx(const char16_t* pattern, FsEntry* entry, bool directoriesOnly) {
-    return BeginListing(WideText(pattern), entry, directoriesOnly);
+    return BeginListing(LongForm(pattern).c_str(), entry, directoriesOnly);
 }
 
 namespace {
@@ -353,14 +382,6 @@ FsDir HoldChild(HANDLE parent, const std::wstring& parentPath, const wchar_t* na
     return Hold(handle, path + name, removeError);
 }
 
-std::wstring LongForm(const char16_t* path) {
-    std::wstring text(WideText(path));
-    if (text.size() >= 4 && text[0] == L'\\' && text[1] == L'\\' && (text[2] == L'?' || text[2] == L'.') && text[3] == L'\\')
-        return text;
-    if (text.size() >= 3 && text[1] == L':' && text[2] == L'\\') return L"\\\\?\\" + text;
-    if (text.size() >= 2 && text[0] == L'\\' && text[1] == L'\\') return L"\\\\?\\UNC" + text.substr(1);
-    return text;
-}
 
 }  // namespace
 
@@ -671,7 +692,7 @@ uint32_t FsProtectedFolders(char16_t* buffer, uint32_t capacity) {
     }
     for (const GUID& id : kProtectedKnownFolders) {
         PWSTR known = nullptr;
-        if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &known))) {
+        if (SUCCEEDED(ShellKnownFolderPath(id, KF_FLAG_DONT_VERIFY, &known))) {
             add(known);
         } else {
             fits = false;
@@ -680,7 +701,7 @@ uint32_t FsProtectedFolders(char16_t* buffer, uint32_t capacity) {
     }
     for (const GUID& id : kPersonalKnownFolders) {
         PWSTR known = nullptr;
-        if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &known))) add(known);
+        if (SUCCEEDED(ShellKnownFolderPath(id, KF_FLAG_DONT_VERIFY, &known))) add(known);
         CoTaskMemFree(known);
     }
     if (!fits) return FS_PROTECTED_INCOMPLETE;
@@ -734,7 +755,7 @@ bool FsSystemFolderPath(FsSystemFolder folder, char16_t* out, uint32_t capacity)
     }
     case FS_FOLDER_PROGRAM_DATA: {
         PWSTR known = nullptr;
-        bool ok = SUCCEEDED(SHGetKnownFolderPath(kProgramDataFolder, KF_FLAG_DONT_VERIFY, nullptr, &known)) &&
+        bool ok = SUCCEEDED(ShellKnownFolderPath(kProgramDataFolder, KF_FLAG_DONT_VERIFY, &known)) &&
                   CopyOut(known, out, capacity);
         CoTaskMemFree(known);
         if (!ok) out[0] = 0;
@@ -779,7 +800,7 @@ uint32_t FsLogicalDriveStrings(char16_t* buffer, uint32_t capacity) {
 uint32_t FsDriveType(const char16_t* root) { return GetDriveTypeW(WideText(root)); }
 
 void FsEmptyRecycleBins() {
-    SHEmptyRecycleBinW(nullptr, nullptr, SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
+    ShellEmptyRecycleBin(nullptr, nullptr, SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
 }
 
 // ---- A volume's sectors ----

@@ -1,6 +1,7 @@
 #include "platform/privilege_ops.h"
 
 #include "platform/fs.h"
+#include "platform/system_win32.h"
 
 #include <shellapi.h>
 
@@ -46,5 +47,5 @@ bool PrivilegeStartElevated(const wchar_t* exe) {
     info.lpVerb = L"runas";
     info.lpFile = exe;
     info.nShow = SW_SHOW;
-    return ShellExecuteExW(&info) != FALSE;
+    return ShellExecuteExLate(&info) != FALSE;
 }

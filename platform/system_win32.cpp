@@ -36,6 +36,43 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
     return folder.empty() ? nullptr : LoadLibraryW((folder + L"\\" + name).c_str());
 }
 
+namespace {
+
+template <typename Call>
+Call ShellEntry(const char* name) {
+    static const HMODULE shell = LoadSystemLibrary(L"shell32.dll");
+    FARPROC entry = shell ? GetProcAddress(shell, name) : nullptr;
+    if (!entry) SetLastError(ERROR_PROC_NOT_FOUND);
+    return reinterpret_cast<Call>(reinterpret_cast<void*>(entry));
+}
+
+}  // namespace
+
+HRESULT ShellKnownFolderPath(const GUID& id, DWORD flags, PWSTR* path) {
+    typedef HRESULT(WINAPI * Call)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
+    static const Call call = ShellEntry<Call>("SHGetKnownFolderPath");
+    *path = nullptr;
+    return call ? call(id, flags, nullptr, path) : E_NOTIMPL;
+}
+
+HRESULT ShellEmptyRecycleBin(HWND owner, const wchar_t* root, DWORD flags) {
+    typedef HRESULT(WINAPI * Call)(HWND, LPCWSTR, DWORD);
+    static const Call call = ShellEntry<Call>("SHEmptyRecycleBinW");
+    return call ? call(owner, root, flags) : E_NOTIMPL;
+}
+
+BOOL ShellExecuteExLate(SHELLEXECUTEINFOW* info) {
+    typedef BOOL(WINAPI * Call)(SHELLEXECUTEINFOW*);
+    static const Call call = ShellEntry<Call>("ShellExecuteExW");
+    return call ? call(info) : FALSE;
+}
+
+BOOL ShellNotifyIcon(DWORD message, NOTIFYICONDATAW* data) {
+    typedef BOOL(WINAPI * Call)(DWORD, NOTIFYICONDATAW*);
+    static const Call call = ShellEntry<Call>("Shell_NotifyIconW");
+    return call ? call(message, data) : FALSE;
+}
+
 bool StartSystemProgram(const wchar_t* program, const wchar_t* commandLine) {
     std::wstring folder = SystemFolder();
     if (folder.empty()) return false;
@@ -53,11 +90,15 @@ bool StartSystemProgram(const wchar_t* program, const wchar_t* commandLine) {
 }
 
 bool OpenFolderSelecting(const wchar_t* path) {
+    typedef HRESULT(WINAPI * Parse)(PCWSTR, IBindCtx*, PIDLIST_ABSOLUTE*, SFGAOF, SFGAOF*);
+    typedef HRESULT(WINAPI * Open)(PCIDLIST_ABSOLUTE, UINT, PCUITEMID_CHILD_ARRAY, DWORD);
+    static const Parse parse = ShellEntry<Parse>("SHParseDisplayName");
+    static const Open open = ShellEntry<Open>("SHOpenFolderAndSelectItems");
     PIDLIST_ABSOLUTE item = nullptr;
-    if (FAILED(SHParseDisplayName(path, nullptr, &item, 0, nullptr)) || !item) return false;
+    if (!parse || !open || FAILED(parse(path, nullptr, &item, 0, nullptr)) || !item) return false;
     // With no children the ID list is the item itself: its folder opens
     // with it selected.
-    HRESULT result = SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
+    HRESULT result = open(item, 0, nullptr, 0);
     CoTaskMemFree(item);
     return SUCCEEDED(result);
 }

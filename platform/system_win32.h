@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 // From now on the process loads libraries from the system folder only
 // (SetDefaultDllDirectories, Windows 8 and Windows 7 with KB2533623; looked
@@ -14,6 +15,17 @@ void RestrictLibrarySearch();
 // Loads a system library from the system folder alone; null when it is not
 // there.
 HMODULE LoadSystemLibrary(const wchar_t* name);
+
+// shell32, loaded from the system folder when first needed and never
+// imported: an import is resolved before the program's first line runs, and
+// the libraries it pulls in (shlwapi, shcore) would be searched for beside the
+// program where the system has no list of known libraries (Windows 7 for
+// shcore, Wine for all). Each fails as its shell32 call would when shell32
+// or the call is missing (E_NOTIMPL, or FALSE with ERROR_PROC_NOT_FOUND).
+HRESULT ShellKnownFolderPath(const GUID& id, DWORD flags, PWSTR* path);
+HRESULT ShellEmptyRecycleBin(HWND owner, const wchar_t* root, DWORD flags);
+BOOL ShellExecuteExLate(SHELLEXECUTEINFOW* info);
+BOOL ShellNotifyIcon(DWORD message, NOTIFYICONDATAW* data);
 
 // Starts `program` (a file name such as L"cleanmgr.exe") from the system
 // folder, by its full path as the application name, with commandLine.

@@ -166,6 +166,19 @@ void FillLargeFileList() {
     if (g_nLargeSortColumn >= 0) SendMessageW(g_hListLarge, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(CompareRows));
 }
 
+namespace {
+
+// "\\?\C:\a" as "C:\a", "\\?\UNC\s\x" as "\\s\x", in place.
+char16_t* ShellPathOf(char16_t* literal) {
+    if (literal[4] == u'U' && literal[5] == u'N' && literal[6] == u'C' && literal[7] == u'\\') {
+        literal[6] = u'\\';
+        return literal + 6;
+    }
+    return literal + 4;
+}
+
+}  // namespace
+
 void OpenLargeFileLocation(int32_t index) {
     int32_t count = g_nLargeFiles.load(std::memory_order_acquire);
     if (index < 0 || index >= count) return;
@@ -180,7 +193,12 @@ void OpenLargeFileLocation(int32_t index) {
         return;
     }
     // Explorer shows the file in its folder; nothing named there is run.
-    if (!OpenFolderSelecting(WideText(record.path)))
+    // The shell reads plain paths only: the literal one without its "\\?\"
+    // (a name the plain form cannot spell is then not found, and nothing
+    // else is opened).
+    char16_t file[270];
+    if (!LargeFileLiteralPath(record.path, file, 270) ||
+        !OpenFolderSelecting(WideText(ShellPathOf(file))))
         MessageBoxW(g_hMainWnd, kNoLongerListed, L"提示", MB_OK | MB_ICONWARNING);
 }
 

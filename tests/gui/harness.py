@@ -70,9 +70,10 @@ class Session:
     """The desktop named "shell" (it has a taskbar with a notification area)
     with one program started on it."""
 
-    def __init__(self, harness, exe="norvale.exe", env=None, dpi=96, exit_code_file=None):
+    def __init__(self, harness, exe="norvale.exe", env=None, dpi=96, exit_code_file=None, output=None):
         self.h = harness
         self.exe = exe
+        self.output = output  # a file for what Wine prints (the trace, with WINEDEBUG=warn+seh)
         self.exit_code_file = exit_code_file
         self.env = dict(harness.env)
         self.env.update(env or {})
@@ -93,9 +94,12 @@ class Session:
             exe = "Z:" + program[0].replace("/", "\\")
             program = [os.path.join(self.h.build, "norvale_probe.exe"), "run", exe,
                        "Z:" + self.exit_code_file.replace("/", "\\")]
+        sink = open(self.output, "wb") if self.output else subprocess.DEVNULL
         self.proc = subprocess.Popen(
             ["wine", "explorer", f"/desktop=shell,{SCREEN[0]}x{SCREEN[1]}", *program],
-            env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            env=self.env, stdout=subprocess.DEVNULL, stderr=sink)
+        if self.output:
+            sink.close()
         # Before any probe comes and goes on the desktop (see HoldDesktop).
         self.holder = subprocess.Popen(["wine", os.path.join(self.h.build, "norvale_probe.exe"), "hold-desktop"],
                                        env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
