@@ -36,9 +36,16 @@ def test_temp_set_by_the_user_stays_outside_an_elevated_run(h):
     write_file(os.path.join(local_temp, "junk.tmp"), MIB)
     trace = os.path.join(h.artifacts, "trust-trace.txt")
 
+    h.kill_wine()
+    before = Session(h).wine("reg", "query", r"HKCU\Environment", "/v", "TEMP").stdout.decode("utf-8", "replace")
+    kept = [line.split(None, 2) for line in before.splitlines() if line.strip().upper().startswith("TEMP")]
+
     def undo():
         h.kill_wine()
-        Session(h).wine("reg", "delete", r"HKCU\Environment", "/v", "TEMP", "/f")
+        if kept and len(kept[0]) == 3:
+            Session(h).wine("reg", "add", r"HKCU\Environment", "/v", "TEMP", "/t", kept[0][1], "/d", kept[0][2], "/f")
+        else:
+            Session(h).wine("reg", "delete", r"HKCU\Environment", "/v", "TEMP", "/f")
         h.kill_wine()
         shutil.rmtree(app, ignore_errors=True)
         shutil.rmtree(local_temp, ignore_errors=True)
