@@ -15,6 +15,7 @@ enum CleanMode : int32_t {
     CM_MATCH_SUBDIRS = 3, // subdirectories named by each pattern ("*\" = every subfolder)
     CM_SINGLE_FILE = 4,   // the one file the location names
     CM_RECYCLE_BIN = 5,   // the recycle bins of all fixed drives
+    CM_DRIVER_PACKAGES = 6,  // superseded third-party driver packages, through the system
 };
 
 constexpr int kMaxPatterns = 10;  // at most 9 used, so a null always ends the list
@@ -26,8 +27,9 @@ struct CleanupItem {
     int32_t mode;          // a CleanMode
     int32_t needsAdmin;    // descriptive only
     // Its files are the user's own and go for good: ticked one by one only,
-    // and named in the confirmation.
+    // and named in the confirmation with `holds`, what is lost.
     int32_t caution;
+    const char16_t* holds;  // caution items only; null elsewhere
     std::atomic<int32_t> selected;
     std::atomic<uint64_t> size;  // bytes found by the last measurement
     // Items with the same key >= 0 reach the same folder, whatever their

@@ -1,6 +1,7 @@
 #include "engine/clean.h"
 
 #include "engine/catalogue.h"
+#include "engine/drivers.h"
 #include "engine/measure.h"
 #include "engine/guard.h"
 #include "engine/paths.h"
@@ -49,6 +50,16 @@ CleanStatus CleanItem(const CleanupItem* item, uint64_t* freed, uint64_t* remain
     if (item->mode == CM_RECYCLE_BIN) {
         Trace(u"[清理] 开始: %s", item->name);
         return CleanRecycleBins(freed, remaining);
+    }
+    if (item->mode == CM_DRIVER_PACKAGES) {
+        Trace(u"[清理] 开始: %s", item->name);
+        uint64_t before = SupersededPackagesSize();
+        CleanTally tally = {0, 0, 0, 0, 0};
+        RemoveSupersededPackages(&tally);
+        uint64_t after = SupersededPackagesSize();
+        if (freed) *freed = before > after ? before - after : 0;
+        if (remaining) *remaining = after;
+        return StatusFromTally(tally);
     }
     char16_t location[kPathUnits];
     const char16_t* reason = nullptr;

@@ -1,5 +1,7 @@
 #include "engine/measure.h"
 
+#include "engine/drivers.h"
+
 #include "engine/catalogue.h"
 #include "engine/guard.h"
 #include "engine/overlap.h"
@@ -77,6 +79,8 @@ uint64_t MeasureItem(const CleanupItem* item) {
     // The recycle bins are found through the drive list; the item's bare
     // name is not a location and is not looked up.
     if (item->mode == CM_RECYCLE_BIN) return RecycleBinSize();
+    // The store is the system's: its packages are found through the system.
+    if (item->mode == CM_DRIVER_PACKAGES) return SupersededPackagesSize();
     char16_t location[kPathUnits];
     bool confined = false;
     if (PrepareLocation(item->path, location, nullptr, &confined) != LOCATION_OK) return 0;

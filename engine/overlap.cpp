@@ -9,7 +9,7 @@ namespace {
 bool TakesWholeFolder(const CleanupItem& item) { return item.mode == CM_CONTENTS || item.mode == CM_WHOLE_DIR; }
 
 bool FolderIdentity(const CleanupItem& item, FsIdentity* identity) {
-    if (item.mode == CM_SINGLE_FILE || item.mode == CM_RECYCLE_BIN) return false;
+    if (item.mode == CM_SINGLE_FILE || item.mode == CM_RECYCLE_BIN || item.mode == CM_DRIVER_PACKAGES) return false;
     char16_t location[kPathUnits];
     if (PrepareLocation(item.path, location, nullptr) != LOCATION_OK) return false;
     FsDir dir = FsOpenDir(location, false);

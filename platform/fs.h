@@ -208,6 +208,31 @@ uint32_t FsDriveType(const char16_t* root);
 // playing a sound. The outcome is not reported.
 void FsEmptyRecycleBins();
 
+// ---- Driver packages in the driver store ----
+//
+// The store's folders are the system's: a package is removed through the
+// system (Windows: SetupUninstallOEMInfW, which refuses one that a device
+// uses), never by deleting its files.
+
+// What an INF of a third-party package says of itself, as the store holds
+// it. Texts are cut to fit.
+struct FsDriverPackage {
+    char16_t published[32];     // the name Windows gave it, "oem12.inf"
+    char16_t original[64];      // the INF's own name, "nv_dispi.inf"
+    char16_t provider[128];     // [Version] Provider, strings substituted
+    char16_t driverClass[64];   // [Version] ClassGuid, else Class
+    char16_t driverVer[64];     // [Version] DriverVer as written: "mm/dd/yyyy,a.b.c.d"
+    char16_t storeFolder[260];  // its folder in the store; empty when not known
+};
+
+// Lists the third-party packages (oem*.inf) into out, at most capacity.
+// Returns how many; 0 where there is no driver store (the native backend,
+// Wine); -1 with the error when they cannot be listed.
+int FsListDriverPackages(FsDriverPackage* out, int capacity);
+// Removes the package `published` through the system. False with the error;
+// FS_ERROR_SHARING_VIOLATION when a device still uses it.
+bool FsRemoveDriverPackage(const char16_t* published);
+
 // ---- A volume's sectors (the large-file search through the MFT) ----
 
 typedef struct FsVolumeImpl* FsVolume;

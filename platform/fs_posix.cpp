@@ -539,6 +539,14 @@ bool FsSystemFolderPath(FsSystemFolder folder, char16_t* out, uint32_t capacity)
 
 bool FsProcessElevated() { return false; }
 
+// Linux has no driver store.
+int FsListDriverPackages(FsDriverPackage*, int) { return 0; }
+
+bool FsRemoveDriverPackage(const char16_t*) {
+    t_lastError = FS_ERROR_FILE_NOT_FOUND;
+    return false;
+}
+
 bool FsExpandEnvironment(const char16_t* source, char16_t* dst, uint32_t capacity) {
     char16_t value[4096];
     return ExpandReferences(source, dst, capacity, LookupEnvironment, value);

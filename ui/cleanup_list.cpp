@@ -4,10 +4,12 @@
 
 #include "engine/batch.h"
 #include "engine/catalogue.h"
+#include "engine/clean.h"
 #include "text/format.h"
 #include "text/text16.h"
 #include "ui/app_state.h"
 #include "ui/ids.h"
+#include "uimodel/clean_question.h"
 #include "uimodel/cleanup_rows.h"
 #include "uimodel/layout_calc.h"
 
@@ -121,6 +123,8 @@ LRESULT DrawCatalogueRow(NMLVCUSTOMDRAW* draw) {
     } else {
         int tx;
         const wchar_t* name = L"";
+        wchar_t itemName[128];
+        bool caution = false;
         int group, index;
         HPEN grey = CreatePen(PS_SOLID, 1, RGB(128, 128, 128));
         if (TagIsHeader(tag)) {
@@ -143,8 +147,11 @@ LRESULT DrawCatalogueRow(NMLVCUSTOMDRAW* draw) {
             SelectObject(dc, old);
             DeleteObject(light);
             tx = rc.left + ScaleByDpi(22) + ScaleByDpi(22) + ScaleByDpi(4);
-            if (TagNamesItem(tag, &group, &index))
-                name = reinterpret_cast<const wchar_t*>(g_CleanupGroups[group].items[index].name);
+            if (TagNamesItem(tag, &group, &index)) {
+                RowItemName(group, index, Text16(itemName), 128);
+                name = itemName;
+                caution = g_CleanupGroups[group].items[index].caution != 0;
+            }
         }
         HGDIOBJ old = SelectObject(dc, grey);
         Rectangle(dc, tx, boxTop, tx + box, boxTop + box);
@@ -162,7 +169,10 @@ LRESULT DrawCatalogueRow(NMLVCUSTOMDRAW* draw) {
         wchar_t copy[256];
         lstrcpynW(copy, name, 256);
         int textX = tx + box + ScaleByDpi(6);
+        // The user's own files: the name warns before the tick is set.
+        if (caution) SetTextColor(dc, LogLineColour(CS_FAILED));
         DrawName(dc, textX, boxTop, copy, col0Right - textX - ScaleByDpi(4));
+        SetTextColor(dc, RGB(32, 32, 32));
 
         wchar_t size[64] = L"";
         LVITEMW item = {};

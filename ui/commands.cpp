@@ -7,6 +7,7 @@
 #include "engine/clean.h"
 #include "engine/measure.h"
 #include "platform/system_win32.h"
+#include "uimodel/clean_question.h"
 #include "text/format.h"
 #include "text/text16.h"
 #include "ui/app_state.h"
@@ -35,27 +36,6 @@ void EnableRunControls(bool enabled) {
     Enable(g_hBtnRescan, enabled);
     Enable(g_hBtnSelect, enabled);
     Enable(g_hBtnDeselect, enabled);
-}
-
-// The question before a run. Ticked caution items are named in a paragraph
-// of their own: their files are the user's and go for good.
-void ConfirmationText(uint64_t estimate, char16_t* out, int capacity) {
-    char16_t size[kSizeTextUnits];
-    FormatSize(estimate, size);
-    int length = FormatText(out, capacity, u"确认清理约 %s 的垃圾文件？\n\n正在使用的文件将自动跳过。", size);
-    if (length < 0) return;
-    char16_t names[256] = u"";
-    int namesLength = 0;
-    for (const CleanupGroup& group : g_CleanupGroups) {
-        for (int32_t i = 0; i < group.itemCount; ++i) {
-            const CleanupItem& item = group.items[i];
-            if (!item.caution || !ItemSelected(item)) continue;
-            int added = FormatText(names + namesLength, 256 - namesLength, namesLength ? u"、「%s」" : u"「%s」", item.name);
-            if (added > 0) namesLength += added;
-        }
-    }
-    if (namesLength == 0) return;
-    FormatText(out + length, capacity - length, u"\n\n注意：已勾选%s，其中的文件将被永久删除，不会进入回收站。", names);
 }
 
 }  // namespace
@@ -87,13 +67,19 @@ LRESULT OnMeasureFinished() {
 
 LRESULT OnCleanCommand(HWND window) {
     if (g_bCleanBusy.load()) return 0;
+    if (!AnyItemTicked()) {
+        MessageBoxW(window, L"请先勾选要清理的项目", L"提示", MB_ICONINFORMATION);
+        return 0;
+    }
     // The measurement runs on this thread and can take seconds.
     HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     uint64_t estimate = MeasureSelectedItems();
     SetCursor(previous);
-    char16_t question[512];
-    ConfirmationText(estimate, question, 512);
-    if (MessageBoxW(window, WideText(question), L"确认清理", MB_ICONQUESTION | MB_YESNO) != IDYES) return 0;
+    char16_t question[1024];
+    // With the user's own files in the run, Return answers 否.
+    UINT defaultButton = CleanQuestionText(estimate, question, 1024) ? MB_DEFBUTTON2 : MB_DEFBUTTON1;
+    if (MessageBoxW(window, WideText(question), L"确认清理", MB_ICONQUESTION | MB_YESNO | defaultButton) != IDYES)
+        return 0;
     FixCleanSelection();
     g_haveFreeBefore = RefreshFreeSpace(&g_freeBefore);
     g_bCleanBusy.store(1);

@@ -208,7 +208,9 @@ void DeleteLargeFileAt(int32_t index) {
     const LargeFileEntry& record = g_pLargeFiles.load(std::memory_order_acquire)[index];
     char16_t question[512];
     FormatText(question, 512, u"确定删除以下文件？\n\n%s\n\n文件将被永久删除，不会进入回收站。", record.path);
-    if (MessageBoxW(g_hMainWnd, WideText(question), L"确认删除", MB_YESNO | MB_ICONWARNING) != IDYES) return;
+    // A permanent delete: Return answers 否.
+    if (MessageBoxW(g_hMainWnd, WideText(question), L"确认删除", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
+        return;
     // The literal form names exactly the listed file, trailing dot and all.
     char16_t literal[270];
     if (!LargeFileLiteralPath(record.path, literal, 270) ||

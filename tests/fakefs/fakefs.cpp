@@ -53,6 +53,7 @@ struct State {
     std::map<char16_t, std::vector<uint8_t>> volumes;  // by upper-case drive letter
     std::map<int, std::u16string> systemFolders;
     bool elevated = false;
+    std::vector<std::pair<FsDriverPackage, bool>> driverPackages;  // with whether a device uses it
 };
 
 std::recursive_mutex g_lock;
@@ -398,6 +399,16 @@ void FakeFsSetSystemFolder(FsSystemFolder folder, const char16_t* path) {
     }
 }
 
+void FakeFsAddDriverPackage(const FsDriverPackage& package, bool inUse) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    g_state->driverPackages.emplace_back(package, inUse);
+}
+
+int FakeFsDriverPackageCount() {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    return static_cast<int>(g_state->driverPackages.size());
+}
+
 void FakeFsSetElevated(bool elevated) {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     g_state->elevated = elevated;
@@ -699,6 +710,34 @@ bool FsSystemFolderPath(FsSystemFolder folder, char16_t* out, uint32_t capacity)
 bool FsProcessElevated() {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     return g_state->elevated;
+}
+
+int FsListDriverPackages(FsDriverPackage* out, int capacity) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    int count = 0;
+    for (const auto& package : g_state->driverPackages) {
+        if (count < capacity) out[count++] = package.first;
+    }
+    return count;
+}
+
+// As the system does: the package and its folder in the store go together.
+bool FsRemoveDriverPackage(const char16_t* published) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    auto& packages = g_state->driverPackages;
+    for (auto it = packages.begin(); it != packages.end(); ++it) {
+        if (!SameName(it->first.published, published)) continue;
+        if (it->second) {
+            t_lastError = FS_ERROR_SHARING_VIOLATION;
+            return false;
+        }
+        Node* folder = Resolve(it->first.storeFolder, false);
+        if (folder && folder->parent) Unlink(folder);
+        packages.erase(it);
+        return true;
+    }
+    t_lastError = FS_ERROR_FILE_NOT_FOUND;
+    return false;
 }
 
 bool FsExpandEnvironment(const char16_t* source, char16_t* dst, uint32_t capacity) {

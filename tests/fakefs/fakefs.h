@@ -65,5 +65,9 @@ void FakeFsSetEnv(const char16_t* name, const char16_t* value);
 // process runs elevated; by default nothing is known and it does not.
 void FakeFsSetSystemFolder(FsSystemFolder folder, const char16_t* path);
 void FakeFsSetElevated(bool elevated);
+// A third-party driver package in the store; removing one that a device
+// uses fails with 32, and a removal takes its store folder with it.
+void FakeFsAddDriverPackage(const FsDriverPackage& package, bool inUse);
+int FakeFsDriverPackageCount();
 void FakeFsAddDrive(const char16_t* root, uint32_t type);
 int FakeFsRecycleEmptyCalls();

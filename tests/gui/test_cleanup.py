@@ -138,7 +138,9 @@ def test_cleaning_run_end_to_end(h):
             lines = [r["texts"][0] for r in log["rows"]]
             # Ticking the header ticked the group's unlisted items too: they
             # are cleaned and reported like any other.
-            missing = ["微信缓存", "QQ 缓存", "钉钉缓存", "企业微信缓存", "百度网盘缓存", "迅雷缓存", "Steam 网页缓存"]
+            # The chat, download and download-list items hold the user's own
+            # files: a group's tick leaves them.
+            missing = ["钉钉缓存", "企业微信缓存", "Steam 网页缓存"]
             check(lines[:-1] == ["【路径不存在】 " + name for name in missing] + [
                 "【已处理】 NPM 缓存  释放 2.86 MB",
                 "【已处理】 Pip 缓存  释放 1.00 MB",
@@ -150,12 +152,12 @@ def test_cleaning_run_end_to_end(h):
             # The drive's free space before and after: the 40 MiB of real data came back.
             free = re.fullmatch(r"C 盘可用空间: 之前 ([0-9.]+) GB，现在 ([0-9.]+) GB", lines[-1])
             check(free and float(free.group(2)) - float(free.group(1)) >= 0.03, lines[-1])
-            check([r["tag"] for r in log["rows"]] == [4] * 7 + [0, 0, 3, 0, -1, -1, -1], [r["tag"] for r in log["rows"]])
+            check([r["tag"] for r in log["rows"]] == [4] * 3 + [0, 0, 3, 0, -1, -1, -1], [r["tag"] for r in log["rows"]])
             s.wait(lambda: s.controls()[118]["enabled"] == 1, "rescan enabled after the run", 10)
             check(s.controls()[104]["enabled"] == 0, "start cleaning stays disabled after a run")
             time.sleep(0.5)
             shot = s.shot()
-            colours = [AMBER] * 7 + [GREEN, GREEN, AMBER, GREEN, DARK, DARK, DARK]
+            colours = [AMBER] * 3 + [GREEN, GREEN, AMBER, GREEN, DARK, DARK, DARK]
             for row, colour in zip(log["rows"], colours):
                 c = row["cells"][0]
                 area = (c[0], c[1], min(c[2], c[0] + 400), c[3])
@@ -207,7 +209,8 @@ def test_answering_no_changes_nothing(h):
 
         # 全选 leaves the user's Downloads out; ticked by hand, it is named in
         # the question with what happens to its files.
-        warning = "\n\n注意：已勾选「下载文件夹(慎用)」，其中的文件将被永久删除，不会进入回收站。"
+        warning = ("\n\n注意：以下勾选的项目是你自己的文件，将被永久删除，不会进入回收站：\n"
+                   "「下载文件夹(慎用)」683.59 KB：你的下载文件夹中的文件")
         s.click_control(105)
         s.click_control(104)
         question = s.dialog()
@@ -226,4 +229,45 @@ def test_answering_no_changes_nothing(h):
         check(os.path.exists(os.path.join(h.profile(), "Downloads", "keep-me.zip")), "downloads touched")
 
 
-TESTS = [test_cleaning_run_end_to_end, test_answering_no_changes_nothing]
+def test_the_users_own_files_survive_select_all(h):
+    """Received files, chat media, download lists and unfinished downloads are
+    never cleaned as a cache: 全选 leaves them, and ticked one by one the
+    question names what is lost and Return answers 否."""
+    profile, local = h.profile(), h.local_app_data()
+    owned = [
+        os.path.join(profile, "Documents", "Tencent Files", "12345", "FileRecv", "毕业论文-终稿-导师已签.docx"),
+        os.path.join(profile, "Documents", "Tencent Files", "12345", "Image", "合影.jpg"),
+        os.path.join(profile, "Documents", "WeChat Files", "wxid_1", "FileStorage", "Video", "妈妈六十大寿.mp4"),
+        os.path.join(profile, "Documents", "WeChat Files", "wxid_1", "FileStorage", "Image", "宝宝.jpg"),
+        os.path.join(local, "Thunder Network", "Thunder", "Profiles", "TaskDb.dat"),
+        os.path.join(local, "Baidu", "BaiduNetdisk", "download", "课程-第3讲.mp4"),
+    ]
+    roots = [os.path.join(profile, "Documents", "Tencent Files"), os.path.join(profile, "Documents", "WeChat Files"),
+             os.path.join(local, "Thunder Network"), os.path.join(local, "Baidu")]
+    h.after_test(lambda: [empty_folder(root) for root in roots])
+    for path in owned:
+        write_file(path, MIB)
+    with Session(h) as s:
+        measured(s)
+        s.click_control(105)  # 全选
+        s.click_control(104)
+        s.answer(s.dialog(), IDYES)
+        s.wait(lambda: any(r["texts"][0].startswith("清理完成") for r in rows(s)), "the run to end", 60)
+        lost = [path for path in owned if not os.path.exists(path)]
+        check(not lost, f"全选 deleted the user's own files: {lost}")
+
+        s.click_control(118)  # 重新扫描
+        measured(s)
+        click_row(s, row_named(s, item_tag(1, 1)), 56)  # QQ 缓存 alone
+        s.click_control(104)
+        question = s.dialog()
+        text = "\n".join(c["text"] for c in question["children"])
+        check("「QQ 缓存(慎用)」2.00 MB：QQ 收到的文件和聊天图片、视频" in text, text)
+        s.xdo("key", "Return")
+        s.wait(lambda: not s.dialogs(), "the question to close", 5)
+        check(s.list_rows(101)["columns"][0]["title"] != "清理日志", "Return started a run")
+        lost = [path for path in owned if not os.path.exists(path)]
+        check(not lost, f"Return deleted: {lost}")
+
+
+TESTS = [test_cleaning_run_end_to_end, test_answering_no_changes_nothing, test_the_users_own_files_survive_select_all]

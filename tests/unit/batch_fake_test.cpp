@@ -48,7 +48,7 @@ TEST_F(BatchFake, NothingSelectedFinishesAtOnce) {
     EXPECT_EQ(g_bCleanBusy.load(), 0);
 }
 
-// 全选 ticks every item but the two whose files are the user's own.
+// 全选 ticks every item but the six whose files are the user's own.
 TEST_F(BatchFake, AllSelectedGivesARecordPerOrdinaryItemInCatalogueOrder) {
     FakeFsSetEnv(u"LOCALAPPDATA", u"C:\\L");
     FakeFsSetSystemFolder(FS_FOLDER_PROFILE, u"C:\\U");
@@ -57,33 +57,33 @@ TEST_F(BatchFake, AllSelectedGivesARecordPerOrdinaryItemInCatalogueOrder) {
     SelectAllItems();
     FixCleanSelection();
     CleanWorker(nullptr);
-    ASSERT_EQ(PostRecorderCount(), 43u);
+    ASSERT_EQ(PostRecorderCount(), 39u);
     EXPECT_TRUE(FakeFsExists(u"C:\\U\\Downloads\\setup.exe"));
     std::vector<std::u16string> expected;
     for (const CleanupGroup& group : g_CleanupGroups)
         for (int i = 0; i < group.itemCount; ++i)
             if (!group.items[i].caution) expected.push_back(group.items[i].name);
-    ASSERT_EQ(expected.size(), 42u);
-    for (size_t i = 0; i < 42; ++i) {
+    ASSERT_EQ(expected.size(), 38u);
+    for (size_t i = 0; i < 38; ++i) {
         RecordedMessage m = PostRecorderAt(i);
         ASSERT_EQ(m.message, MSG_CLEAN_PROGRESS);
         const CleanProgress* p = reinterpret_cast<const CleanProgress*>(m.wParam);
         EXPECT_EQ(p->index, static_cast<int32_t>(i + 1));
-        EXPECT_EQ(p->total, 42);
+        EXPECT_EQ(p->total, 38);
         EXPECT_EQ(std::u16string(p->name), expected[i]);
     }
-    // Group 4's first item, the recycle bin, comes after groups 0 to 3 (23 items).
-    const CleanProgress* recycle = reinterpret_cast<const CleanProgress*>(PostRecorderAt(23).wParam);
+    // Group 4's first item, the recycle bin, comes after the 19 ordinary items of groups 0 to 3.
+    const CleanProgress* recycle = reinterpret_cast<const CleanProgress*>(PostRecorderAt(19).wParam);
     EXPECT_EQ(std::u16string(recycle->name), u"清空回收站");
     EXPECT_EQ(recycle->status, CS_NOTHING);
-    const CleanProgress* npm = reinterpret_cast<const CleanProgress*>(PostRecorderAt(15).wParam);
+    const CleanProgress* npm = reinterpret_cast<const CleanProgress*>(PostRecorderAt(11).wParam);
     EXPECT_EQ(std::u16string(npm->name), u"NPM 缓存");
     EXPECT_EQ(npm->status, CS_DONE);
     EXPECT_EQ(npm->freed, 5000u);
     const CleanProgress* missing = reinterpret_cast<const CleanProgress*>(PostRecorderAt(0).wParam);
     EXPECT_EQ(missing->status, CS_NOT_FOUND);
     EXPECT_EQ(missing->freed, 0u);
-    EXPECT_EQ(PostRecorderAt(42).message, MSG_CLEAN_FINISHED);
+    EXPECT_EQ(PostRecorderAt(38).message, MSG_CLEAN_FINISHED);
     EXPECT_EQ(g_bCleanBusy.load(), 0);
 }
 

@@ -1,6 +1,7 @@
 // The window's arithmetic and row model, without a window.
 #include "engine/catalogue.h"
 #include "largefiles/results.h"
+#include "uimodel/clean_question.h"
 #include "uimodel/cleanup_rows.h"
 #include "uimodel/free_space.h"
 #include "uimodel/layout_calc.h"
@@ -233,3 +234,31 @@ TEST(LargeFolder, FolderOfAStoredPath) {
 }
 
 }  // namespace
+
+// The question before a run names each ticked item of the user's own files
+// with its size and what is lost, and says when Return must answer 否;
+// without one it is the plain question.
+TEST(CleanQuestion, NamesWhatIsLostForEachTickedCautionItem) {
+    DeselectAllItems();
+    char16_t text[1024];
+    EXPECT_FALSE(AnyItemTicked());
+    ToggleItemSelection(1, 7);  // NPM
+    EXPECT_TRUE(AnyItemTicked());
+    EXPECT_FALSE(CleanQuestionText(3 * 1048576, text, 1024));
+    EXPECT_EQ(std::u16string(text), u"确认清理约 3.00 MB 的垃圾文件？\n\n正在使用的文件将自动跳过。");
+    ToggleItemSelection(1, 1);   // QQ
+    ToggleItemSelection(4, 20);  // Downloads, whose name says it already
+    g_CleanupGroups[1].items[1].size.store(12 * 1048576);
+    g_CleanupGroups[4].items[20].size.store(2048);
+    EXPECT_TRUE(CleanQuestionText(15 * 1048576, text, 1024));
+    EXPECT_EQ(std::u16string(text),
+              u"确认清理约 15.00 MB 的垃圾文件？\n\n正在使用的文件将自动跳过。"
+              u"\n\n注意：以下勾选的项目是你自己的文件，将被永久删除，不会进入回收站："
+              u"\n「QQ 缓存(慎用)」12.00 MB：QQ 收到的文件和聊天图片、视频"
+              u"\n「下载文件夹(慎用)」2.00 KB：你的下载文件夹中的文件");
+    // Too small a buffer still says that Return must answer 否.
+    EXPECT_TRUE(CleanQuestionText(15 * 1048576, text, 120));
+    DeselectAllItems();
+    g_CleanupGroups[1].items[1].size.store(0);
+    g_CleanupGroups[4].items[20].size.store(0);
+}

@@ -150,8 +150,28 @@ TEST_F(MainWindow, ButtonStatesThroughAWholeRun) {
     ASSERT_TRUE(PumpUntil([] { return Enabled(g_hBtnRescan); }));
     EXPECT_FALSE(g_bListShowsLog);
 
+    // Nothing ticked: nothing to ask about, and no run.
+    std::wstring notice;
+    std::thread answer([&notice] {
+        for (int i = 0; i < 2000; ++i) {
+            HWND box = FindWindowW(L"#32770", nullptr);
+            if (box) notice = Text(GetDlgItem(box, 0xFFFF));
+            if (!notice.empty()) {
+                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                return;
+            }
+            Sleep(10);
+        }
+    });
+    SendMessageW(window, WM_COMMAND, IDC_BTN_CLEAN, 0);
+    answer.join();
+    EXPECT_EQ(notice, L"请先勾选要清理的项目");
+    EXPECT_FALSE(g_bListShowsLog);
+    EXPECT_EQ(g_bCleanBusy.load(), 0);
+
+    ToggleItemSelection(1, 7);  // NPM, whose folder this machine may not have
     AnswerNextMessageBox(IDYES);
-    SendMessageW(window, WM_COMMAND, IDC_BTN_CLEAN, 0);  // nothing ticked: an empty run
+    SendMessageW(window, WM_COMMAND, IDC_BTN_CLEAN, 0);
     EXPECT_TRUE(g_bListShowsLog);
     EXPECT_FALSE(Enabled(g_hBtnCleanNative));
     EXPECT_FALSE(Enabled(g_hBtnSelect)) << "全选 during a run";
@@ -160,9 +180,10 @@ TEST_F(MainWindow, ButtonStatesThroughAWholeRun) {
     EXPECT_FALSE(Enabled(g_hBtnCleanNative)) << "stays off until a rescan";
     EXPECT_TRUE(Enabled(g_hBtnSelect));
     EXPECT_TRUE(Enabled(g_hBtnScanNative));
-    ASSERT_EQ(Rows(), 3);
-    EXPECT_EQ(RowText(1), L"清理完成！共清理 0 项，释放空间 0 B");
-    EXPECT_EQ(RowText(2).rfind(L"C 盘可用空间: 之前 ", 0), 0u) << "the drive's free space before and after";
+    ASSERT_EQ(Rows(), 4);
+    EXPECT_EQ(RowText(2).rfind(L"清理完成！共清理 ", 0), 0u);
+    EXPECT_EQ(RowText(3).rfind(L"C 盘可用空间: 之前 ", 0), 0u) << "the drive's free space before and after";
+    DeselectAllItems();
 
     SendMessageW(window, WM_COMMAND, IDC_BTN_RESCAN, 0);
     EXPECT_TRUE(Enabled(g_hBtnCleanNative));
@@ -198,7 +219,8 @@ TEST_F(MainWindow, DecliningTheConfirmationKeepsTheUntickedSizes) {
     answer.join();
     EXPECT_EQ(g_bCleanBusy.load(), 0);
     EXPECT_EQ(ItemSize(g_CleanupGroups[1].items[8]), 123456u);
-    EXPECT_NE(question.find(L"\n\n注意：已勾选「下载文件夹(慎用)」，其中的文件将被永久删除，不会进入回收站。"), std::wstring::npos)
+    EXPECT_NE(question.find(L"\n\n注意：以下勾选的项目是你自己的文件，将被永久删除，不会进入回收站：\n「下载文件夹(慎用)」"),
+              std::wstring::npos)
         << std::string(question.begin(), question.end());
     g_CleanupGroups[1].items[8].size.store(0);
 }
