@@ -369,25 +369,27 @@ void FakeFsSetReparseTag(const char16_t* path, uint32_t tag) {
     node->reparseTag = tag;
 }
 
-void FakeFsSwapAfter(FakeOp op, const char16_t* triggerPath, const char16_t* entryPath, const char16_t* target) {
+namespace {
+
+void AddSwap(FakeOp op, const char16_t* triggerPath, const char16_t* entryPath, const char16_t* target, bool exchange) {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     Swap swap;
     swap.op = static_cast<int>(op);
     swap.trigger = Key(triggerPath);
     swap.entry = entryPath;
     swap.target = target;
+    swap.exchange = exchange;
     g_state->swaps.push_back(swap);
 }
 
+}  // namespace
+
+void FakeFsSwapAfter(FakeOp op, const char16_t* triggerPath, const char16_t* entryPath, const char16_t* target) {
+    AddSwap(op, triggerPath, entryPath, target, false);
+}
+
 void FakeFsExchangeAfter(FakeOp op, const char16_t* triggerPath, const char16_t* entryPath, const char16_t* otherPath) {
-    std::lock_guard<std::recursive_mutex> lock(g_lock);
-    Swap swap;
-    swap.op = static_cast<int>(op);
-    swap.trigger = Key(triggerPath);
-    swap.entry = entryPath;
-    swap.target = otherPath;
-    swap.exchange = true;
-    g_state->swaps.push_back(swap);
+    AddSwap(op, triggerPath, entryPath, otherPath, true);
 }
 
 void FakeFsSetSystemFolder(FsSystemFolder folder, const char16_t* path) {

@@ -72,6 +72,26 @@ void AnswerNextMessageBox(int button) {
     }).detach();
 }
 
+// Presses 开始清理 and answers the box it shows with button; returns the
+// box's text.
+std::wstring CleanAndAnswer(HWND window, int button) {
+    std::wstring text;
+    std::thread answer([&text, button] {
+        for (int i = 0; i < 2000; ++i) {
+            HWND box = FindWindowW(L"#32770", nullptr);
+            if (box) text = Text(GetDlgItem(box, 0xFFFF));  // the box's text, once it has one
+            if (!text.empty()) {
+                PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+                return;
+            }
+            Sleep(10);
+        }
+    });
+    SendMessageW(window, WM_COMMAND, IDC_BTN_CLEAN, 0);
+    answer.join();
+    return text;
+}
+
 // The main window's class, with the controls' common classes.
 void RegisterTestClass() {
     WNDCLASSEXW cls = {};
@@ -151,21 +171,7 @@ TEST_F(MainWindow, ButtonStatesThroughAWholeRun) {
     EXPECT_FALSE(g_bListShowsLog);
 
     // Nothing ticked: nothing to ask about, and no run.
-    std::wstring notice;
-    std::thread answer([&notice] {
-        for (int i = 0; i < 2000; ++i) {
-            HWND box = FindWindowW(L"#32770", nullptr);
-            if (box) notice = Text(GetDlgItem(box, 0xFFFF));
-            if (!notice.empty()) {
-                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-                return;
-            }
-            Sleep(10);
-        }
-    });
-    SendMessageW(window, WM_COMMAND, IDC_BTN_CLEAN, 0);
-    answer.join();
-    EXPECT_EQ(notice, L"请先勾选要清理的项目");
+    EXPECT_EQ(CleanAndAnswer(window, IDOK), L"请先勾选要清理的项目");
     EXPECT_FALSE(g_bListShowsLog);
     EXPECT_EQ(g_bCleanBusy.load(), 0);
 
@@ -203,20 +209,7 @@ TEST_F(MainWindow, DecliningTheConfirmationKeepsTheUntickedSizes) {
     g_CleanupGroups[1].items[8].size.store(123456);
     ToggleItemSelection(1, 7);
     ToggleItemSelection(4, 20);
-    std::wstring question;
-    std::thread answer([&question] {
-        for (int i = 0; i < 2000; ++i) {
-            HWND box = FindWindowW(L"#32770", nullptr);
-            if (box) question = Text(GetDlgItem(box, 0xFFFF));  // the box's text, once it has one
-            if (!question.empty()) {
-                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
-                return;
-            }
-            Sleep(10);
-        }
-    });
-    SendMessageW(window, WM_COMMAND, IDC_BTN_CLEAN, 0);
-    answer.join();
+    std::wstring question = CleanAndAnswer(window, IDNO);
     EXPECT_EQ(g_bCleanBusy.load(), 0);
     EXPECT_EQ(ItemSize(g_CleanupGroups[1].items[8]), 123456u);
     EXPECT_NE(question.find(L"\n\n注意：以下勾选的项目是你自己的文件，将被永久删除，不会进入回收站：\n「下载文件夹(慎用)」"),
