@@ -97,6 +97,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        // Tab between its controls, Esc closes it.
+        if (g_hPreviewWnd && IsDialogMessageW(g_hPreviewWnd, &message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }

@@ -22,6 +22,8 @@ LRESULT OnCommand(HWND window, int id) {
         return SwitchPrivilegeMode(window);
     case IDC_BTN_DISK_CLEAN:
         return OnDiskCleanCommand();
+    case IDC_BTN_PREVIEW:
+        return OnPreviewCommand();
     case IDC_TAB_CLEAN:
     case IDC_TAB_LARGE:
         return OnTabCommand(id);

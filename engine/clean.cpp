@@ -114,7 +114,7 @@ CleanStatus CleanItem(const CleanupItem* item, uint64_t* freed, uint64_t* remain
     }
 
     uint64_t before = MeasureHeldLocation(*item, held);
-    Walk walk = {WALK_REMOVE, 0, &tally};
+    Walk walk = {WALK_REMOVE, 0, &tally, nullptr, {0}};
     WalkItem(&walk, *item, held, location);
     uint64_t after = MeasureHeldLocation(*item, held);
     if (whole) {

@@ -107,21 +107,24 @@ void MarkSupersededPackages(const FsDriverPackage* packages, int count, bool* su
     }
 }
 
-uint64_t SupersededPackagesSize() {
+void WalkSupersededPackages(Walk* walk) {
     PackageList list;
-    if (!ListSuperseded(&list)) return 0;
-    uint64_t total = 0;
+    if (!ListSuperseded(&list)) return;
     for (int i = 0; i < list.count; ++i) {
         const FsDriverPackage& package = list.packages[i];
         if (!list.superseded[i] || !package.storeFolder[0]) continue;
         FsDir dir = FsOpenDir(package.storeFolder, false);
         if (!dir) continue;
-        Walk walk = {WALK_MEASURE, 0, nullptr};
-        WalkMatching(&walk, HeldFolder{dir, Text16Length(package.storeFolder)}, u"*", false);
+        WalkFrom(walk, package.storeFolder);
+        WalkMatching(walk, HeldFolder{dir, Text16Length(package.storeFolder)}, u"*", false);
         FsCloseDir(dir, false);
-        total += walk.bytes;
     }
-    return total;
+}
+
+uint64_t SupersededPackagesSize() {
+    Walk walk = {WALK_MEASURE, 0, nullptr, nullptr, {0}};
+    WalkSupersededPackages(&walk);
+    return walk.bytes;
 }
 
 void RemoveSupersededPackages(CleanTally* tally) {

@@ -24,6 +24,10 @@ bool ParseDriverVer(const char16_t* text, DriverVersion* out);
 // nor does it supersede.
 void MarkSupersededPackages(const FsDriverPackage* packages, int count, bool* superseded);
 
+struct Walk;
+// Walks the store's folders of the superseded packages (measuring or
+// collecting what their removal frees).
+void WalkSupersededPackages(Walk* walk);
 // The bytes in the store's folders of the superseded packages.
 uint64_t SupersededPackagesSize();
 // Removes each superseded package through the system, counting each into

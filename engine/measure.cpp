@@ -6,6 +6,7 @@
 #include "engine/guard.h"
 #include "engine/overlap.h"
 #include "engine/paths.h"
+#include "engine/preview.h"
 #include "engine/walk.h"
 #include "platform/fs.h"
 #include "platform/post.h"
@@ -17,7 +18,7 @@ uint64_t MeasureFolder(const char16_t* dir, const char16_t* pattern, int32_t dep
     if (!dir || !pattern) return 0;
     HeldFolder held = {FsOpenDir(dir, false), Text16Length(dir)};
     if (!held.dir) return 0;
-    Walk walk = {WALK_MEASURE, 0, nullptr};
+    Walk walk = {WALK_MEASURE, 0, nullptr, nullptr, {0}};
     if (depth < 0) {
         WalkMatching(&walk, held, pattern, false);
     } else {
@@ -50,11 +51,13 @@ uint64_t SubdirPatternSize(const char16_t* dir, const char16_t* pattern, int32_t
     return MeasureFolder(dir, pattern, depth);
 }
 
-uint64_t RecycleBinSize() {
+namespace {
+
+// The walk over each fixed drive's recycle-bin folder.
+void WalkRecycleBins(Walk* walk) {
     char16_t drives[512];
     uint32_t length = FsLogicalDriveStrings(drives, 512);
-    if (length == 0 || length >= 512) return 0;
-    uint64_t total = 0;
+    if (length == 0 || length >= 512) return;
     for (const char16_t* root = drives; *root; root += Text16Length(root) + 1) {
         if (FsDriveType(root) != FS_DRIVE_FIXED) continue;
         char16_t bin[kPathUnits];
@@ -63,41 +66,61 @@ uint64_t RecycleBinSize() {
         if (rootLength + sizeof kBin / sizeof kBin[0] > static_cast<size_t>(kPathUnits)) continue;
         for (size_t i = 0; i < rootLength; ++i) bin[i] = root[i];
         for (size_t i = 0; i < sizeof kBin / sizeof kBin[0]; ++i) bin[rootLength + i] = kBin[i];
-        total += DirectorySize(bin);
+        HeldFolder held = {FsOpenDir(bin, false), Text16Length(bin)};
+        if (!held.dir) continue;
+        WalkFrom(walk, bin);
+        WalkMatching(walk, held, u"*", false);
+        FsCloseDir(held.dir, false);
     }
-    return total;
+}
+
+}  // namespace
+
+uint64_t RecycleBinSize() {
+    Walk walk = {WALK_MEASURE, 0, nullptr, nullptr, {0}};
+    WalkRecycleBins(&walk);
+    return walk.bytes;
 }
 
 uint64_t MeasureHeldLocation(const CleanupItem& item, HeldFolder location) {
-    Walk walk = {WALK_MEASURE, 0, nullptr};
+    Walk walk = {WALK_MEASURE, 0, nullptr, nullptr, {0}};
     WalkItem(&walk, item, location, nullptr);
     return walk.bytes;
 }
 
-uint64_t MeasureItem(const CleanupItem* item) {
-    if (!item) return 0;
+void WalkItemTargets(const CleanupItem& item, Walk* walk) {
     // The recycle bins are found through the drive list; the item's bare
     // name is not a location and is not looked up.
-    if (item->mode == CM_RECYCLE_BIN) return RecycleBinSize();
+    if (item.mode == CM_RECYCLE_BIN) return WalkRecycleBins(walk);
     // The store is the system's: its packages are found through the system.
-    if (item->mode == CM_DRIVER_PACKAGES) return SupersededPackagesSize();
+    if (item.mode == CM_DRIVER_PACKAGES) return WalkSupersededPackages(walk);
     char16_t location[kPathUnits];
     bool confined = false;
-    if (PrepareLocation(item->path, location, nullptr, &confined) != LOCATION_OK) return 0;
-    if (item->mode == CM_SINGLE_FILE) {
+    if (PrepareLocation(item.path, location, nullptr, &confined) != LOCATION_OK) return;
+    if (item.mode == CM_SINGLE_FILE) {
         FsEntry entry;
         if (!SingleFileEntry(location, &entry) || (entry.attributes & FS_ATTR_DIRECTORY) ||
             FsIsLink(entry.attributes, entry.reparseTag))
-            return 0;
-        return (static_cast<uint64_t>(entry.sizeHigh) << 32) | entry.sizeLow;
+            return;
+        const uint64_t bytes = (static_cast<uint64_t>(entry.sizeHigh) << 32) | entry.sizeLow;
+        walk->bytes += bytes;
+        if (walk->action == WALK_COLLECT && walk->collector) CollectFile(walk->collector, location, bytes);
+        return;
     }
     HeldFolder held;
     uint32_t error = 0;
     const char16_t* reason = nullptr;
-    if (OpenGuardedLocation(location, false, confined, &held, &error, &reason) != GUARD_OK) return 0;
-    uint64_t size = MeasureHeldLocation(*item, held);
+    if (OpenGuardedLocation(location, false, confined, &held, &error, &reason) != GUARD_OK) return;
+    WalkFrom(walk, location);
+    WalkItem(walk, item, held, nullptr);
     FsCloseDir(held.dir, false);
-    return size;
+}
+
+uint64_t MeasureItem(const CleanupItem* item) {
+    if (!item) return 0;
+    Walk walk = {WALK_MEASURE, 0, nullptr, nullptr, {0}};
+    WalkItemTargets(*item, &walk);
+    return walk.bytes;
 }
 
 uint32_t SizeScanWorker(void* window) {

@@ -22,6 +22,11 @@ uint64_t RecycleBinSize();
 // The listing entry of the one file a normalised path names, looked up
 // through its parent held open; false when there is none.
 bool SingleFileEntry(const char16_t* path, FsEntry* entry);
+// Walks what a run of the item would take, with the walk's action
+// (measuring or collecting): the recycle bins, the superseded driver
+// packages, or the item's location once PrepareLocation and the guard
+// accept it. Nothing for a location that does not exist or is refused.
+void WalkItemTargets(const CleanupItem& item, Walk* walk);
 // 0 for a null item, a location that does not exist, cannot be expanded or
 // is refused by the guard (PrepareLocation, then OpenGuardedLocation).
 uint64_t MeasureItem(const CleanupItem* item);

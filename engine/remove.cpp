@@ -97,7 +97,7 @@ void DeleteTree(const char16_t* dir, CleanTally* tally) {
         }
         return;
     }
-    Walk walk = {WALK_REMOVE, 0, tally};
+    Walk walk = {WALK_REMOVE, 0, tally, nullptr, {0}};
     WalkMatching(&walk, HeldFolder{held, length}, u"*", true);
     Count(tally, FsCloseDir(held, true));
 }
@@ -108,7 +108,7 @@ void DeleteMatching(const char16_t* dir, const char16_t* pattern, CleanTally* ta
     if (!dir || !pattern || !tally) return;
     HeldFolder held;
     if (!OpenLocation(dir, tally, &held)) return;
-    Walk walk = {WALK_REMOVE, 0, tally};
+    Walk walk = {WALK_REMOVE, 0, tally, nullptr, {0}};
     WalkMatching(&walk, held, pattern, true);
     FsCloseDir(held.dir, false);
 }
@@ -117,7 +117,7 @@ void DeleteSubdirPattern(const char16_t* dir, const char16_t* pattern, int32_t d
     if (!dir || !pattern || !tally || depth > 10) return;
     HeldFolder held;
     if (!OpenLocation(dir, tally, &held)) return;
-    Walk walk = {WALK_REMOVE, 0, tally};
+    Walk walk = {WALK_REMOVE, 0, tally, nullptr, {0}};
     WalkFolderPattern(&walk, held, pattern, depth);
     FsCloseDir(held.dir, false);
 }

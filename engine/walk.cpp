@@ -2,6 +2,7 @@
 
 #include "engine/catalogue.h"
 #include "engine/paths.h"
+#include "engine/preview.h"
 #include "text/format.h"
 #include "text/text16.h"
 
@@ -39,6 +40,17 @@ uint64_t EntryBytes(const FsEntry& entry) {
     return (static_cast<uint64_t>(entry.sizeHigh) << 32) | entry.sizeLow;
 }
 
+// Collecting: the path of the child `name` of a folder of `parentLength`
+// units, written in place after the parent's (the walk goes depth first, so
+// the parent's part stays valid while its children are walked).
+const char16_t* ChildPath(Walk* walk, size_t parentLength, const char16_t* name) {
+    size_t length = Text16Length(name);
+    if (parentLength + 1 + length >= static_cast<size_t>(kPathUnits)) return walk->path;
+    walk->path[parentLength] = u'\\';
+    for (size_t i = 0; i <= length; ++i) walk->path[parentLength + 1 + i] = name[i];
+    return walk->path;
+}
+
 // One listed entry of the held folder: a file, a folder link or a plain
 // folder, which is opened (refused if it has become a link or another
 // folder since the listing) and taken whole.
@@ -59,6 +71,7 @@ void TakeEntry(Walk* walk, HeldFolder parent, const FsEntry& entry) {
         }
         // Only the folder the listing showed: one renamed into its place
         // since then is neither entered nor removed.
+        if (walk->action == WALK_COLLECT) ChildPath(walk, parent.length, entry.name);
         FsDir child = FsOpenSubdir(parent.dir, entry.name, Removing(walk), entry.id);
         if (!child) {
             CountResult(walk, false);
@@ -73,6 +86,8 @@ void TakeEntry(Walk* walk, HeldFolder parent, const FsEntry& entry) {
     }
     if (!Removing(walk)) {
         walk->bytes += EntryBytes(entry);
+        if (walk->action == WALK_COLLECT && walk->collector)
+            CollectFile(walk->collector, ChildPath(walk, parent.length, entry.name), EntryBytes(entry));
         return;
     }
     bool readOnly = (entry.attributes & FS_ATTR_READONLY) && !FsIsLink(entry.attributes, entry.reparseTag);
@@ -87,6 +102,7 @@ FsDir OpenLevel(Walk* walk, HeldFolder parent, const FsEntry& entry, size_t* len
         CountFailure(walk, FS_ERROR_FILENAME_EXCED_RANGE);
         return nullptr;
     }
+    if (walk->action == WALK_COLLECT) ChildPath(walk, parent.length, entry.name);
     FsDir child = FsOpenSubdir(parent.dir, entry.name, false, entry.id);
     if (!child) CountResult(walk, false);
     return child;
@@ -97,6 +113,10 @@ bool IsPlainFolder(const FsEntry& entry) {
 }
 
 }  // namespace
+
+void WalkFrom(Walk* walk, const char16_t* folderText) {
+    Text16CopyTruncated(walk->path, static_cast<size_t>(kPathUnits), folderText);
+}
 
 void WalkMatching(Walk* walk, HeldFolder folder, const char16_t* pattern, bool countListFailure) {
     FsEntry entry;

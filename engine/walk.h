@@ -21,13 +21,26 @@
 #include <cstddef>
 #include <cstdint>
 
-enum WalkAction { WALK_MEASURE, WALK_REMOVE };
+enum WalkAction {
+    WALK_MEASURE,  // adds up the bytes a removal would free
+    WALK_REMOVE,   // removes, counting each result
+    WALK_COLLECT,  // measures, and hands every file a removal would delete to the collector
+};
+
+struct FileCollector;
 
 struct Walk {
     WalkAction action;
-    uint64_t bytes;     // measuring: what the walk found
+    uint64_t bytes;     // measuring and collecting: what the walk found
     CleanTally* tally;  // removing: where every result goes (may be null)
+    FileCollector* collector;  // collecting: where every file goes
+    // Collecting: the path of the folder being walked, as many units as its
+    // HeldFolder's length (set by WalkFrom for the folder a walk starts at).
+    char16_t path[260];
 };
+
+// Sets walk's path to the text of the folder it is about to start at.
+void WalkFrom(Walk* walk, const char16_t* folderText);
 
 // Units of a path that a held folder stands for, tracked so that no entry
 // whose path would not fit into 260 units is taken.

@@ -14,6 +14,7 @@ enum : uint32_t {
     MSG_MEASURE_BEGIN = 1129,        // wParam: number of items to measure
     MSG_MEASURE_PROGRESS = 1130,     // wParam: items measured so far
     MSG_MEASURE_FINISHED = 1131,
+    MSG_PREVIEW_READY = 1132,        // to a preview window; lParam: its heap job, which it frees
     MSG_TRAY_ICON = 1224,            // notification-area icon callback
 };
 

@@ -322,6 +322,12 @@ void SwitchToCatalogueView() {
 LRESULT OnCleanupListNotify(NMHDR* header) {
     if (header->code == NM_CUSTOMDRAW) return DrawCleanupRow(reinterpret_cast<NMLVCUSTOMDRAW*>(header));
     if (header->code == NM_CLICK) return OnCleanupListClick();
+    if (header->code == LVN_ITEMCHANGED) UpdatePreviewButton();
+    if (header->code == NM_DBLCLK && !g_bListShowsLog && !g_bCleanBusy.load()) {
+        const NMITEMACTIVATE* activate = reinterpret_cast<const NMITEMACTIVATE*>(header);
+        int group, item;
+        if (activate->iItem >= 0 && TagNamesItem(GetRowTag(activate->iItem), &group, &item)) OpenPreview(group, item);
+    }
     return 0;
 }
 

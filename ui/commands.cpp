@@ -16,14 +16,14 @@
 int32_t g_nCleanedItems = 0;
 uint64_t g_nFreedBytes = 0;
 
+const char16_t kWorkerFailed[] = u"无法启动后台任务，请稍后重试。";
+
 namespace {
 
 // The system drive's free space when the run began (read just after the
 // user confirmed), for the line after the summary.
 bool g_haveFreeBefore = false;
 uint64_t g_freeBefore = 0;
-
-const char16_t kWorkerFailed[] = u"无法启动后台任务，请稍后重试。";
 
 void Enable(HWND control, bool enabled) {
     if (control) EnableWindow(control, enabled ? TRUE : FALSE);
@@ -32,6 +32,7 @@ void Enable(HWND control, bool enabled) {
 // The confirmed set is fixed for the run: ticks cannot change it, and the
 // buttons that change every tick at once are off until it ends.
 void EnableRunControls(bool enabled) {
+    UpdatePreviewButton();
     Enable(g_hBtnCleanNative, enabled);
     Enable(g_hBtnRescan, enabled);
     Enable(g_hBtnSelect, enabled);

@@ -13,7 +13,7 @@
 
 HWND g_hTabClean, g_hTabLarge, g_hBtnMode, g_hWarningBar, g_hStaticTotal, g_hListClean, g_hBtnSelect, g_hBtnDeselect,
     g_hBtnDiskClean, g_hBtnRescan, g_hBtnCleanNative, g_hStaticLargeWarn, g_hBtnScanNative, g_hComboMinSize,
-    g_hStaticScanStat, g_hListLarge;
+    g_hStaticScanStat, g_hListLarge, g_hBtnPreview;
 
 namespace {
 
@@ -85,6 +85,7 @@ void CreateMainControls(HWND window) {
     Trace(u"[UI] g_hBtnDeselect=%p", g_hBtnDeselect);
     g_hBtnDiskClean = Child(window, L"BUTTON", L"系统磁盘清理", WS_CHILD, IDC_BTN_DISK_CLEAN);
     Trace(u"[UI] g_hBtnDiskClean=%p", g_hBtnDiskClean);
+    g_hBtnPreview = Child(window, L"BUTTON", L"查看文件", WS_CHILD | WS_DISABLED, IDC_BTN_PREVIEW);
     g_hBtnRescan = Child(window, L"BUTTON", L"重新扫描", WS_CHILD, IDC_BTN_RESCAN);
     Trace(u"[UI] g_hBtnRescan=%p", g_hBtnRescan);
     if (g_hBtnRescan) EnableWindow(g_hBtnRescan, FALSE);
@@ -125,7 +126,7 @@ void ApplyScale(HWND window) {
     g_hControlFont = CreateUiFont(13);
     for (HWND control : {g_hWarningBar, g_hListClean, g_hListLarge, g_hStaticTotal, g_hStaticLargeWarn, g_hStaticScanStat,
                          g_hComboMinSize, g_hBtnScanNative, g_hBtnCleanNative, g_hBtnRescan, g_hBtnSelect, g_hBtnDeselect,
-                         g_hBtnDiskClean})
+                         g_hBtnDiskClean, g_hBtnPreview})
         SetFont(control, g_hControlFont);
     if (previous) DeleteObject(previous);  // no control holds it any more
     ForgetCachedFonts();
@@ -172,6 +173,7 @@ void LayoutMainWindow(int width, int height) {
         SendMessageW(g_hListClean, LVM_SETCOLUMNWIDTH, 1, l.cleanColumn1);
     }
     Move(g_hBtnDiskClean, l.diskClean);
+    Move(g_hBtnPreview, l.preview);
     Move(g_hBtnRescan, l.rescan);
     Move(g_hBtnCleanNative, l.clean);
     Move(g_hStaticLargeWarn, l.ticker);

@@ -10,7 +10,7 @@
 // Controls (layout.cpp creates them; they go with the window).
 extern HWND g_hTabClean, g_hTabLarge, g_hBtnMode, g_hWarningBar, g_hStaticTotal, g_hListClean, g_hBtnSelect,
     g_hBtnDeselect, g_hBtnDiskClean, g_hBtnRescan, g_hBtnCleanNative, g_hStaticLargeWarn, g_hBtnScanNative,
-    g_hComboMinSize, g_hStaticScanStat, g_hListLarge;
+    g_hComboMinSize, g_hStaticScanStat, g_hListLarge, g_hBtnPreview;
 
 // Painting state (paint.cpp).
 extern int32_t g_nCurrentPage;
@@ -83,6 +83,15 @@ LRESULT OnCleanProgress(WPARAM record);
 LRESULT OnCleanFinished(HWND window);
 LRESULT OnRescanCommand(HWND window);
 LRESULT OnDiskCleanCommand();
+extern const char16_t kWorkerFailed[];
+
+// preview_window.cpp: 查看文件, one window at a time (null when none), which
+// the message loop gives its keys (Tab, Esc) first.
+extern HWND g_hPreviewWnd;
+void OpenPreview(int group, int item);
+LRESULT OnPreviewCommand();
+// On while an item row is selected and no run is going on.
+void UpdatePreviewButton();
 
 // largefiles_page.cpp
 LRESULT OnLargeScanCommand(HWND window);

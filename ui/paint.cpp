@@ -120,7 +120,7 @@ void ShowPage(int page) {
     g_nCurrentPage = page;
     g_bTickerActive = page ? 1 : 0;
     if (page) g_nTickerOffset = 0;
-    ShowControls({g_hStaticTotal, g_hListClean, g_hBtnSelect, g_hBtnDeselect, g_hBtnDiskClean, g_hBtnRescan,
+    ShowControls({g_hStaticTotal, g_hListClean, g_hBtnSelect, g_hBtnDeselect, g_hBtnDiskClean, g_hBtnPreview, g_hBtnRescan,
                   g_hBtnCleanNative},
                  page == 0);
     ShowControls({g_hStaticScanStat, g_hStaticLargeWarn, g_hBtnScanNative, g_hComboMinSize, g_hListLarge}, page != 0);

@@ -19,7 +19,8 @@ MainLayout ComputeMainLayout(int W, int H, int dpi) {
 
     l.cleanX = W - s(150) - s(40);
     l.rescanX = l.cleanX - s(130) - s(10);
-    int minimumX = s(160) + s(100) + s(20) + s(12);
+    // Clear of 系统磁盘清理 and 查看文件 on the left.
+    int minimumX = s(160) + s(20) + s(100) + s(10) + s(90) + s(12);
     if (l.rescanX < minimumX) l.rescanX = minimumX;
     if (l.cleanX < l.rescanX + s(10) + s(130)) l.cleanX = l.rescanX + s(10) + s(130);
 
@@ -35,6 +36,7 @@ MainLayout ComputeMainLayout(int W, int H, int dpi) {
     l.totalLabel = {W - s(260), s(36) + s(10), s(240), s(28)};
     l.cleanList = {s(160) + s(20), l.listTop, l.contentWidth, l.listHeight};
     l.diskClean = {s(160) + s(20), l.buttonTop, s(100), s(40)};
+    l.preview = {s(160) + s(20) + s(100) + s(10), l.buttonTop, s(90), s(40)};
     l.rescan = {l.rescanX, l.buttonTop, s(130), s(40)};
     l.clean = {l.cleanX, l.buttonTop, s(150), s(40)};
     l.ticker = {s(160) + s(20), s(36) + s(8), l.contentWidth, s(44)};

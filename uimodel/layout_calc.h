@@ -15,7 +15,7 @@ struct MainLayout {
     int cleanColumn0, cleanColumn1;
     LayoutRect tabClean, tabLarge, modeButton, warningBar;
     LayoutRect selectAll, deselectAll, totalLabel, cleanList;
-    LayoutRect diskClean, rescan, clean;
+    LayoutRect diskClean, preview, rescan, clean;
     LayoutRect ticker, scanButton, combo, scanStatus, largeList;
     // Painted by the window itself: the dark sidebar, the white page beside
     // it, the status band at the page's foot (its top line included) and

@@ -498,6 +498,27 @@ uint32_t FakeFsAttributes(const char16_t* path) {
     return node ? node->attributes : FS_INVALID_ATTRIBUTES;
 }
 
+namespace {
+
+void FilesBelow(const Node& node, std::vector<std::u16string>* out) {
+    for (const auto& child : node.children) {
+        if (child->attributes & FS_ATTR_DIRECTORY) {
+            if (!(child->attributes & FS_ATTR_REPARSE_POINT)) FilesBelow(*child, out);
+        } else {
+            out->push_back(Key(RealPath(child.get()).c_str()));
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<std::u16string> FakeFsFiles() {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    std::vector<std::u16string> files;
+    FilesBelow(g_state->root, &files);
+    return files;
+}
+
 int FakeFsEntryCount() {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     return CountBelow(g_state->root);

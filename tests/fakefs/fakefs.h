@@ -15,6 +15,7 @@
 #include "platform/fs.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 enum class FakeOp { List, SetAttributes, DeleteFile, RemoveDirectory, Open };
@@ -59,6 +60,9 @@ int FakeFsCalls(FakeOp op, const char16_t* path);
 bool FakeFsExists(const char16_t* path);
 uint32_t FakeFsAttributes(const char16_t* path);
 int FakeFsEntryCount();  // every node below the drives, links included
+// Every file (file links included) by its real path, case-folded as the
+// fake compares names; what lies in folder links is not theirs.
+std::vector<std::u16string> FakeFsFiles();
 
 void FakeFsSetEnv(const char16_t* name, const char16_t* value);
 // What the system says a folder is (null: it does not know), and whether the

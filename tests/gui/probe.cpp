@@ -3,7 +3,7 @@
 // notification-area icons, as JSON on standard output. It only reads; all
 // input comes from the X server (xdotool), as a person's would.
 //
-//   norvale_probe window | controls | list ID | dialogs | tray | windows CLASS | hold PATH | hold-mutex | second-start EXE
+//   norvale_probe window | controls | list ID [WINDOW_CLASS] | dialogs | tray | windows CLASS | hold PATH | hold-mutex | second-start EXE
 //                 | run EXE OUTFILE
 #include <windows.h>
 #include <commctrl.h>
@@ -109,8 +109,8 @@ int Controls() {
 }
 
 // List-view messages that carry pointers need memory in the list's process.
-int List(int id) {
-    HWND main = MainWindow();
+int List(int id, const wchar_t* windowClass) {
+    HWND main = windowClass ? FindWindowW(windowClass, nullptr) : MainWindow();
     HWND list = main ? GetDlgItem(main, id) : nullptr;
     if (!list) return 1;
     DWORD pid = 0;
@@ -350,7 +350,7 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring command = argv[1];
     if (command == L"window") return Window();
     if (command == L"controls") return Controls();
-    if (command == L"list" && argc > 2) return List(_wtoi(argv[2]));
+    if (command == L"list" && argc > 2) return List(_wtoi(argv[2]), argc > 3 ? argv[3] : nullptr);
     if (command == L"dialogs") return Dialogs();
     if (command == L"tray") return Tray();
     if (command == L"hold" && argc > 2) return Hold(argv[2]);

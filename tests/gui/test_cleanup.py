@@ -270,4 +270,29 @@ def test_the_users_own_files_survive_select_all(h):
         check(not lost, f"Return deleted: {lost}")
 
 
-TESTS = [test_cleaning_run_end_to_end, test_answering_no_changes_nothing, test_the_users_own_files_survive_select_all]
+def test_a_preview_lists_what_an_item_would_delete(h):
+    """Double-clicking an item row shows the files a run of it would delete,
+    largest first, with their count and total; Esc closes it."""
+    seeds = seed(h)
+    with Session(h) as s:
+        measured(s)
+        row = row_named(s, item_tag(1, 7))  # NPM 缓存: a.bin (1,000,000) and sub\b.bin (2,000,000)
+        cell = row["cells"][0]
+        s.xdo("mousemove", str(cell[0] + 120), str((cell[1] + cell[3]) // 2), "click", "--repeat", "2", "1")
+        s.wait(lambda: s.probe("windows", "NorvalePreview"), "the preview window", 10)
+        preview = s.probe("windows", "NorvalePreview")[0]
+        check(preview["title"] == "将删除的文件 - NPM 缓存", preview["title"])
+        texts = lambda: [c["text"] for c in s.probe("windows", "NorvalePreview")[0]["children"]]
+        s.wait(lambda: "共 2 个文件，2.86 MB" in texts(), f"the total line, not {texts()}", 20)
+        listed = s.probe("list", "131", "NorvalePreview")
+        check([c["title"] for c in listed["columns"]] == ["文件", "大小"], listed["columns"])
+        local = windows_path(os.path.join(h.local_app_data(), "npm-cache"))
+        check([r["texts"] for r in listed["rows"]] == [[local + "\\_cacache\\sub\\b.bin", "1.91 MB"],
+                                                      [local + "\\_cacache\\a.bin", "976.56 KB"]], listed["rows"])
+        s.xdo("key", "Escape")
+        s.wait(lambda: not s.probe("windows", "NorvalePreview"), "Esc to close the preview", 5)
+        check(os.path.getsize(os.path.join(h.local_app_data(), "npm-cache", "_cacache", "a.bin")) == seeds["npm"] // 3,
+              "the preview deleted something")
+
+
+TESTS = [test_a_preview_lists_what_an_item_would_delete, test_cleaning_run_end_to_end, test_answering_no_changes_nothing, test_the_users_own_files_survive_select_all]

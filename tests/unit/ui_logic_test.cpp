@@ -34,8 +34,9 @@ TEST(Layout, DesignNumbersAt96Dpi) {
 TEST(Layout, NarrowWindowKeepsTheRightButtonsClearOfTheLeftOne) {
     MainLayout l = ComputeMainLayout(500, 400, 96);
     EXPECT_EQ(l.contentWidth, 300);
-    EXPECT_EQ(l.rescanX, 292);
-    EXPECT_EQ(l.cleanX, 432);
+    EXPECT_EQ(l.rescanX, 392) << "clear of 查看文件";
+    EXPECT_EQ(l.cleanX, 532);
+    EXPECT_EQ(l.preview.x + l.preview.width + 12, l.rescanX);
     MainLayout tiny = ComputeMainLayout(100, 100, 96);
     EXPECT_EQ(tiny.contentWidth, 200);
     EXPECT_EQ(tiny.listHeight, 60) << "buttonTop - 90 below 60";
