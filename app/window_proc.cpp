@@ -79,7 +79,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case MSG_MEASURE_PROGRESS:
         return 0;
     case MSG_MEASURE_FINISHED:
-        return OnMeasureFinished();
+        return OnMeasureFinished(window);
+    case MSG_SELECTION_MEASURED:
+        return OnSelectionMeasured(window, wParam);
+    case MSG_CLEAN_ACTIVITY:
+        return OnCleanActivity(wParam, lParam);
     case MSG_CLEAN_PROGRESS:
         return OnCleanProgress(wParam);
     case MSG_CLEAN_FINISHED:

@@ -3,10 +3,12 @@
 #include "engine/catalogue.h"
 #include "engine/clean.h"
 #include "engine/overlap.h"
+#include "engine/tally.h"
 #include "platform/post.h"
 #include "text/format.h"
 #include "text/text16.h"
 
+#include <chrono>
 #include <new>
 
 std::atomic<int32_t> g_bCleanBusy{0};
@@ -46,6 +48,24 @@ namespace {
 
 bool Confirmed(int group, int item) { return item < kMaxGroupItems && g_confirmed[group][item]; }
 
+// What the status line says during a run: the item and its deletions so
+// far, posted when an item begins and then at most five times a second.
+struct Activity {
+    void* window;
+    const char16_t* name;  // the catalogue's own text: it outlives any message
+    std::chrono::steady_clock::time_point last;
+};
+
+void Report(Activity* activity, int32_t deleted) {
+    activity->last = std::chrono::steady_clock::now();
+    PostWindowMessage(activity->window, MSG_CLEAN_ACTIVITY, reinterpret_cast<uintptr_t>(activity->name), deleted);
+}
+
+void OnDeleted(void* context, int32_t deleted) {
+    Activity* activity = static_cast<Activity*>(context);
+    if (std::chrono::steady_clock::now() - activity->last >= std::chrono::milliseconds(200)) Report(activity, deleted);
+}
+
 }  // namespace
 
 void RunBatchClean(void* window) {
@@ -67,7 +87,11 @@ void RunBatchClean(void* window) {
                 Trace(u"[批量清理] 进度 %d/%d: %s", index, total, item.name);
                 uint64_t freed = 0;
                 uint64_t remaining = 0;
+                Activity activity = {window, item.name, {}};
+                Report(&activity, 0);
+                WatchTallies(OnDeleted, &activity);
                 CleanStatus status = CleanItem(&item, &freed, &remaining);
+                WatchTallies(nullptr, nullptr);
                 // What the item still holds, as measured right after cleaning
                 // it: items that share a folder leave each other's sizes right.
                 item.size.store(remaining, std::memory_order_relaxed);

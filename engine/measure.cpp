@@ -140,6 +140,12 @@ uint32_t SizeScanWorker(void* window) {
     return 0;
 }
 
+uint32_t MeasureSelectedWorker(void* window) {
+    static_assert(sizeof(uintptr_t) >= sizeof(uint64_t), "the estimate travels in wParam");
+    PostWindowMessage(window, MSG_SELECTION_MEASURED, static_cast<uintptr_t>(MeasureSelectedItems()), 0);
+    return 0;
+}
+
 uint64_t MeasureSelectedItems() {
     NoteSharedFolders();
     uint64_t total = 0;

@@ -39,6 +39,9 @@ uint64_t MeasureHeldLocation(const CleanupItem& item, HeldFolder location);
 // so far) and MSG_MEASURE_FINISHED to window.
 uint32_t SizeScanWorker(void* window);
 
-// Main thread, before cleaning: fresh sizes for the selected items; the
-// others keep theirs. Returns the sum over the selected items.
+// Before cleaning: fresh sizes for the selected items; the others keep
+// theirs. Returns the sum over the selected items.
 uint64_t MeasureSelectedItems();
+// Thread body: MeasureSelectedItems, then MSG_SELECTION_MEASURED with the
+// sum to window.
+uint32_t MeasureSelectedWorker(void* window);

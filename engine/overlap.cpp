@@ -52,7 +52,13 @@ void NoteSharedFolders() {
     }
 }
 
-bool CoveredByAnother(int group, int item, ItemTicked ticked) {
+namespace {
+
+// Whether an item that `counts` is covering this one: it reaches the same
+// folder and takes all of it (when both do, the first in catalogue order
+// covers the later one).
+template <typename Counts>
+bool Covered(int group, int item, Counts counts) {
     const int32_t key = KeyOf(group, item);
     if (key < 0) return false;
     const bool whole = TakesWholeFolder(g_CleanupGroups[group].items[item]);
@@ -63,11 +69,19 @@ bool CoveredByAnother(int group, int item, ItemTicked ticked) {
                 before = false;
                 continue;
             }
-            if (KeyOf(g, i) != key || !ticked(g, i) || !TakesWholeFolder(g_CleanupGroups[g].items[i])) continue;
+            if (KeyOf(g, i) != key || !counts(g, i) || !TakesWholeFolder(g_CleanupGroups[g].items[i])) continue;
             if (!whole || before) return true;
         }
     }
     return false;
+}
+
+}  // namespace
+
+bool CoveredByAnother(int group, int item, ItemTicked ticked) { return Covered(group, item, ticked); }
+
+bool CoveredWithinGroup(int group, int item) {
+    return Covered(group, item, [group](int g, int) { return g == group; });
 }
 
 bool TickedNow(int group, int item) { return ItemSelected(g_CleanupGroups[group].items[item]); }

@@ -17,5 +17,9 @@ void NoteSharedFolders();
 // estimate and is cleaned after the item that covers it.
 bool CoveredByAnother(int group, int item, ItemTicked ticked);
 
+// Whether another item of the same group covers this one, every item of the
+// group counted: what the group's row adds up, whatever is ticked.
+bool CoveredWithinGroup(int group, int item);
+
 // The ticks as they are now.
 bool TickedNow(int group, int item);

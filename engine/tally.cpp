@@ -2,10 +2,23 @@
 
 #include "platform/fs.h"
 
+namespace {
+
+thread_local TallyWatcher t_watcher = nullptr;
+thread_local void* t_watcherContext = nullptr;
+
+}  // namespace
+
+void WatchTallies(TallyWatcher watcher, void* context) {
+    t_watcher = watcher;
+    t_watcherContext = context;
+}
+
 void TallyResult(CleanTally* tally, int32_t success, uint32_t error) {
     if (!tally) return;
     if (success) {
         tally->deleted++;
+        if (t_watcher) t_watcher(t_watcherContext, tally->deleted);
         return;
     }
     switch (error) {

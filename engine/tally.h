@@ -14,3 +14,8 @@ struct CleanTally {
 // Counts one result: a success in `deleted` whatever the code, a failure in
 // exactly one counter chosen by the code. A null tally counts nothing.
 void TallyResult(CleanTally* tally, int32_t success, uint32_t error);
+
+// Told, on this thread, after each removal a tally counts, with that tally's
+// deletions so far: how a run says what it is doing. Null stops it.
+typedef void (*TallyWatcher)(void* context, int32_t deleted);
+void WatchTallies(TallyWatcher watcher, void* context);

@@ -15,6 +15,8 @@ enum : uint32_t {
     MSG_MEASURE_PROGRESS = 1130,     // wParam: items measured so far
     MSG_MEASURE_FINISHED = 1131,
     MSG_PREVIEW_READY = 1132,        // to a preview window; lParam: its heap job, which it frees
+    MSG_CLEAN_ACTIVITY = 1133,       // wParam: the item's name (static text), lParam: files deleted so far
+    MSG_SELECTION_MEASURED = 1134,   // wParam: the ticked items' estimate in bytes
     MSG_TRAY_ICON = 1224,            // notification-area icon callback
 };
 

@@ -10,11 +10,13 @@ std::vector<RecordedMessage> g_recorded;
 bool g_failAll = false;
 uint32_t g_failMessage = 0;
 bool g_failOne = false;
+uint32_t g_ignored = 0;
 }  // namespace
 
 bool PostWindowMessage(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
     std::lock_guard<std::mutex> lock(g_recorderLock);
     if (g_failAll || (g_failOne && message == g_failMessage)) return false;
+    if (message == g_ignored) return true;
     g_recorded.push_back(RecordedMessage{window, message, wParam, lParam});
     return true;
 }
@@ -24,6 +26,12 @@ void PostRecorderReset() {
     g_recorded.clear();
     g_failAll = false;
     g_failOne = false;
+    g_ignored = 0;
+}
+
+void PostRecorderIgnore(uint32_t message) {
+    std::lock_guard<std::mutex> lock(g_recorderLock);
+    g_ignored = message;
 }
 
 size_t PostRecorderCount() {

@@ -15,5 +15,7 @@ struct RecordedMessage {
 void PostRecorderReset();
 size_t PostRecorderCount();
 RecordedMessage PostRecorderAt(size_t index);
+// From now on posts of `message` succeed without being recorded, until reset.
+void PostRecorderIgnore(uint32_t message);
 // From now on posts of `message` fail (0 means every message) until reset.
 void PostRecorderFailMessage(uint32_t message);

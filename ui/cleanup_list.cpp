@@ -13,6 +13,7 @@
 #include "uimodel/cleanup_rows.h"
 #include "uimodel/layout_calc.h"
 
+#include <string>
 #include <vector>
 
 int32_t g_bListShowsLog = 0;
@@ -157,7 +158,16 @@ LRESULT DrawCatalogueRow(NMLVCUSTOMDRAW* draw) {
         Rectangle(dc, tx, boxTop, tx + box, boxTop + box);
         SelectObject(dc, old);
         DeleteObject(grey);
-        if (IsRowSelected(row)) {
+        const bool partly = TagNamesGroup(tag, &group) && GroupTickState(group) == GROUP_TICK_SOME;
+        if (partly) {
+            // Some of the group's items: a filled square, not a tick.
+            HBRUSH fill = CreateSolidBrush(RGB(16, 124, 16));
+            RECT square = {tx + ScaleByDpi(4), boxTop + ScaleByDpi(4), tx + box - ScaleByDpi(4), boxTop + box - ScaleByDpi(4)};
+            if (fill) {
+                FillRect(dc, &square, fill);
+                DeleteObject(fill);
+            }
+        } else if (IsRowSelected(row)) {
             HPEN tick = CreatePen(PS_SOLID, ScaleByDpi(2), RGB(16, 124, 16));
             old = SelectObject(dc, tick);
             MoveToEx(dc, tx + ScaleByDpi(3), boxTop + ScaleByDpi(1) + box / 2, nullptr);
@@ -205,7 +215,7 @@ LRESULT DrawCleanupRow(NMLVCUSTOMDRAW* draw) {
 }
 
 LRESULT OnCleanupListClick() {
-    if (g_bListShowsLog) return 0;
+    if (g_bListShowsLog || CleanupTicksLocked()) return 0;
     POINT cursor;
     GetCursorPos(&cursor);
     ScreenToClient(g_hListClean, &cursor);
@@ -295,12 +305,26 @@ void RefreshSizeColumn() {
 
 void RebuildCleanupList() {
     if (!g_hListClean) return;
+    // Message lines (a large file deleted, Disk Cleanup started) stay below
+    // the catalogue when it is measured again.
+    std::vector<std::wstring> messages;
+    const int count = static_cast<int>(SendMessageW(g_hListClean, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row) {
+        if (GetRowTag(row) != -1) continue;
+        wchar_t text[256] = L"";
+        LVITEMW item = {};
+        item.pszText = text;
+        item.cchTextMax = 256;
+        SendMessageW(g_hListClean, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        messages.emplace_back(text);
+    }
     SendMessageW(g_hListClean, WM_SETREDRAW, FALSE, 0);
     SendMessageW(g_hListClean, LVM_DELETEALLITEMS, 0, 0);
     for (const CatalogueRow& row : CatalogueRows(g_bGroupExpanded, 32)) {
         int index = InsertRow(L"", row.tag);
         if (index >= 0) SetSizeText(index, row.size);
     }
+    for (const std::wstring& message : messages) InsertRow(message.c_str(), -1);
     SendMessageW(g_hListClean, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(g_hListClean, nullptr, TRUE);
 }
@@ -332,7 +356,7 @@ LRESULT OnCleanupListNotify(NMHDR* header) {
 }
 
 LRESULT OnSelectAllCommand(bool select) {
-    if (g_bCleanBusy.load()) return 0;  // the run's set is fixed; the buttons are off meanwhile
+    if (CleanupTicksLocked()) return 0;  // the run's set is fixed; the buttons are off meanwhile
     if (select) {
         SelectAllItems();
     } else {

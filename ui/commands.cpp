@@ -41,46 +41,33 @@ void EnableRunControls(bool enabled) {
 
 }  // namespace
 
-LRESULT OnStartMeasure(HWND window) {
-    SetStatusText(u"正在扫描可清理项目...");
-    if (!StartSizeScanWorker(window)) {
-        SetStatusText(kWorkerFailed);
-        Enable(g_hBtnRescan, true);
-    }
-    return 0;
+namespace {
+
+// A measurement of the whole catalogue is running (start-up, 重新扫描, or
+// after a large file went).
+bool g_bMeasuring = false;
+// 开始清理 was pressed: the ticked items are being measured before the
+// question, and nothing that changes the ticks is taken meanwhile.
+bool g_bPreparingRun = false;
+// A large file went while the page was busy: measure again once it is idle.
+bool g_bRemeasurePending = false;
+
+bool StartMeasuring(HWND window) {
+    g_bMeasuring = true;
+    Enable(g_hBtnRescan, false);
+    if (StartSizeScanWorker(window)) return true;
+    g_bMeasuring = false;
+    Enable(g_hBtnRescan, !g_bCleanBusy.load());
+    return false;
 }
 
-LRESULT OnMeasureFinished() {
-    // A cleaning run may have started while this measurement ran: its log
-    // stays on screen and "重新扫描" stays off until the run is over.
-    bool cleaning = g_bCleanBusy.load() != 0;
-    if (!g_bListShowsLog) {
-        RebuildCleanupList();
-        UpdateTotalLabel();
-        RefreshSizeColumn();
-        SetStatusText(u"扫描完成，可以开始清理");
-    } else {
-        UpdateTotalLabel();
-    }
-    if (!cleaning) Enable(g_hBtnRescan, true);
-    return 0;
+void MeasureAgainIfPending(HWND window) {
+    if (!g_bRemeasurePending || g_bMeasuring || g_bPreparingRun || g_bCleanBusy.load()) return;
+    g_bRemeasurePending = false;
+    StartMeasuring(window);
 }
 
-LRESULT OnCleanCommand(HWND window) {
-    if (g_bCleanBusy.load()) return 0;
-    if (!AnyItemTicked()) {
-        MessageBoxW(window, L"请先勾选要清理的项目", L"提示", MB_ICONINFORMATION);
-        return 0;
-    }
-    // The measurement runs on this thread and can take seconds.
-    HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    uint64_t estimate = MeasureSelectedItems();
-    SetCursor(previous);
-    char16_t question[1024];
-    // With the user's own files in the run, Return answers 否.
-    UINT defaultButton = CleanQuestionText(estimate, question, 1024) ? MB_DEFBUTTON2 : MB_DEFBUTTON1;
-    if (MessageBoxW(window, WideText(question), L"确认清理", MB_ICONQUESTION | MB_YESNO | defaultButton) != IDYES)
-        return 0;
+void StartRun(HWND window) {
     FixCleanSelection();
     g_haveFreeBefore = RefreshFreeSpace(&g_freeBefore);
     g_bCleanBusy.store(1);
@@ -96,6 +83,89 @@ LRESULT OnCleanCommand(HWND window) {
         SetStatusText(kWorkerFailed);
         MessageBoxW(window, WideText(kWorkerFailed), L"提示", MB_ICONWARNING);
     }
+}
+
+}  // namespace
+
+bool CleanupTicksLocked() { return g_bPreparingRun || g_bCleanBusy.load() != 0; }
+
+LRESULT OnStartMeasure(HWND window) {
+    SetStatusText(u"正在扫描可清理项目...");
+    if (!StartMeasuring(window)) {
+        SetStatusText(kWorkerFailed);
+        Enable(g_hBtnRescan, true);
+    }
+    return 0;
+}
+
+LRESULT OnMeasureFinished(HWND window) {
+    g_bMeasuring = false;
+    // A cleaning run may have started while this measurement ran: its log
+    // stays on screen and "重新扫描" stays off until the run is over.
+    bool cleaning = g_bCleanBusy.load() != 0;
+    if (!g_bListShowsLog) {
+        RebuildCleanupList();
+        UpdateTotalLabel();
+        RefreshSizeColumn();
+        if (!g_bPreparingRun) SetStatusText(u"扫描完成，可以开始清理");
+    } else {
+        UpdateTotalLabel();
+    }
+    if (!cleaning && !g_bPreparingRun) Enable(g_hBtnRescan, true);
+    MeasureAgainIfPending(window);
+    return 0;
+}
+
+void MeasureCleanupAgainWhenIdle(HWND window) {
+    g_bRemeasurePending = true;
+    MeasureAgainIfPending(window);
+}
+
+LRESULT OnCleanCommand(HWND window) {
+    if (g_bCleanBusy.load() || g_bPreparingRun) return 0;
+    if (!AnyItemTicked()) {
+        MessageBoxW(window, L"请先勾选要清理的项目", L"提示", MB_ICONINFORMATION);
+        return 0;
+    }
+    // The ticked items are measured on a worker: with many files that takes
+    // seconds, and the window keeps answering meanwhile.
+    g_bPreparingRun = true;
+    EnableRunControls(false);
+    SetStatusText(u"正在计算所选项目的大小...");
+    if (!StartMeasureSelectedWorker(window)) {
+        g_bPreparingRun = false;
+        EnableRunControls(true);
+        Enable(g_hBtnRescan, !g_bMeasuring);
+        SetStatusText(kWorkerFailed);
+        MessageBoxW(window, WideText(kWorkerFailed), L"提示", MB_ICONWARNING);
+    }
+    return 0;
+}
+
+LRESULT OnSelectionMeasured(HWND window, WPARAM estimate) {
+    if (!g_bPreparingRun) return 0;
+    g_bPreparingRun = false;
+    UpdateTotalLabel();
+    RefreshSizeColumn();
+    char16_t question[1024];
+    // With the user's own files in the run, Return answers 否.
+    UINT defaultButton = CleanQuestionText(static_cast<uint64_t>(estimate), question, 1024) ? MB_DEFBUTTON2 : MB_DEFBUTTON1;
+    if (MessageBoxW(window, WideText(question), L"确认清理", MB_ICONQUESTION | MB_YESNO | defaultButton) == IDYES) {
+        StartRun(window);
+        return 0;
+    }
+    EnableRunControls(true);
+    Enable(g_hBtnRescan, !g_bMeasuring);
+    SetStatusText(g_bMeasuring ? u"正在扫描可清理项目..." : u"扫描完成，可以开始清理");
+    MeasureAgainIfPending(window);
+    return 0;
+}
+
+LRESULT OnCleanActivity(WPARAM name, LPARAM deleted) {
+    char16_t line[256];
+    FormatText(line, 256, u"正在清理：%s（已删除 %d 个文件）", reinterpret_cast<const char16_t*>(name),
+               static_cast<int32_t>(deleted));
+    SetStatusText(line);
     return 0;
 }
 
@@ -142,16 +212,16 @@ LRESULT OnCleanFinished(HWND window) {
     Enable(g_hBtnSelect, true);
     Enable(g_hBtnDeselect, true);
     InvalidateRect(window, nullptr, FALSE);
+    MeasureAgainIfPending(window);
     return 0;
 }
 
 LRESULT OnRescanCommand(HWND window) {
-    if (g_bCleanBusy.load()) return 0;
-    Enable(g_hBtnRescan, false);
+    if (g_bCleanBusy.load() || g_bPreparingRun || g_bMeasuring) return 0;
     Enable(g_hBtnCleanNative, true);
     SetStatusText(u"正在重新扫描...");
     if (g_hListClean) SwitchToCatalogueView();
-    if (!StartSizeScanWorker(window)) {
+    if (!StartMeasuring(window)) {
         Enable(g_hBtnRescan, true);
         SetStatusText(kWorkerFailed);
         MessageBoxW(window, WideText(kWorkerFailed), L"提示", MB_ICONWARNING);

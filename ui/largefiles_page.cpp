@@ -230,6 +230,8 @@ void DeleteLargeFileAt(int32_t index) {
     }
     RemoveLargeFileRecord(index);
     if (g_hListClean) AppendListRow(u"已删除大文件", -1);
+    // The cleanup page's rows may hold the file (Downloads): measure again.
+    MeasureCleanupAgainWhenIdle(g_hMainWnd);
     FillLargeFileList();
     ShowLargeFileSummary();
     RefreshFreeSpace(nullptr);

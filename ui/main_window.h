@@ -77,8 +77,15 @@ LRESULT OnSelectAllCommand(bool select);
 
 // commands.cpp
 LRESULT OnStartMeasure(HWND window);
-LRESULT OnMeasureFinished();
+LRESULT OnMeasureFinished(HWND window);
 LRESULT OnCleanCommand(HWND window);
+LRESULT OnSelectionMeasured(HWND window, WPARAM estimate);
+LRESULT OnCleanActivity(WPARAM name, LPARAM deleted);
+// While the ticked items are measured before the question, or a run goes
+// on, the ticks are fixed.
+bool CleanupTicksLocked();
+// A large file went: the page measures again as soon as it is idle.
+void MeasureCleanupAgainWhenIdle(HWND window);
 LRESULT OnCleanProgress(WPARAM record);
 LRESULT OnCleanFinished(HWND window);
 LRESULT OnRescanCommand(HWND window);

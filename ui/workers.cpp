@@ -15,6 +15,12 @@ DWORD WINAPI SizeScanThread(LPVOID window) {
     return result;
 }
 
+DWORD WINAPI MeasureSelectedThread(LPVOID window) {
+    DWORD result = MeasureSelectedWorker(window);
+    g_nLiveWorkers.fetch_sub(1);
+    return result;
+}
+
 DWORD WINAPI CleanThread(LPVOID window) {
     DWORD result = CleanWorker(window);
     g_nLiveWorkers.fetch_sub(1);
@@ -44,6 +50,8 @@ bool Start(LPTHREAD_START_ROUTINE routine, HWND window) {
 bool StartSizeScanWorker(HWND window) { return Start(SizeScanThread, window); }
 
 bool StartCleanWorker(HWND window) { return Start(CleanThread, window); }
+
+bool StartMeasureSelectedWorker(HWND window) { return Start(MeasureSelectedThread, window); }
 
 bool StartLargeScanWorker(HWND window) {
     g_bLargeScanRunning.store(1);

@@ -16,4 +16,5 @@ extern std::atomic<int32_t> g_bLargeScanRunning;
 
 bool StartSizeScanWorker(HWND window);
 bool StartCleanWorker(HWND window);
+bool StartMeasureSelectedWorker(HWND window);
 bool StartLargeScanWorker(HWND window);

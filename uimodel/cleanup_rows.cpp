@@ -40,8 +40,19 @@ bool TagNamesItem(int32_t tag, int* group, int* item) {
 uint64_t GroupTotal(int group) {
     uint64_t sum = 0;
     const CleanupGroup& g = g_CleanupGroups[group];
-    for (int i = 0; i < g.itemCount; ++i) sum += ItemSize(g.items[i]);
+    for (int i = 0; i < g.itemCount; ++i) {
+        if (!CoveredWithinGroup(group, i)) sum += ItemSize(g.items[i]);
+    }
     return sum;
+}
+
+GroupTick GroupTickState(int group) {
+    const CleanupGroup& g = g_CleanupGroups[group];
+    if (g.selected.load(std::memory_order_relaxed)) return GROUP_TICK_ALL;
+    for (int i = 0; i < g.itemCount; ++i) {
+        if (!g.items[i].caution && ItemSelected(g.items[i])) return GROUP_TICK_SOME;
+    }
+    return GROUP_TICK_NONE;
 }
 
 std::vector<CatalogueRow> CatalogueRows(const int32_t* expanded, int expandedCount) {
@@ -113,10 +124,11 @@ uint32_t LogLineColour(int32_t tag) {
         return 0x1E1EC8;  // red
     case CS_PARTIAL:
     case CS_IN_USE:
-    case CS_NOT_FOUND:
     case CS_NOTHING:
     case CS_FAILED:
         return 0x0078B4;  // amber
+    case CS_NOT_FOUND:
+        return 0x808080;  // neutral grey: most are programs this machine does not have
     default:
         return 0x202020;
     }

@@ -157,7 +157,8 @@ def test_cleaning_run_end_to_end(h):
             check(s.controls()[104]["enabled"] == 0, "start cleaning stays disabled after a run")
             time.sleep(0.5)
             shot = s.shot()
-            colours = [AMBER] * 3 + [GREEN, GREEN, AMBER, GREEN, DARK, DARK, DARK]
+            # 【路径不存在】: programs this machine does not have, in neutral grey.
+            colours = [DARK] * 3 + [GREEN, GREEN, AMBER, GREEN, DARK, DARK, DARK]
             for row, colour in zip(log["rows"], colours):
                 c = row["cells"][0]
                 area = (c[0], c[1], min(c[2], c[0] + 400), c[3])

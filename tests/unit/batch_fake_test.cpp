@@ -22,6 +22,8 @@ protected:
     void SetUp() override {
         FakeFsReset();
         PostRecorderReset();
+        // What a run says it is doing has a test of its own.
+        PostRecorderIgnore(MSG_CLEAN_ACTIVITY);
         DeselectAllItems();
         FixCleanSelection();
         g_bCleanBusy.store(1);
@@ -145,6 +147,10 @@ TEST_F(BatchFake, ItemsReachingOneFolderCountItsBytesOnce) {
     EXPECT_EQ(MeasureSelectedItems(), 1510u);
     EXPECT_EQ(ItemSize(g_CleanupGroups[3].items[1]), 500u) << "each row keeps its own size";
     EXPECT_EQ(SelectedTotal(), 1510u);
+    // Each group's row counts its shared folder once too: with every item
+    // ticked the rows add up to the total.
+    EXPECT_EQ(GroupTotal(2), 1010u);
+    EXPECT_EQ(GroupTotal(3), 500u);
     FixCleanSelection();
     RunBatchClean(nullptr);
     std::vector<std::u16string> names;
@@ -187,6 +193,29 @@ TEST_F(BatchFake, FailedPostsAreFreedBySenderAndTheRunStillEnds) {
     ASSERT_EQ(PostRecorderCount(), 1u);
     EXPECT_EQ(PostRecorderAt(0).message, MSG_CLEAN_FINISHED);
     EXPECT_EQ(g_bCleanBusy.load(), 0);
+}
+
+// The status line follows the run: each item says it has begun before its
+// result comes, with its name (the catalogue's own text) and nothing deleted
+// yet; deletions are reported while it runs.
+TEST_F(BatchFake, EachItemSaysItHasBegunBeforeItsResult) {
+    PostRecorderReset();
+    FakeFsSetEnv(u"LOCALAPPDATA", u"C:\\L");
+    for (int i = 0; i < 50; ++i) FakeFsAddFile((u"C:\\L\\npm-cache\\f" + std::u16string(1, static_cast<char16_t>(u'A' + i))).c_str(), 1);
+    ToggleItemSelection(1, 7);
+    ToggleItemSelection(1, 8);
+    FixCleanSelection();
+    RunBatchClean(nullptr);
+    std::vector<uint32_t> kinds;
+    for (size_t i = 0; i < PostRecorderCount(); ++i) {
+        RecordedMessage m = PostRecorderAt(i);
+        if (i == 0 || m.message != kinds.back()) kinds.push_back(m.message);
+        if (m.message == MSG_CLEAN_ACTIVITY && kinds.size() == 1) {
+            EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(m.wParam)), u"NPM 缓存");
+            EXPECT_EQ(m.lParam, 0);
+        }
+    }
+    EXPECT_EQ(kinds, (std::vector<uint32_t>{MSG_CLEAN_ACTIVITY, MSG_CLEAN_PROGRESS, MSG_CLEAN_ACTIVITY, MSG_CLEAN_PROGRESS}));
 }
 
 }  // namespace

@@ -151,7 +151,8 @@ TEST_F(Rows, TotalCountsTickedItemsEvenWhenHidden) {
 TEST_F(Rows, LogColours) {
     EXPECT_EQ(LogLineColour(0), 0x147814u);
     EXPECT_EQ(LogLineColour(2), 0x1E1EC8u);
-    for (int t : {1, 3, 4, 5, 6}) EXPECT_EQ(LogLineColour(t), 0x0078B4u);
+    for (int t : {1, 3, 5, 6}) EXPECT_EQ(LogLineColour(t), 0x0078B4u);
+    EXPECT_EQ(LogLineColour(4), 0x808080u) << "a location this machine does not have is no warning";
     EXPECT_EQ(LogLineColour(-1), 0x202020u);
     EXPECT_EQ(LogLineColour(7), 0x202020u);
 }
@@ -262,4 +263,21 @@ TEST(CleanQuestion, NamesWhatIsLostForEachTickedCautionItem) {
     DeselectAllItems();
     g_CleanupGroups[1].items[1].size.store(0);
     g_CleanupGroups[4].items[20].size.store(0);
+}
+
+// A group's box shows when only some of its ordinary items are ticked; the
+// user's own files (caution items) do not count for it.
+TEST(GroupTick, NoneSomeAll) {
+    DeselectAllItems();
+    EXPECT_EQ(GroupTickState(4), GROUP_TICK_NONE);
+    ToggleItemSelection(4, 20);  // Downloads alone
+    EXPECT_EQ(GroupTickState(4), GROUP_TICK_NONE);
+    ToggleItemSelection(4, 1);
+    EXPECT_EQ(GroupTickState(4), GROUP_TICK_SOME);
+    ToggleGroupSelection(4);  // a click on a partial box ticks all
+    EXPECT_EQ(GroupTickState(4), GROUP_TICK_ALL);
+    EXPECT_TRUE(ItemSelected(g_CleanupGroups[4].items[2]));
+    ToggleItemSelection(4, 2);
+    EXPECT_EQ(GroupTickState(4), GROUP_TICK_SOME);
+    DeselectAllItems();
 }

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -58,36 +59,38 @@ bool PumpUntil(Condition condition) {
     return true;
 }
 
-// Answers the next message box of this process by pressing the given button.
-void AnswerNextMessageBox(int button) {
-    std::thread([button] {
-        for (int i = 0; i < 2000; ++i) {
-            HWND box = FindWindowW(L"#32770", nullptr);
-            if (box) {
-                PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
-                return;
-            }
-            Sleep(10);
-        }
-    }).detach();
-}
-
-// Presses 开始清理 and answers the box it shows with button; returns the
-// box's text.
-std::wstring CleanAndAnswer(HWND window, int button) {
+// Presses 开始清理 and answers the box it shows with button, pumping
+// messages while the ticked items are measured; returns the box's text.
+// `meanwhile` runs as soon as the press has been handled.
+std::wstring CleanAndAnswer(HWND window, int button, const std::function<void()>& meanwhile = [] {}) {
     std::wstring text;
-    std::thread answer([&text, button] {
-        for (int i = 0; i < 2000; ++i) {
+    std::atomic<bool> done{false};
+    std::thread answer([&text, &done, button] {
+        for (int i = 0; i < 3000 && text.empty(); ++i) {
             HWND box = FindWindowW(L"#32770", nullptr);
             if (box) text = Text(GetDlgItem(box, 0xFFFF));  // the box's text, once it has one
             if (!text.empty()) {
+                done.store(true);  // before the box can close
                 PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
                 return;
             }
             Sleep(10);
         }
+        done.store(true);
     });
     SendMessageW(window, WM_COMMAND, IDC_BTN_CLEAN, 0);
+    meanwhile();
+    // One message at a time: what follows the answer (a run's end) is left
+    // for the caller.
+    for (DWORD end = GetTickCount() + 40000; !done.load() && GetTickCount() < end;) {
+        MSG message;
+        if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        } else {
+            Sleep(5);
+        }
+    }
     answer.join();
     return text;
 }
@@ -176,8 +179,7 @@ TEST_F(MainWindow, ButtonStatesThroughAWholeRun) {
     EXPECT_EQ(g_bCleanBusy.load(), 0);
 
     ToggleItemSelection(1, 7);  // NPM, whose folder this machine may not have
-    AnswerNextMessageBox(IDYES);
-    SendMessageW(window, WM_COMMAND, IDC_BTN_CLEAN, 0);
+    CleanAndAnswer(window, IDYES);
     EXPECT_TRUE(g_bListShowsLog);
     EXPECT_FALSE(Enabled(g_hBtnCleanNative));
     EXPECT_FALSE(Enabled(g_hBtnSelect)) << "全选 during a run";
@@ -196,10 +198,11 @@ TEST_F(MainWindow, ButtonStatesThroughAWholeRun) {
     EXPECT_FALSE(Enabled(g_hBtnRescan));
     ASSERT_TRUE(PumpUntil([] { return Enabled(g_hBtnRescan); }));
 
-    AnswerNextMessageBox(IDNO);
-    SendMessageW(window, WM_COMMAND, IDC_BTN_CLEAN, 0);
+    ToggleItemSelection(1, 7);
+    CleanAndAnswer(window, IDNO);
     EXPECT_FALSE(g_bListShowsLog) << "No changes nothing";
     EXPECT_TRUE(Enabled(g_hBtnCleanNative));
+    EXPECT_TRUE(Enabled(g_hBtnRescan));
 }
 
 // 否 leaves the list as it was: nothing changed on disk, so no unticked
@@ -218,9 +221,9 @@ TEST_F(MainWindow, DecliningTheConfirmationKeepsTheUntickedSizes) {
     g_CleanupGroups[1].items[8].size.store(0);
 }
 
-// The user ticks NPM alone and confirms; "全选" pressed during the run is
-// refused and changes nothing. The measurement before the question shows the
-// wait cursor; after the run the total tells what is left.
+// The user ticks NPM alone and confirms; "全选" pressed while the ticked
+// items are measured or during the run is refused and changes nothing;
+// after the run the total tells what is left.
 TEST_F(MainWindow, ARunCleansWhatWasConfirmedAndTheTotalTellsWhatIsLeft) {
     // A LocalAppData of its own: a real machine has an npm cache of its own.
     wchar_t temp[MAX_PATH], previous[MAX_PATH] = L"";
@@ -239,39 +242,17 @@ TEST_F(MainWindow, ARunCleansWhatWasConfirmedAndTheTotalTellsWhatIsLeft) {
         CloseHandle(file);
     }
     ToggleItemSelection(1, 7);
-    HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
-    std::atomic<bool> sawWait{false}, stop{false};
-    // Sharing the window thread's input state, this thread sees its cursor.
-    const DWORD windowThread = GetCurrentThreadId();
-    std::thread watcher([&] {
-        AttachThreadInput(GetCurrentThreadId(), windowThread, TRUE);
-        while (!stop.load()) {
-            if (GetCursor() == wait) sawWait.store(true);
-        }
-        AttachThreadInput(GetCurrentThreadId(), windowThread, FALSE);
+    // The ticked items are measured on a worker: the press returns at once,
+    // and nothing may change the ticks until the question is answered.
+    std::wstring question = CleanAndAnswer(window, IDYES, [&] {
+        EXPECT_EQ(std::u16string(g_szStatus), u"正在计算所选项目的大小...");
+        EXPECT_FALSE(Enabled(g_hBtnCleanNative));
+        SendMessageW(window, WM_COMMAND, IDC_BTN_SELECT_ALL, 0);
+        EXPECT_FALSE(ItemSelected(g_CleanupGroups[0].items[0])) << "全选 while measuring";
     });
-    std::atomic<bool> waitWhileAsked{true};
-    std::thread answer([&] {
-        for (int i = 0; i < 2000; ++i) {
-            HWND box = FindWindowW(L"#32770", nullptr);
-            if (box) {
-                AttachThreadInput(GetCurrentThreadId(), windowThread, TRUE);
-                waitWhileAsked.store(GetCursor() == wait);
-                AttachThreadInput(GetCurrentThreadId(), windowThread, FALSE);
-                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
-                return;
-            }
-            Sleep(10);
-        }
-    });
-    SendMessageW(window, WM_COMMAND, IDC_BTN_CLEAN, 0);
-    answer.join();
-    stop.store(true);
-    watcher.join();
+    EXPECT_EQ(question.rfind(L"确认清理约 2.93 KB 的垃圾文件？", 0), 0u) << std::string(question.begin(), question.end());
     SendMessageW(window, WM_COMMAND, IDC_BTN_SELECT_ALL, 0);
     ASSERT_TRUE(PumpUntil([] { return g_bCleanBusy.load() == 0 && Enabled(g_hBtnRescan); }));
-    EXPECT_TRUE(sawWait.load()) << "no wait cursor while measuring";
-    EXPECT_FALSE(waitWhileAsked.load()) << "the wait cursor stayed for the question";
     ASSERT_EQ(Rows(), 4);
     EXPECT_EQ(RowText(0), L"【已处理】 NPM 缓存  释放 2.93 KB");
     EXPECT_EQ(Text(g_hStaticTotal), L"总计可释放空间: 0 B");
