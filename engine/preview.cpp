@@ -40,6 +40,13 @@ void CollectItemFiles(const CleanupItem& item, FileCollector* out) {
     out->count = 0;
     out->bytes = 0;
     out->failed = false;
+    // Room for the most it keeps, at once: growth by doubling would hold up
+    // to twice that.
+    try {
+        out->largest.reserve(static_cast<size_t>(kPreviewMostFiles));
+    } catch (const std::bad_alloc&) {
+        out->failed = true;
+    }
     Walk walk = {WALK_COLLECT, 0, nullptr, out, {0}};
     WalkItemTargets(item, &walk);
     std::sort_heap(out->largest.begin(), out->largest.end(), Larger);
