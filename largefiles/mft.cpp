@@ -412,6 +412,7 @@ struct Folder {
 
 struct FileResult {
     uint64_t size;
+    uint64_t reference;  // the NTFS file id: sequence in the top 16 bits, record number below
     std::vector<Name> names;
 };
 
@@ -506,7 +507,7 @@ void Search::Keep(uint64_t number, RecordFacts& facts) {
         return;
     }
     if (facts.reparse || !facts.hasSize || facts.size < minimum_ || facts.names.empty()) return;
-    results_.push_back(FileResult{facts.size, std::move(facts.names)});
+    results_.push_back(FileResult{facts.size, (static_cast<uint64_t>(facts.sequence) << 48) | number, std::move(facts.names)});
 }
 
 void Search::Take(uint64_t number, RecordFacts& facts) {
@@ -603,6 +604,7 @@ bool Search::Publish(const char16_t* root, LargeFileEntry** out, int32_t* count)
             LargeFileEntry entry;
             Text16CopyTruncated(entry.path, 260, path.c_str());
             entry.size = results_[child.result].size;
+            entry.id = results_[child.result].reference;
             found.push_back(entry);
         }
         std::vector<uint32_t>().swap(list);

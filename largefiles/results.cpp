@@ -1,5 +1,6 @@
 #include "largefiles/results.h"
 
+#include "platform/fs.h"
 #include "text/text16.h"
 
 #include <cstring>
@@ -71,6 +72,61 @@ bool LargeFileLiteralPath(const char16_t* path, char16_t* out, size_t capacity) 
     }
     out[outLength] = 0;
     return true;
+}
+
+ListedFileState ActOnListedFile(const LargeFileEntry& entry, bool remove) {
+    if (entry.id == FS_NO_ID) return LISTED_FILE_CHANGED;  // nothing to vouch for it
+    int last = -1;
+    for (int i = 0; i < 260 && entry.path[i]; ++i) {
+        if (entry.path[i] == u'\\') last = i;
+    }
+    if (last < 0) return LISTED_FILE_CHANGED;
+    char16_t folder[260];
+    std::memcpy(folder, entry.path, static_cast<size_t>(last) * sizeof(char16_t));
+    folder[last] = 0;
+    // "C:" is the drive's working folder; its root is "C:\".
+    if (FsRootLength(folder) == 0 && last > 0 && folder[last - 1] == u':') {
+        folder[last] = u'\\';
+        folder[last + 1] = 0;
+    }
+    const char16_t* name = entry.path + last + 1;
+    FsDir dir = FsOpenDir(folder, false);
+    if (!dir) {
+        uint32_t error = FsLastError();
+        return (error == FS_ERROR_STOPPED_ON_SYMLINK || error == FS_ERROR_FILE_NOT_FOUND ||
+                error == FS_ERROR_PATH_NOT_FOUND || error == FS_ERROR_DIRECTORY)
+                   ? LISTED_FILE_CHANGED
+                   : LISTED_FILE_FAILED;
+    }
+    FsEntry found;
+    FsFind find = FsDirFindFirst(dir, name, &found, true);
+    if (find) FsFindClose(find);
+    const uint64_t size = (static_cast<uint64_t>(found.sizeHigh) << 32) | found.sizeLow;
+    ListedFileState state = LISTED_FILE_OK;
+    if (!find || !Text16Equal(found.name, name) || (found.attributes & (FS_ATTR_DIRECTORY | FS_ATTR_REPARSE_POINT)) ||
+        !FsSameFileId(found.id, entry.id) || size != entry.size) {
+        state = LISTED_FILE_CHANGED;
+    } else if (remove && !FsDeleteListedFileAt(dir, name, found.id, entry.size)) {
+        switch (FsLastError()) {
+        case FS_ERROR_CHANGED:
+        case FS_ERROR_FILE_NOT_FOUND:
+        case FS_ERROR_PATH_NOT_FOUND:
+            state = LISTED_FILE_CHANGED;
+            break;
+        case FS_ERROR_HARD_LINKED:
+            state = LISTED_FILE_HARD_LINKED;
+            break;
+        case FS_ERROR_SHARING_VIOLATION:
+        case FS_ERROR_LOCK_VIOLATION:
+            state = LISTED_FILE_IN_USE;
+            break;
+        default:
+            state = LISTED_FILE_FAILED;
+            break;
+        }
+    }
+    FsCloseDir(dir, false);
+    return state;
 }
 
 bool RemoveLargeFileRecord(int32_t j) {

@@ -70,6 +70,19 @@ struct Results {
     int32_t found;
 };
 
+// The id of the file `name` in the folder held (or opened now, at the
+// folder's first result) as the folder's own listing gives it: the walk's
+// listing by path carries none. FS_NO_ID when it cannot be read.
+uint64_t ListedFileId(const char16_t* folder, FsDir* held, const char16_t* name) {
+    if (!*held) *held = FsOpenDir(folder, false);
+    if (!*held) return FS_NO_ID;
+    FsEntry entry;
+    FsFind find = FsDirFindFirst(*held, name, &entry, false);
+    if (!find) return FS_NO_ID;
+    FsFindClose(find);
+    return Text16Equal(entry.name, name) ? entry.id : static_cast<uint64_t>(FS_NO_ID);
+}
+
 // Lists one directory (steps 3 to 5 of handling a node), pushing the
 // subdirectories and, with results, testing the files.
 void ListDirectory(Walk& walk, const ScanDirNode& node, Results* results) {
@@ -84,6 +97,7 @@ void ListDirectory(Walk& walk, const ScanDirNode& node, Results* results) {
     if (!find) return;
     std::memcpy(walk.child, node.path, length * sizeof(char16_t));
     walk.child[length] = u'\\';
+    FsDir held = nullptr;
     do {
         if (walk.Cancelled()) break;
         if (IsDot(entry.name) || IsSkippedName(entry.name) || (entry.attributes & FS_ATTR_REPARSE_POINT)) continue;
@@ -112,9 +126,11 @@ void ListDirectory(Walk& walk, const ScanDirNode& node, Results* results) {
         LargeFileEntry& record = results->array[results->found];
         Text16CopyTruncated(record.path, 260, walk.child);
         record.size = size;
+        record.id = ListedFileId(node.path, &held, entry.name);
         results->found++;
     } while (FsFindNext(find, &entry));
     FsFindClose(find);
+    if (held) FsCloseDir(held, false);
 }
 
 // The next directory to handle, or null when the pass is over: polls for

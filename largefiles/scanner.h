@@ -10,6 +10,10 @@
 struct LargeFileEntry {
     char16_t path[260];  // as built by the walk, cut to 259 units
     uint64_t size;       // bytes, from the listing
+    // The file's identity when it was listed: the id its folder's listing
+    // gives (on NTFS the file reference: record number and sequence);
+    // FS_NO_ID when it could not be read. Acting on the row checks it.
+    uint64_t id;
 };
 
 // The progress callback's context: overwritten on every report.

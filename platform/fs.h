@@ -36,6 +36,7 @@ enum : uint32_t {
     FS_ERROR_DIRECTORY = 267,             // not a folder
     FS_ERROR_STOPPED_ON_SYMLINK = 681,    // a link where a plain folder was asked for
     FS_ERROR_CHANGED = 0x20010000u,       // not the entry the listing showed (application bit 29, above errno values)
+    FS_ERROR_HARD_LINKED = 0x20010001u,   // read-only, with other names that share the bit
 };
 
 enum : uint64_t { FS_NO_ID = 0 };
@@ -102,6 +103,15 @@ inline bool FsSameIdentity(const FsIdentity& a, const FsIdentity& b) {
     return a.volume == b.volume && a.high == b.high && a.low == b.low;
 }
 
+// Whether a file id read now is the 64-bit id kept from earlier. An NTFS
+// file reference read from the master file table carries the record's
+// sequence in its top 16 bits; a volume that Wine reaches through ntfs-3g
+// gives the record number alone, which a reused record (another sequence)
+// can never show.
+inline bool FsSameFileId(uint64_t now, uint64_t kept) {
+    return now == kept || (now >> 48 == 0 && kept >> 48 != 0 && now == (kept & 0xFFFFFFFFFFFFull));
+}
+
 // ---- Folders held open ----
 //
 // Every walk that deletes reaches each entry through its parent folder held
@@ -145,6 +155,13 @@ FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry, bool s
 // file's own handle and put back when the deletion fails; a file with other
 // hard links keeps its bit (they share it) and fails with access denied.
 bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool clearReadOnly);
+// Deletes the file `name` in dir only when the file opened is the one that
+// was listed: the same file id and the same length; otherwise nothing is
+// deleted and FS_ERROR_CHANGED is left. The deletion goes through the handle
+// that was checked. Read-only is handled as FsDeleteFileAt does with
+// clearReadOnly, but a read-only file with other hard links fails with
+// FS_ERROR_HARD_LINKED.
+bool FsDeleteListedFileAt(FsDir dir, const char16_t* name, uint64_t id, uint64_t size);
 // Removes the folder link `name` in dir (the link alone), or an empty folder.
 bool FsRemoveDirAt(FsDir dir, const char16_t* name);
 // Closes dir. With remove, first removes the folder it holds (which must be

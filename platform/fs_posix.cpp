@@ -451,6 +451,22 @@ bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool) {
     return true;
 }
 
+// Posix cannot delete through a descriptor: the check and the unlink are
+// two calls on the held folder (the native backend serves tests and
+// benchmarks only).
+bool FsDeleteListedFileAt(FsDir dir, const char16_t* name, uint64_t id, uint64_t size) {
+    char native[260 * 3 + 1];
+    if (!dir || !NativeName(name, native, sizeof native)) return Fail(EINVAL);
+    struct stat st;
+    if (fstatat(dir->fd, native, &st, AT_SYMLINK_NOFOLLOW) != 0) return Fail(errno);
+    if (!S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_ino) != id || static_cast<uint64_t>(st.st_size) != size) {
+        t_lastError = FS_ERROR_CHANGED;
+        return false;
+    }
+    if (unlinkat(dir->fd, native, 0) != 0) return Fail(errno);
+    return true;
+}
+
 bool FsRemoveDirAt(FsDir dir, const char16_t* name) {
     char native[260 * 3 + 1];
     if (!dir || !NativeName(name, native, sizeof native)) return Fail(EINVAL);

@@ -2,7 +2,6 @@
 #include "platform/fs.h"
 
 #include "platform/fs_common.h"
-#include "platform/fs_win32.h"
 #include "platform/system_win32.h"
 #include "text/text16.h"
 #include "text/wildcard.h"
@@ -529,6 +528,33 @@ bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool clearReadOnly) {
                             clearReadOnly);
 }
 
+bool FsDeleteListedFileAt(FsDir dir, const char16_t* name, uint64_t id, uint64_t size) {
+    if (!dir || !name || !ValidName(WideText(name))) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    HANDLE handle = OpenRelative(dir->handle, WideText(name), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                 kAllShare, kFileNonDirectoryFile, false);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    FILE_ATTRIBUTE_TAG_INFO info;
+    FILE_STANDARD_INFO standard;
+    FsIdentity identity;
+    if (!TagInfo(handle, &info) || !IdentityOf(handle, &identity) ||
+        !GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard))
+        return CloseKeepingError(handle, false);
+    const bool same = !(info.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+                      identity.high == 0 && FsSameFileId(identity.low, id) &&
+                      static_cast<uint64_t>(standard.EndOfFile.QuadPart) == size;
+    if (!same) {
+        SetLastError(FS_ERROR_CHANGED);
+        return CloseKeepingError(handle, false);
+    }
+    if (MarkForDeletion(handle, info.FileAttributes, 0, true)) return CloseKeepingError(handle, true);
+    if (GetLastError() == ERROR_ACCESS_DENIED && (info.FileAttributes & FILE_ATTRIBUTE_READONLY) && standard.NumberOfLinks > 1)
+        SetLastError(FS_ERROR_HARD_LINKED);
+    return CloseKeepingError(handle, false);
+}
+
 bool FsRemoveDirAt(FsDir dir, const char16_t* name) {
     if (!dir || !name || !ValidName(WideText(name))) {
         SetLastError(ERROR_INVALID_NAME);
@@ -566,13 +592,6 @@ bool FsCloseDir(FsDir dir, bool remove) {
     delete dir;
     return removed;
 }
-
-bool DeleteFileByHandle(const wchar_t* path) {
-    return DeleteOpenedFile(CreateFileW(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kAllShare, nullptr,
-                                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr),
-                            true);
-}
-
 
 bool FsDirIdentity(FsDir dir, FsIdentity* identity) {
     if (!dir) {

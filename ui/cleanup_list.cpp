@@ -325,6 +325,7 @@ void RebuildCleanupList() {
         if (index >= 0) SetSizeText(index, row.size);
     }
     for (const std::wstring& message : messages) InsertRow(message.c_str(), -1);
+    UpdatePreviewButton();  // the selection went with the rows
     SendMessageW(g_hListClean, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(g_hListClean, nullptr, TRUE);
 }
@@ -334,6 +335,7 @@ void SwitchToLogView() {
     if (!g_hListClean) return;
     SendMessageW(g_hListClean, LVM_DELETEALLITEMS, 0, 0);
     ResetColumns(1);
+    UpdatePreviewButton();
 }
 
 void SwitchToCatalogueView() {

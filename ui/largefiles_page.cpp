@@ -2,7 +2,6 @@
 // results, sorting, and the open and delete actions.
 #include "largefiles/results.h"
 
-#include "platform/fs_win32.h"
 #include "platform/system_win32.h"
 #include "text/format.h"
 #include "text/text16.h"
@@ -16,30 +15,8 @@
 
 namespace {
 
-const wchar_t kNoLongerListed[] = L"该文件已不是扫描时列出的文件，请重新扫描。";
-
-// A path that may have been cut to 259 units can name another file, or none:
-// it is acted on only while a file of the recorded size is there. Files the
-// system holds open (pagefile.sys, hiberfil.sys) refuse the attribute query
-// with a sharing violation; their listing entry still answers.
-bool CutRecordStillMatches(const LargeFileEntry& record, const wchar_t* literal) {
-    DWORD attributes = 0;
-    uint64_t size = 0;
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (GetFileAttributesExW(literal, GetFileExInfoStandard, &data)) {
-        attributes = data.dwFileAttributes;
-        size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    } else {
-        WIN32_FIND_DATAW found;
-        HANDLE find = FindFirstFileW(literal, &found);
-        if (find == INVALID_HANDLE_VALUE) return false;
-        FindClose(find);
-        attributes = found.dwFileAttributes;
-        size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-    }
-    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-    return size == record.size;
-}
+// Anything but the file the scan listed: nothing is done to it.
+const wchar_t kFileChanged[] = L"文件已变化，请重新扫描";
 
 int32_t RowTag(int row) {
     LVITEMW item = {};
@@ -183,13 +160,8 @@ void OpenLargeFileLocation(int32_t index) {
     int32_t count = g_nLargeFiles.load(std::memory_order_acquire);
     if (index < 0 || index >= count) return;
     const LargeFileEntry& record = g_pLargeFiles.load(std::memory_order_acquire)[index];
-    // Only the folder has to be there: the file may have grown or gone since.
-    char16_t folder[260];
-    char16_t literal[270];
-    if (!LargeFileFolder(record.path, folder) || !LargeFileLiteralPath(folder, literal, 270)) return;
-    DWORD attributes = GetFileAttributesW(WideText(literal));
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        MessageBoxW(g_hMainWnd, L"文件所在的文件夹已不存在，请重新扫描。", L"提示", MB_OK | MB_ICONWARNING);
+    if (ActOnListedFile(record, false) != LISTED_FILE_OK) {
+        MessageBoxW(g_hMainWnd, kFileChanged, L"提示", MB_OK | MB_ICONWARNING);
         return;
     }
     // Explorer shows the file in its folder; nothing named there is run.
@@ -197,9 +169,8 @@ void OpenLargeFileLocation(int32_t index) {
     // (a name the plain form cannot spell is then not found, and nothing
     // else is opened).
     char16_t file[270];
-    if (!LargeFileLiteralPath(record.path, file, 270) ||
-        !OpenFolderSelecting(WideText(ShellPathOf(file))))
-        MessageBoxW(g_hMainWnd, kNoLongerListed, L"提示", MB_OK | MB_ICONWARNING);
+    if (!LargeFileLiteralPath(record.path, file, 270) || !OpenFolderSelecting(WideText(ShellPathOf(file))))
+        MessageBoxW(g_hMainWnd, L"资源管理器无法显示该文件。", L"提示", MB_OK | MB_ICONWARNING);
 }
 
 void DeleteLargeFileAt(int32_t index) {
@@ -211,21 +182,18 @@ void DeleteLargeFileAt(int32_t index) {
     // A permanent delete: Return answers 否.
     if (MessageBoxW(g_hMainWnd, WideText(question), L"确认删除", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
         return;
-    // The literal form names exactly the listed file, trailing dot and all.
-    char16_t literal[270];
-    if (!LargeFileLiteralPath(record.path, literal, 270) ||
-        (LargeFilePathMayBeCut(record.path) && !CutRecordStillMatches(record, WideText(literal)))) {
-        MessageBoxW(g_hMainWnd, kNoLongerListed, L"提示", MB_OK | MB_ICONWARNING);
+    // Only the file that was listed, reached without following a link.
+    switch (ActOnListedFile(record, true)) {
+    case LISTED_FILE_OK:
+        break;
+    case LISTED_FILE_CHANGED:
+        MessageBoxW(g_hMainWnd, kFileChanged, L"提示", MB_OK | MB_ICONWARNING);
         return;
-    }
-    // Read-only goes for the deletion alone; a file that then stays keeps its bits.
-    if (!DeleteFileByHandle(WideText(literal))) {
-        DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-            MessageBoxW(g_hMainWnd, kNoLongerListed, L"提示", MB_OK | MB_ICONWARNING);
-        } else {
-            MessageBoxW(g_hMainWnd, L"删除失败，文件可能正在使用中", L"错误", MB_OK | MB_ICONERROR);
-        }
+    case LISTED_FILE_HARD_LINKED:
+        MessageBoxW(g_hMainWnd, L"该文件还有其他硬链接，为保护它们未删除", L"提示", MB_OK | MB_ICONWARNING);
+        return;
+    default:
+        MessageBoxW(g_hMainWnd, L"删除失败，文件可能正在使用中", L"错误", MB_OK | MB_ICONERROR);
         return;
     }
     RemoveLargeFileRecord(index);

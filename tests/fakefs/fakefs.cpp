@@ -665,6 +665,23 @@ bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool clearReadOnly) {
     return DeleteNode(Child(dir->node, name));
 }
 
+bool FsDeleteListedFileAt(FsDir dir, const char16_t* name, uint64_t id, uint64_t size) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    std::u16string path = dir->path + u"\\" + name;
+    if (Failing(FakeOp::DeleteFile, path.c_str())) return false;
+    Node* node = Child(dir->node, name);
+    if (!node) {
+        t_lastError = FS_ERROR_FILE_NOT_FOUND;
+        return false;
+    }
+    if ((node->attributes & (FS_ATTR_DIRECTORY | FS_ATTR_REPARSE_POINT)) || node->id != id || node->size != size) {
+        t_lastError = FS_ERROR_CHANGED;
+        return false;
+    }
+    node->attributes &= ~static_cast<uint32_t>(FS_ATTR_READONLY);
+    return DeleteNode(node);
+}
+
 bool FsRemoveDirAt(FsDir dir, const char16_t* name) {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     std::u16string path = dir->path + u"\\" + name;

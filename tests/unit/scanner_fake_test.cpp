@@ -1,5 +1,6 @@
 // The large-file scanner on the fake: entry rules, progress schedule,
 // cancellation, growth and publication.
+#include "largefiles/results.h"
 #include "largefiles/scanner.h"
 #include "tests/fakefs/fakefs.h"
 
@@ -269,6 +270,49 @@ TEST_F(ScannerFake, ComboSelectionToMinimum) {
     EXPECT_EQ(MinimumSizeForSelection(3), 1073741824u);
     EXPECT_EQ(MinimumSizeForSelection(-1), 104857600u);
     EXPECT_EQ(MinimumSizeForSelection(4), 104857600u);
+}
+
+// 删除 and 打开 act only on the file the scan listed. A folder on the way
+// swapped for a link to another folder with a file of the same name and
+// size, or the file replaced by another of the same size, and nothing is
+// deleted; the listed file itself still goes.
+TEST_F(ScannerFake, ActingOnAListedFileTakesOnlyThatFile) {
+    const uint64_t big = 60ull << 20;
+    auto listed = [](const char16_t* path) {
+        LargeFileEntry* entries = nullptr;
+        int32_t count = 0;
+        EXPECT_EQ(ScanLargeFiles(u"C:\\", 50ull << 20, &entries, &count, nullptr, nullptr, nullptr), 0);
+        LargeFileEntry found{};
+        for (int32_t i = 0; i < count; ++i) {
+            if (std::u16string(entries[i].path) == path) found = entries[i];
+        }
+        std::free(entries);
+        EXPECT_NE(found.id, static_cast<uint64_t>(FS_NO_ID)) << "no identity taken";
+        return found;
+    };
+    FakeFsAddFile(u"C:\\advlf\\dir\\big.bin", big);
+    FakeFsAddFile(u"C:\\outside\\big.bin", big);
+    LargeFileEntry entry = listed(u"C:\\\\advlf\\dir\\big.bin");
+    FakeFsSwapNow(u"C:\\advlf\\dir", u"C:\\outside");
+    EXPECT_EQ(ActOnListedFile(entry, false), LISTED_FILE_CHANGED);
+    EXPECT_EQ(ActOnListedFile(entry, true), LISTED_FILE_CHANGED);
+    EXPECT_TRUE(FakeFsExists(u"C:\\outside\\big.bin"));
+
+    FakeFsReset();
+    FakeFsAddFile(u"C:\\advlf\\dir\\big.bin", big);
+    entry = listed(u"C:\\\\advlf\\dir\\big.bin");
+    FakeFsSwapNow(u"C:\\advlf\\dir\\big.bin", u"C:\\advlf\\dir\\big.bin");  // moved aside...
+    FakeFsAddFile(u"C:\\advlf\\dir\\big.bin", big);                          // ...and another put in its place
+    EXPECT_EQ(ActOnListedFile(entry, true), LISTED_FILE_CHANGED);
+    EXPECT_TRUE(FakeFsExists(u"C:\\advlf\\dir\\big.bin"));
+
+    FakeFsReset();
+    FakeFsAddFile(u"C:\\advlf\\dir\\big.bin", big);
+    entry = listed(u"C:\\\\advlf\\dir\\big.bin");
+    EXPECT_EQ(ActOnListedFile(entry, false), LISTED_FILE_OK);
+    EXPECT_EQ(ActOnListedFile(entry, true), LISTED_FILE_OK);
+    EXPECT_FALSE(FakeFsExists(u"C:\\advlf\\dir\\big.bin"));
+    EXPECT_EQ(ActOnListedFile(entry, true), LISTED_FILE_CHANGED) << "gone";
 }
 
 }  // namespace
