@@ -594,8 +594,12 @@ bool Search::Publish(const char16_t* root, LargeFileEntry** out, int32_t* count)
         for (uint32_t index : list) {
             const Child& child = children[index];
             const std::u16string& name = *child.name;
-            if (IsSkippedName(name) || length + 1 + name.size() >= kScanPathUnits) continue;
-            std::u16string path = node.path + u'\\' + name;
+            const size_t base = node.path.back() == u'\\' ? length - 1 : length;
+            if (IsSkippedName(name) || base + 1 + name.size() >= kScanPathUnits) continue;
+            // A root keeps its own separator ("C:\\"): its children take no second.
+            std::u16string path = node.path;
+            if (path.empty() || path.back() != u'\\') path += u'\\';
+            path += name;
             if (child.folder) {
                 if (folders_[child.record].reparse) continue;
                 stack.push_back(Pending{child.record, node.depth + 1, std::move(path)});

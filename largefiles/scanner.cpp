@@ -88,6 +88,8 @@ uint64_t ListedFileId(const char16_t* folder, FsDir* held, const char16_t* name)
 void ListDirectory(Walk& walk, const ScanDirNode& node, Results* results) {
     size_t length = Text16Length(node.path);
     if (length + 3 >= kScanPathUnits) return;
+    // A root keeps its own separator ("C:\"): its children take no second.
+    if (length > 0 && node.path[length - 1] == u'\\') --length;
     std::memcpy(walk.pattern, node.path, length * sizeof(char16_t));
     walk.pattern[length] = u'\\';
     walk.pattern[length + 1] = u'*';

@@ -89,8 +89,8 @@ def test_thresholds_sorting_and_summary(h):
         with Session(h) as s:
             open_page(s)
             rows = scan(s, 0)
-            expected = {"C:\\\\root60.bin": "60.00 MB", "C:\\\\$RECYCLE.BIN\\S-1-5\\bin150.bin": "150.00 MB",
-                        "C:\\\\data\\ro1200.bin": "1.17 GB"}
+            expected = {"C:\\root60.bin": "60.00 MB", "C:\\$RECYCLE.BIN\\S-1-5\\bin150.bin": "150.00 MB",
+                        "C:\\data\\ro1200.bin": "1.17 GB"}
             check({r["texts"][0]: r["texts"][1] for r in rows} == expected, paths(rows))
             check(all(r["texts"][2] == "打开 删除" for r in rows), "action cells")
             # Each half shows what a click there does: 打开 in blue, 删除 in red.
@@ -103,22 +103,22 @@ def test_thresholds_sorting_and_summary(h):
             summary = "扫描完成：发现 3 个大文件，共 1.38 GB"
             check(s.controls()[115]["text"] == summary, s.controls()[115]["text"])
             check(len(scan(s, 1)) == 2, "threshold 100 MB")
-            check(paths(scan(s, 2)) == ["C:\\\\data\\ro1200.bin"], "threshold 500 MB")
-            check(paths(scan(s, 3)) == ["C:\\\\data\\ro1200.bin"], "threshold 1 GB")
+            check(paths(scan(s, 2)) == ["C:\\data\\ro1200.bin"], "threshold 500 MB")
+            check(paths(scan(s, 3)) == ["C:\\data\\ro1200.bin"], "threshold 1 GB")
 
             scan(s, 0)
             header_click(s, 1)
             time.sleep(0.5)
-            check(paths(s.list_rows(102)["rows"]) == ["C:\\\\root60.bin", "C:\\\\$RECYCLE.BIN\\S-1-5\\bin150.bin",
-                                                      "C:\\\\data\\ro1200.bin"], "size ascending")
+            check(paths(s.list_rows(102)["rows"]) == ["C:\\root60.bin", "C:\\$RECYCLE.BIN\\S-1-5\\bin150.bin",
+                                                      "C:\\data\\ro1200.bin"], "size ascending")
             header_click(s, 1)
             time.sleep(0.5)
-            check(paths(s.list_rows(102)["rows"]) == ["C:\\\\data\\ro1200.bin", "C:\\\\$RECYCLE.BIN\\S-1-5\\bin150.bin",
-                                                      "C:\\\\root60.bin"], "size descending")
+            check(paths(s.list_rows(102)["rows"]) == ["C:\\data\\ro1200.bin", "C:\\$RECYCLE.BIN\\S-1-5\\bin150.bin",
+                                                      "C:\\root60.bin"], "size descending")
             header_click(s, 0)
             time.sleep(0.5)
-            check(paths(s.list_rows(102)["rows"]) == ["C:\\\\$RECYCLE.BIN\\S-1-5\\bin150.bin", "C:\\\\data\\ro1200.bin",
-                                                      "C:\\\\root60.bin"], "path ascending by code unit")
+            check(paths(s.list_rows(102)["rows"]) == ["C:\\$RECYCLE.BIN\\S-1-5\\bin150.bin", "C:\\data\\ro1200.bin",
+                                                      "C:\\root60.bin"], "path ascending by code unit")
             s.shot().save(h.artifacts + "/largefiles.png")
     finally:
         unseed(h)
@@ -140,42 +140,40 @@ def test_delete_and_open_through_the_action_cell(h):
             header_click(s, 1)  # by size, ascending
             time.sleep(0.5)
             # "否" keeps the file and its attributes.
-            action_click(s, row_of(s, "C:\\\\data\\ro1200.bin"), True)
+            action_click(s, row_of(s, "C:\\data\\ro1200.bin"), True)
             question = s.dialog()
             check(question["title"] == "确认删除", question["title"])
-            check("确定删除以下文件？\n\nC:\\\\data\\ro1200.bin\n\n文件将被永久删除，不会进入回收站。"
+            check("确定删除以下文件？\n\nC:\\data\\ro1200.bin\n\n文件将被永久删除，不会进入回收站。"
                   in [c["text"] for c in question["children"]], question)
             s.answer(question, IDNO)
             s.wait(lambda: not s.dialogs(), "the question to close", 5)
             check(os.path.exists(readonly) and not os.stat(readonly).st_mode & stat.S_IWUSR, "kept read-only")
 
             # "是" deletes it, read-only as it is, and notes it on the cleanup page.
-            action_click(s, row_of(s, "C:\\\\data\\ro1200.bin"), True)
+            action_click(s, row_of(s, "C:\\data\\ro1200.bin"), True)
             s.answer(s.dialog(), IDYES)
             s.wait(lambda: len(s.list_rows(102)["rows"]) == 4, "the row to go", 10)
             check(not os.path.exists(readonly), "the read-only file was deleted")
             # The label counts what is left; the rows keep the chosen order.
             label = s.controls()[115]["text"]
             check(label == "扫描完成：发现 4 个大文件，共 360.00 MB", label)
-            check(paths(s.list_rows(102)["rows"]) == ["C:\\\\root60.bin", "C:\\\\data\\big.", "C:\\\\data\\big",
-                                                      "C:\\\\$RECYCLE.BIN\\S-1-5\\bin150.bin"], "order after a delete")
+            check(paths(s.list_rows(102)["rows"]) == ["C:\\root60.bin", "C:\\data\\big.", "C:\\data\\big",
+                                                      "C:\\$RECYCLE.BIN\\S-1-5\\bin150.bin"], "order after a delete")
             cleanup = s.list_rows(101)["rows"]
             check(cleanup[-1]["texts"][0] == "已删除大文件" and cleanup[-1]["tag"] == -1, cleanup[-1])
 
-            # "big." goes, "big" stays, even though "big" has grown since the scan.
-            with open(plain, "r+b") as f:
-                f.truncate(81 * MIB)
-            action_click(s, row_of(s, "C:\\\\data\\big."), True)
+            # "big." goes, "big" stays.
+            action_click(s, row_of(s, "C:\\data\\big."), True)
             s.answer(s.dialog(), IDYES)
             s.wait(lambda: len(s.list_rows(102)["rows"]) == 3, "the row of big. to go", 10)
-            check(not os.path.exists(dotted) and os.path.getsize(plain) == 81 * MIB, "big. versus big")
+            check(not os.path.exists(dotted) and os.path.getsize(plain) == 80 * MIB, "big. versus big")
 
             # A file held open without sharing cannot be deleted.
             holder = subprocess.Popen(["wine", os.path.join(h.build, "norvale_probe.exe"), "hold",
                                        windows_path(os.path.join(h.c_drive(), "root60.bin"))],
                                       env=h.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
             check(holder.stdout.readline().strip() == b'{"held":1}', "the helper could not hold the file")
-            action_click(s, row_of(s, "C:\\\\root60.bin"), True)
+            action_click(s, row_of(s, "C:\\root60.bin"), True)
             s.answer(s.dialog(), IDYES)
             error = s.dialog()
             check(error["title"] == "错误", error["title"])
@@ -184,19 +182,26 @@ def test_delete_and_open_through_the_action_cell(h):
             check(os.path.exists(os.path.join(h.c_drive(), "root60.bin")), "the held file is intact")
             check(len(s.list_rows(102)["rows"]) == 3, "the record stays")
 
-            # The left half opens the folder in the system's file browser, for
-            # a file that has grown since the scan too.
-            action_click(s, row_of(s, "C:\\\\data\\big"), False)
+            # The left half shows the file in its folder in the system's file browser.
+            action_click(s, row_of(s, "C:\\data\\big"), False)
             s.wait(lambda: s.probe("windows", "ExplorerWClass"), "a file browser window", 20)
             browser = s.probe("windows", "ExplorerWClass")[0]
             texts = [browser["title"]] + [c["text"] for c in browser["children"]]
             check(any("data" in t for t in texts), f"the browser shows another folder: {texts}")
 
-            # The grown file is deleted as listed.
-            action_click(s, row_of(s, "C:\\\\data\\big"), True)
-            s.answer(s.dialog(), IDYES)
-            s.wait(lambda: len(s.list_rows(102)["rows"]) == 2, "the row of the grown file to go", 10)
-            check(not os.path.exists(plain), "the grown file is still there")
+            # A file that has grown since the scan is not the file listed:
+            # neither 打开 nor 删除 acts on it.
+            with open(plain, "r+b") as f:
+                f.truncate(81 * MIB)
+            for right_half in (False, True):
+                action_click(s, row_of(s, "C:\\data\\big"), right_half)
+                if right_half:
+                    s.answer(s.dialog(), IDYES)
+                notice = s.dialog()
+                check("文件已变化，请重新扫描" in [c["text"] for c in notice["children"]], notice)
+                s.answer(notice, IDOK)
+                s.wait(lambda: not s.dialogs(), "the notice to close", 5)
+            check(os.path.getsize(plain) == 81 * MIB, "the grown file was deleted")
     finally:
         if holder:
             holder.kill()
@@ -207,7 +212,7 @@ def test_a_cut_path_never_acts_on_another_file(h):
     seed(h)
     c = h.c_drive()
     folder = os.path.join(c, "long", "n" * 200)
-    prefix = "C:\\\\long\\" + "n" * 200 + "\\"
+    prefix = "C:\\long\\" + "n" * 200 + "\\"
     # The stored path is cut to 259 units; the cut path names a small file.
     cut = "m" * (259 - len(prefix))
     name = cut + "-tail.bin"
@@ -222,7 +227,7 @@ def test_a_cut_path_never_acts_on_another_file(h):
             action_click(s, row_of(s, stored), True)
             s.answer(s.dialog(), IDYES)
             error = s.dialog()
-            check("该文件已不是扫描时列出的文件，请重新扫描。" in [x["text"] for x in error["children"]], error)
+            check("文件已变化，请重新扫描" in [x["text"] for x in error["children"]], error)
             s.answer(error, IDOK)
             check(os.path.getsize(os.path.join(folder, cut)) == 5, "the other file was touched")
             check(os.path.exists(os.path.join(folder, name)), "the long file is still there")
@@ -231,5 +236,32 @@ def test_a_cut_path_never_acts_on_another_file(h):
         unseed(h)
 
 
+def test_each_file_listed_once_and_only_the_listed_file_deleted(h):
+    """A folder "x." beside a folder "x": each one's file is listed once, as
+    itself. Then "x" is swapped, from the Linux side, for a link to a folder
+    holding a file of the same name and size: 删除 deletes nothing."""
+    seed(h)
+    base = os.path.join(h.c_drive(), "lfx")
+    outside = os.path.join(h.c_drive(), "lfx-outside")
+    h.after_test(lambda: (subprocess.run(["rm", "-rf", base, outside]), unseed(h)))
+    write_file(os.path.join(base, "x.", "dotted.bin"), 60 * MIB)
+    write_file(os.path.join(base, "x", "plain.bin"), 70 * MIB)
+    write_file(os.path.join(outside, "plain.bin"), 70 * MIB)
+    with Session(h) as s:
+        open_page(s)
+        listed = [p for p in paths(scan(s, 0)) if p.startswith("C:\\lfx\\")]
+        check(sorted(listed) == ["C:\\lfx\\x.\\dotted.bin", "C:\\lfx\\x\\plain.bin"], listed)
+        os.rename(os.path.join(base, "x"), os.path.join(base, "x.moved"))
+        os.symlink(outside, os.path.join(base, "x"))
+        action_click(s, row_of(s, "C:\\lfx\\x\\plain.bin"), True)
+        s.answer(s.dialog(), IDYES)
+        notice = s.dialog()
+        check("文件已变化，请重新扫描" in [c["text"] for c in notice["children"]], notice)
+        s.answer(notice, IDOK)
+        check(os.path.getsize(os.path.join(outside, "plain.bin")) == 70 * MIB, "the file behind the link was deleted")
+        check(os.path.exists(os.path.join(base, "x.moved", "plain.bin")), "the listed file went though it was moved")
+
+
 TESTS = [test_thresholds_sorting_and_summary, test_delete_and_open_through_the_action_cell,
+         test_each_file_listed_once_and_only_the_listed_file_deleted,
          test_a_cut_path_never_acts_on_another_file]

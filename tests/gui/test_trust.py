@@ -112,7 +112,7 @@ def test_open_runs_nothing_named_like_the_folder(h):
     with Session(h, env={"NORVALE_TEST_MARKER": "Z:" + mark.replace("/", "\\")}) as s:
         open_page(s)
         scan(s, 0)
-        action_click(s, row_of(s, "C:\\\\trust\\x.exe.\\big.bin"), False)
+        action_click(s, row_of(s, "C:\\trust\\x.exe.\\big.bin"), False)
         time.sleep(3)
         for box in s.dialogs():
             s.answer(box, IDOK)

@@ -47,7 +47,7 @@ TEST(DriveRoute, TheMftWhereTheVolumeOpensAndIsNtfsElseTheWalk) {
     Outcome walked = Search();
     EXPECT_EQ(walked.info.route, ROUTE_WALK);
     EXPECT_EQ(std::u16string(walked.info.why), u"the volume cannot be opened (error 5)");
-    EXPECT_EQ(walked.paths, std::vector<std::u16string>{u"C:\\\\walked.bin"});
+    EXPECT_EQ(walked.paths, std::vector<std::u16string>{u"C:\\walked.bin"});
 
     FakeFsSetVolume(u'c', std::vector<uint8_t>(1 << 20, 0));
     Outcome foreign = Search();
