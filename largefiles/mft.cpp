@@ -230,6 +230,16 @@ struct Name {
     std::u16string text;
 };
 
+// A name Win32 can hold and that addresses a file, not "." or "..", a path
+// (a separator) or a stream (':'): a damaged record can claim anything.
+bool IsWin32Name(const std::u16string& name) {
+    if (name.empty() || name == u"." || name == u"..") return false;
+    for (char16_t c : name) {
+        if (c < 0x20 || c == u'\\' || c == u'/' || c == u':') return false;
+    }
+    return true;
+}
+
 std::u16string NameText(const uint8_t* raw, uint8_t length) {
     std::u16string text(length, u'\0');
     for (uint8_t i = 0; i < length; ++i) text[i] = static_cast<char16_t>(Le16(raw + 2 * i));
@@ -557,14 +567,14 @@ bool Search::Publish(const char16_t* root, LargeFileEntry** out, int32_t* count)
     for (auto& entry : folders_) {
         if (entry.first == kRootRecord || !entry.second.named) continue;
         Folder* parent = parentOf(entry.second.name);
-        if (!parent || parent == &entry.second) continue;
+        if (!parent || parent == &entry.second || !IsWin32Name(entry.second.name.text)) continue;
         parent->children.push_back(static_cast<uint32_t>(children.size()));
         children.push_back(Child{true, entry.first, 0, &entry.second.name.text});
     }
     for (size_t r = 0; r < results_.size(); ++r) {
         for (const Name& name : results_[r].names) {
             Folder* parent = parentOf(name);
-            if (!parent) continue;
+            if (!parent || !IsWin32Name(name.text)) continue;
             parent->children.push_back(static_cast<uint32_t>(children.size()));
             children.push_back(Child{false, 0, static_cast<uint32_t>(r), &name.text});
         }
@@ -591,8 +601,13 @@ bool Search::Publish(const char16_t* root, LargeFileEntry** out, int32_t* count)
         std::vector<uint32_t>& list = folder.children;
         std::sort(list.begin(), list.end(),
                   [&](uint32_t a, uint32_t b) { return collation.Less(*children[a].name, *children[b].name); });
+        // One folder cannot hold one name twice: two records claiming it (one
+        // of them damaged) are neither vouched for.
+        std::unordered_map<std::u16string, int> claims;
+        for (uint32_t index : list) ++claims[*children[index].name];
         for (uint32_t index : list) {
             const Child& child = children[index];
+            if (claims[*child.name] > 1) continue;
             const std::u16string& name = *child.name;
             const size_t base = node.path.back() == u'\\' ? length - 1 : length;
             if (IsSkippedName(name) || base + 1 + name.size() >= kScanPathUnits) continue;
@@ -641,6 +656,16 @@ int32_t Search::Scan(VolumeReader read, void* volume, const char16_t* root, Larg
     if (mft.empty() || mft[0].vcn != 0 || mft[0].lcn != static_cast<int64_t>(g.mftLcn)) return kScanNotNtfs;
     const uint64_t records = initialized / g.record;
     if (records <= kFirstUserRecord) return kScanNotNtfs;
+    // An MFT is never sparse and never holds more records than its volume
+    // has room for: such a map would have the reader fill zeros for hours.
+    // (DecodeRuns already refuses a run past the volume.)
+    if (records > g.volumeBytes / g.record) return kScanNotNtfs;
+    uint64_t mapped = 0;
+    for (const Run& run : mft) {
+        if (run.lcn < 0) return kScanNotNtfs;
+        mapped += run.length;
+    }
+    if (mapped < (initialized + g.cluster - 1) / g.cluster) return kScanNotNtfs;
 
     // $UpCase, for the listing order.
     {

@@ -1,0 +1,102 @@
+#!/usr/bin/env python3
+"""Makes the crafted MFT fixtures from scenario-1024.img.xz (run from this
+folder; commits the .img.xz it writes):
+
+  crafted-hang.img.xz       the boot sector claims 2^40 sectors and $MFT's data
+                            ends in a sparse run of 2^36 clusters that its
+                            sizes cover: a reader that fills holes reads zeros
+                            for hours. It is no MFT to trust.
+  crafted-collision.img.xz  the record of case\\ABD.bin is damaged to claim the
+                            name of its neighbour case\\Abc.bin: one folder, one
+                            name, two records. Neither can be vouched for.
+"""
+import lzma
+import struct
+
+def load():
+    return bytearray(lzma.open("scenario-1024.img.xz").read())
+
+def geometry(d):
+    bps = struct.unpack_from("<H", d, 0x0B)[0]
+    cluster = bps * d[0x0D]
+    mft = struct.unpack_from("<Q", d, 0x30)[0] * cluster
+    cpr = struct.unpack_from("<b", d, 0x40)[0]
+    record = cluster * cpr if cpr > 0 else 1 << -cpr
+    return bps, cluster, mft, record
+
+def unfix(d, at, record, bps):
+    """Puts the sector ends back from the update sequence array."""
+    usa = struct.unpack_from("<H", d, at + 4)[0]
+    for i in range(record // bps):
+        d[at + (i + 1) * bps - 2: at + (i + 1) * bps] = d[at + usa + 2 + 2 * i: at + usa + 4 + 2 * i]
+
+def fix(d, at, record, bps):
+    usa = struct.unpack_from("<H", d, at + 4)[0]
+    usn = d[at + usa: at + usa + 2]
+    for i in range(record // bps):
+        end = at + (i + 1) * bps
+        d[at + usa + 2 + 2 * i: at + usa + 4 + 2 * i] = d[end - 2: end]
+        d[end - 2: end] = usn
+
+def attributes(d, at):
+    off = struct.unpack_from("<H", d, at + 0x14)[0]
+    while True:
+        kind, length = struct.unpack_from("<II", d, at + off)
+        if kind == 0xFFFFFFFF:
+            return
+        yield kind, off, length
+        off += length
+
+def hang():
+    d = load()
+    bps, cluster, mft, record = geometry(d)
+    struct.pack_into("<Q", d, 0x28, 1 << 40)
+    unfix(d, mft, record, bps)
+    for kind, off, length in attributes(d, mft):
+        if kind == 0x80:
+            a = mft + off
+            pairs = a + struct.unpack_from("<H", d, a + 0x20)[0]
+            first = bytes(d[pairs: pairs + 1 + (d[pairs] & 15) + (d[pairs] >> 4)])
+            used = struct.unpack_from("<I", d, mft + 0x18)[0]
+            # Room for the longer mapping pairs: the attributes after it move up.
+            grow = 8
+            tail = bytes(d[a + length: mft + used])
+            d[a + length + grow: a + length + grow + len(tail)] = tail
+            struct.pack_into("<I", d, a + 4, length + grow)
+            struct.pack_into("<I", d, mft + 0x18, used + grow)
+            hole = 1 << 36
+            runs = first + bytes([0x05]) + hole.to_bytes(5, "little") + b"\0"
+            d[pairs: pairs + len(runs)] = runs
+            clusters = (first[1] | first[2] << 8) + hole
+            struct.pack_into("<Q", d, a + 0x18, clusters - 1)          # last VCN
+            for field in (0x28, 0x30, 0x38):                           # allocated, data, initialized
+                struct.pack_into("<Q", d, a + field, clusters * cluster)
+            break
+    fix(d, mft, record, bps)
+    return d
+
+def collision():
+    d = load()
+    bps, cluster, mft, record = geometry(d)
+    wanted = "ABD.bin".encode("utf-16-le")
+    for n in range(16, 4096):
+        at = mft + n * record
+        if d[at: at + 4] != b"FILE":
+            continue
+        unfix(d, at, record, bps)
+        changed = False
+        for kind, off, length in attributes(d, at):
+            if kind == 0x30:
+                value = at + off + struct.unpack_from("<H", d, at + off + 0x14)[0]
+                name = bytes(d[value + 0x42: value + 0x42 + 2 * d[value + 0x40]])
+                if name == wanted:
+                    d[value + 0x42: value + 0x42 + len(wanted)] = "Abc.bin".encode("utf-16-le")
+                    changed = True
+        fix(d, at, record, bps)
+        if changed:
+            return d
+    raise SystemExit("no record names ABD.bin")
+
+for name, image in (("crafted-hang", hang()), ("crafted-collision", collision())):
+    with lzma.open(name + ".img.xz", "wb", preset=9) as out:
+        out.write(image)
