@@ -175,6 +175,9 @@ struct Attribute {
     const uint8_t* runsEnd = nullptr;
     uint64_t dataSize = 0;
     uint64_t initializedSize = 0;
+    // What the stream takes on the volume: the clusters allocated, or for a
+    // compressed or sparse stream the clusters it really holds.
+    uint64_t space = 0;
 };
 
 class Attributes {
@@ -211,6 +214,11 @@ public:
             a->runsEnd = p + a->length;
             a->dataSize = Le64(p + 0x30);
             a->initializedSize = Le64(p + 0x38);
+            const uint16_t flags = Le16(p + 0x0C);
+            // The compressed size field exists when the header says so (a
+            // compression unit) and for compressed or sparse streams.
+            const bool packed = (flags & 0x8001) != 0 || p[0x22] != 0;
+            a->space = packed && a->length >= 0x48 ? Le64(p + 0x40) : Le64(p + 0x28);
         }
         next_ += a->length;
         return true;
@@ -257,6 +265,7 @@ struct RecordFacts {
     bool hasList;
     bool hasSize;
     uint64_t size;
+    uint64_t space;  // on the volume; 0 for data kept in the record
     std::vector<Name> names;
 };
 
@@ -272,6 +281,7 @@ bool ReadFacts(const uint8_t* record, uint32_t size, RecordFacts* facts) {
     facts->hasList = false;
     facts->hasSize = false;
     facts->size = 0;
+    facts->space = 0;
     facts->names.clear();
     Attributes attributes(record, size);
     Attribute a;
@@ -292,6 +302,7 @@ bool ReadFacts(const uint8_t* record, uint32_t size, RecordFacts* facts) {
             } else if (a.lowestVcn == 0) {
                 facts->hasSize = true;
                 facts->size = a.dataSize;
+                facts->space = a.space;
             }
         }
     }
@@ -422,6 +433,7 @@ struct Folder {
 
 struct FileResult {
     uint64_t size;
+    uint64_t space;
     uint64_t reference;  // the NTFS file id: sequence in the top 16 bits, record number below
     std::vector<Name> names;
 };
@@ -517,7 +529,8 @@ void Search::Keep(uint64_t number, RecordFacts& facts) {
         return;
     }
     if (facts.reparse || !facts.hasSize || facts.size < minimum_ || facts.names.empty()) return;
-    results_.push_back(FileResult{facts.size, (static_cast<uint64_t>(facts.sequence) << 48) | number, std::move(facts.names)});
+    results_.push_back(
+        FileResult{facts.size, facts.space, (static_cast<uint64_t>(facts.sequence) << 48) | number, std::move(facts.names)});
 }
 
 void Search::Take(uint64_t number, RecordFacts& facts) {
@@ -550,6 +563,7 @@ bool Search::Publish(const char16_t* root, LargeFileEntry** out, int32_t* count)
                 if (extension.hasSize && !facts.hasSize) {
                     facts.hasSize = true;
                     facts.size = extension.size;
+                    facts.space = extension.space;
                 }
             }
         }
@@ -624,6 +638,7 @@ bool Search::Publish(const char16_t* root, LargeFileEntry** out, int32_t* count)
             Text16CopyTruncated(entry.path, 260, path.c_str());
             entry.size = results_[child.result].size;
             entry.id = results_[child.result].reference;
+            entry.space = results_[child.result].space;
             found.push_back(entry);
         }
         std::vector<uint32_t>().swap(list);

@@ -27,8 +27,10 @@ int CompareLargeFileRows(intptr_t tagA, intptr_t tagB, intptr_t) {
             }
             if (ua == 0) break;
         }
-    } else if (g_nLargeSortColumn == 1) {
+    } else if (g_nLargeSortColumn == kLargeColumnSize) {
         result = a.size < b.size ? -1 : (a.size > b.size ? 1 : 0);
+    } else if (g_nLargeSortColumn == kLargeColumnSpace) {
+        result = a.space < b.space ? -1 : (a.space > b.space ? 1 : 0);
     }
     return g_bLargeSortDescending == 1 ? -result : result;
 }
@@ -38,8 +40,25 @@ void ChooseLargeSortColumn(int32_t column) {
         g_bLargeSortDescending = g_bLargeSortDescending ? 0 : 1;
     } else {
         g_nLargeSortColumn = column;
-        g_bLargeSortDescending = 0;
+        // Someone who sorts by size wants the largest first.
+        g_bLargeSortDescending = (column == kLargeColumnSize || column == kLargeColumnSpace) ? 1 : 0;
     }
+}
+
+bool IsFileWindowsHolds(const char16_t* path) {
+    static const char16_t* const kHeld[] = {u"pagefile.sys", u"hiberfil.sys", u"swapfile.sys"};
+    // Only in a drive's root: "X:\name".
+    if (!path[0] || path[1] != u':' || path[2] != u'\\') return false;
+    const char16_t* name = path + 3;
+    for (const char16_t* held : kHeld) {
+        size_t i = 0;
+        for (; held[i] && name[i]; ++i) {
+            char16_t c = name[i] >= u'A' && name[i] <= u'Z' ? static_cast<char16_t>(name[i] + 32) : name[i];
+            if (c != held[i]) break;
+        }
+        if (!held[i] && !name[i]) return true;
+    }
+    return false;
 }
 
 bool LargeFileFolder(const char16_t* path, char16_t* folder) {

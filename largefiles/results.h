@@ -17,11 +17,18 @@ extern std::atomic<int32_t> g_bLargeScanBusy;
 extern int32_t g_nLargeSortColumn;      // -1 until the first header click
 extern int32_t g_bLargeSortDescending;  // 0 ascending, 1 descending
 
+// The list's columns: path, size, the space it takes, the actions.
+enum { kLargeColumnPath = 0, kLargeColumnSize = 1, kLargeColumnSpace = 2, kLargeColumnAction = 3 };
+
 // -1, 0 or 1 for two row tags (record indices) under the current sort
 // column and direction; 0 for tags outside the records.
 int CompareLargeFileRows(intptr_t tagA, intptr_t tagB, intptr_t unused);
-// Header click on column c: same column flips, a new column starts ascending.
+// Header click on column c: same column flips; a new column starts
+// ascending, a size column largest first.
 void ChooseLargeSortColumn(int32_t column);
+// pagefile.sys, hiberfil.sys and swapfile.sys in a drive's root: Windows
+// holds them, and only its own settings make them smaller.
+bool IsFileWindowsHolds(const char16_t* path);
 // The folder of a stored path: everything before its last backslash, into a
 // 260-unit buffer. False when there is no backslash.
 bool LargeFileFolder(const char16_t* path, char16_t* folder);

@@ -14,6 +14,9 @@ struct LargeFileEntry {
     // gives (on NTFS the file reference: record number and sequence);
     // FS_NO_ID when it could not be read. Acting on the row checks it.
     uint64_t id;
+    // Bytes it takes on the volume (less than size when sparse or
+    // compressed, more when the last cluster is partly used).
+    uint64_t space;
 };
 
 // The progress callback's context: overwritten on every report.

@@ -211,6 +211,11 @@ bool FsSystemFolderPath(FsSystemFolder folder, char16_t* out, uint32_t capacity)
 // native backend never is.
 bool FsProcessElevated();
 
+// The bytes the file at path takes on its volume (Windows:
+// GetCompressedFileSizeW, which counts a sparse or compressed file's real
+// clusters; posix: its blocks). False when it cannot be read.
+bool FsFileSpace(const char16_t* path, uint64_t* bytes);
+
 // Expands %NAME% references into dst. False, with dst empty, when the
 // expansion fails or needs more than `capacity` units with the terminator.
 bool FsExpandEnvironment(const char16_t* source, char16_t* dst, uint32_t capacity);

@@ -555,6 +555,15 @@ bool FsSystemFolderPath(FsSystemFolder folder, char16_t* out, uint32_t capacity)
 
 bool FsProcessElevated() { return false; }
 
+bool FsFileSpace(const char16_t* path, uint64_t* bytes) {
+    char native[kNativePathBytes];
+    struct stat st;
+    if (!NativePath(path, native)) return Fail(EINVAL);
+    if (lstat(native, &st) != 0) return Fail(errno);
+    *bytes = static_cast<uint64_t>(st.st_blocks) * 512u;
+    return true;
+}
+
 // Linux has no driver store.
 int FsListDriverPackages(FsDriverPackage*, int) { return 0; }
 

@@ -789,6 +789,14 @@ bool FsSystemFolderPath(FsSystemFolder folder, char16_t* out, uint32_t capacity)
     return false;
 }
 
+bool FsFileSpace(const char16_t* path, uint64_t* bytes) {
+    DWORD high = 0;
+    DWORD low = GetCompressedFileSizeW(LongForm(path).c_str(), &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
+    *bytes = (static_cast<uint64_t>(high) << 32) | low;
+    return true;
+}
+
 bool FsProcessElevated() {
     SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
     PSID administrators = nullptr;

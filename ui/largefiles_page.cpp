@@ -7,6 +7,7 @@
 #include "text/text16.h"
 #include "ui/app_state.h"
 #include "ui/main_window.h"
+#include "ui/largefiles_worker.h"
 #include "ui/workers.h"
 
 #include <shellapi.h>
@@ -30,16 +31,27 @@ int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM sort) {
     return CompareLargeFileRows(static_cast<intptr_t>(a), static_cast<intptr_t>(b), static_cast<intptr_t>(sort));
 }
 
-// The count and total of the records as they are now.
+// The count and totals of the records as they are now, and how the scan
+// ended: a stopped scan lists only what it found before it stopped.
 void ShowLargeFileSummary() {
     int32_t count = g_nLargeFiles.load(std::memory_order_acquire);
     const LargeFileEntry* entries = g_pLargeFiles.load(std::memory_order_acquire);
-    uint64_t sum = 0;
-    for (int32_t i = 0; i < count; ++i) sum += entries[i].size;
-    char16_t size[kSizeTextUnits];
+    uint64_t sum = 0, taken = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        sum += entries[i].size;
+        taken += entries[i].space;
+    }
+    char16_t size[kSizeTextUnits], space[kSizeTextUnits];
     FormatSize(sum, size);
+    FormatSize(taken, space);
     char16_t summary[128];
-    FormatText(summary, 128, u"扫描完成：发现 %d 个大文件，共 %s", count, size);
+    const int32_t outcome = g_nLargeScanOutcome.load();
+    if (outcome == LARGE_SCAN_FAILED) {
+        Text16CopyTruncated(summary, 128, u"扫描失败");
+    } else {
+        FormatText(summary, 128, u"%s：发现 %d 个大文件，共 %s，占用 %s",
+                   outcome == LARGE_SCAN_STOPPED ? u"扫描已停止" : u"扫描完成", count, size, space);
+    }
     if (g_hStaticScanStat) SetWindowTextW(g_hStaticScanStat, WideText(summary));
     SetStatusText(summary);
 }
@@ -49,7 +61,7 @@ void ShowLargeFileSummary() {
 LRESULT DrawActionCell(NMLVCUSTOMDRAW* draw) {
     const int row = static_cast<int>(draw->nmcd.dwItemSpec);
     RECT cell = {};
-    cell.top = 2;
+    cell.top = kLargeColumnAction;
     cell.left = LVIR_BOUNDS;
     if (!SendMessageW(g_hListLarge, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell)))
         return CDRF_DODEFAULT;
@@ -67,8 +79,11 @@ LRESULT DrawActionCell(NMLVCUSTOMDRAW* draw) {
     RECT right = {middle, cell.top, cell.right, cell.bottom};
     SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : RGB(0, 102, 204));
     DrawTextW(dc, L"打开", -1, &left, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : RGB(200, 30, 30));
-    DrawTextW(dc, L"删除", -1, &right, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    const int32_t tag = RowTag(row);
+    const bool held = tag >= 0 && tag < g_nLargeFiles.load(std::memory_order_acquire) &&
+                      IsFileWindowsHolds(g_pLargeFiles.load(std::memory_order_acquire)[tag].path);
+    SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : held ? RGB(96, 96, 96) : RGB(200, 30, 30));
+    DrawTextW(dc, held ? L"说明" : L"删除", -1, &right, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     return CDRF_SKIPDEFAULT;
 }
 
@@ -79,10 +94,35 @@ LRESULT DrawLargeRow(NMLVCUSTOMDRAW* draw) {
     case CDDS_ITEMPREPAINT:
         return CDRF_NOTIFYSUBITEMDRAW;
     case CDDS_ITEMPREPAINT | CDDS_SUBITEM:
-        return draw->iSubItem == 2 ? DrawActionCell(draw) : CDRF_DODEFAULT;
+        return draw->iSubItem == kLargeColumnAction ? DrawActionCell(draw) : CDRF_DODEFAULT;
     default:
         return CDRF_DODEFAULT;
     }
+}
+
+// The header shows which column the rows are sorted by, and which way.
+void ShowSortArrow() {
+    HWND headerControl = reinterpret_cast<HWND>(SendMessageW(g_hListLarge, LVM_GETHEADER, 0, 0));
+    if (!headerControl) return;
+    const int columns = static_cast<int>(SendMessageW(headerControl, HDM_GETITEMCOUNT, 0, 0));
+    for (int column = 0; column < columns; ++column) {
+        HDITEMW item = {};
+        item.mask = HDI_FORMAT;
+        if (!SendMessageW(headerControl, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item))) continue;
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (column == g_nLargeSortColumn) item.fmt |= g_bLargeSortDescending ? HDF_SORTDOWN : HDF_SORTUP;
+        SendMessageW(headerControl, HDM_SETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+void ExplainFileWindowsHolds(const char16_t* path) {
+    char16_t text[512];
+    FormatText(text, 512,
+               u"%s 由 Windows 使用，不能在这里删除。\n\n"
+               u"pagefile.sys 和 swapfile.sys 是虚拟内存：可在“系统属性 → 高级 → 性能 设置 → 高级 → 虚拟内存 更改”中调小或移到其他磁盘。\n\n"
+               u"hiberfil.sys 供休眠和快速启动使用：以管理员身份运行“powercfg /hibernate off”后，Windows 会删除它。",
+               path);
+    MessageBoxW(g_hMainWnd, WideText(text), L"说明", MB_OK | MB_ICONINFORMATION);
 }
 
 }  // namespace
@@ -132,11 +172,14 @@ void FillLargeFileList() {
         char16_t size[kSizeTextUnits];
         FormatSize(entries[i].size, size);
         LVITEMW cell = {};
-        cell.iSubItem = 1;
+        cell.iSubItem = kLargeColumnSize;
         cell.pszText = WideText(size);
         SendMessageW(g_hListLarge, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
-        cell.iSubItem = 2;
-        cell.pszText = const_cast<wchar_t*>(L"打开 删除");
+        FormatSize(entries[i].space, size);
+        cell.iSubItem = kLargeColumnSpace;
+        SendMessageW(g_hListLarge, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+        cell.iSubItem = kLargeColumnAction;
+        cell.pszText = const_cast<wchar_t*>(IsFileWindowsHolds(entries[i].path) ? L"打开 说明" : L"打开 删除");
         SendMessageW(g_hListLarge, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
     }
     // The rows keep the order the user chose.
@@ -212,6 +255,7 @@ LRESULT OnLargeListNotify(NMHDR* header) {
     case LVN_COLUMNCLICK: {
         ChooseLargeSortColumn(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
         SendMessageW(g_hListLarge, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(CompareRows));
+        ShowSortArrow();
         break;
     }
     case NM_DBLCLK: {
@@ -224,17 +268,21 @@ LRESULT OnLargeListNotify(NMHDR* header) {
     }
     case NM_CLICK: {
         const NMITEMACTIVATE* click = reinterpret_cast<const NMITEMACTIVATE*>(header);
-        if (click->iItem < 0 || click->iSubItem != 2) break;
+        if (click->iItem < 0 || click->iSubItem != kLargeColumnAction) break;
         int32_t tag = RowTag(click->iItem);
         RECT cell = {};
-        cell.top = 2;
+        cell.top = kLargeColumnAction;
         cell.left = LVIR_BOUNDS;
         SendMessageW(g_hListLarge, LVM_GETSUBITEMRECT, static_cast<WPARAM>(click->iItem), reinterpret_cast<LPARAM>(&cell));
         int middle = (cell.left + cell.right) / 2;
         if (click->ptAction.x < middle) {
             OpenLargeFileLocation(tag);
         } else if (tag >= 0 && tag < g_nLargeFiles.load(std::memory_order_acquire)) {
-            DeleteLargeFileAt(tag);
+            if (IsFileWindowsHolds(g_pLargeFiles.load(std::memory_order_acquire)[tag].path)) {
+                ExplainFileWindowsHolds(g_pLargeFiles.load(std::memory_order_acquire)[tag].path);
+            } else {
+                DeleteLargeFileAt(tag);
+            }
         }
         break;
     }

@@ -24,6 +24,8 @@ void OnLargeScanProgress(int32_t percent, int32_t directories, int32_t files, vo
 
 bool IsLargeScanCancelled() { return g_bLargeScanBusy.load(std::memory_order_relaxed) == 0; }
 
+std::atomic<int32_t> g_nLargeScanOutcome{LARGE_SCAN_DONE};
+
 uint32_t LargeScanWorker(void* window) {
     char16_t root[8];
     Text16CopyTruncated(root, 8, g_szSystemDrive);
@@ -37,6 +39,9 @@ uint32_t LargeScanWorker(void* window) {
         // The pointer before the count: a reader that sees the count sees the array.
         g_pLargeFiles.store(entries, std::memory_order_release);
         g_nLargeFiles.store(count, std::memory_order_release);
+        g_nLargeScanOutcome.store(IsLargeScanCancelled() ? LARGE_SCAN_STOPPED : LARGE_SCAN_DONE);
+    } else {
+        g_nLargeScanOutcome.store(LARGE_SCAN_FAILED);
     }
     g_bLargeScanBusy.store(0);
     PostWindowMessage(window, MSG_LARGE_SCAN_FINISHED, 0, 0);

@@ -1,6 +1,7 @@
 // The large-file scan's worker thread and its two callbacks.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 struct ScanProgress;
@@ -12,3 +13,7 @@ uint32_t LargeScanWorker(void* window);
 void OnLargeScanProgress(int32_t percent, int32_t directories, int32_t files, void* record);
 // True once the busy flag has been cleared (the window's stop request).
 bool IsLargeScanCancelled();
+
+// How the last scan ended: written by the worker before its final message.
+enum LargeScanOutcome : int32_t { LARGE_SCAN_DONE, LARGE_SCAN_STOPPED, LARGE_SCAN_FAILED };
+extern std::atomic<int32_t> g_nLargeScanOutcome;

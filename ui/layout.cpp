@@ -20,7 +20,20 @@ namespace {
 HFONT g_hControlFont = nullptr;  // the shared 13-pixel font at the current DPI
 
 // The large-file list's column widths at 96 DPI.
-const int kLargeColumns[3] = {380, 100, 80};
+// The large-file list's column widths at 96 DPI; the path column takes what
+// the others leave.
+const int kLargeColumns[4] = {380, 90, 90, 80};
+
+void FitLargeColumns(int listWidth) {
+    if (!g_hListLarge) return;
+    int others = 0;
+    for (int column = 1; column < 4; ++column) {
+        SendMessageW(g_hListLarge, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), ScaleByDpi(kLargeColumns[column]));
+        others += ScaleByDpi(kLargeColumns[column]);
+    }
+    int path = listWidth - others - GetSystemMetrics(SM_CXVSCROLL) - 2 * GetSystemMetrics(SM_CXEDGE) - 2;
+    SendMessageW(g_hListLarge, LVM_SETCOLUMNWIDTH, 0, path > ScaleByDpi(120) ? path : ScaleByDpi(120));
+}
 
 HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int id, DWORD exStyle = 0) {
     return CreateWindowExW(exStyle, cls, text, style, 0, 0, 10, 10, parent,
@@ -113,7 +126,10 @@ void CreateMainControls(HWND window) {
         SetListStyles(g_hListLarge);
         AddColumn(g_hListLarge, 0, L"文件路径", ScaleByDpi(kLargeColumns[0]));
         AddColumn(g_hListLarge, 1, L"大小", ScaleByDpi(kLargeColumns[1]));
-        AddColumn(g_hListLarge, 2, L"操作", ScaleByDpi(kLargeColumns[2]));
+        AddColumn(g_hListLarge, 2, L"占用空间", ScaleByDpi(kLargeColumns[2]));
+        AddColumn(g_hListLarge, 3, L"操作", ScaleByDpi(kLargeColumns[3]));
+        // A path cut by its column shows whole as a tooltip.
+        SendMessageW(g_hListLarge, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_LABELTIP, LVS_EX_LABELTIP);
     }
 
     ApplyScale(window);
@@ -131,8 +147,9 @@ void ApplyScale(HWND window) {
     if (previous) DeleteObject(previous);  // no control holds it any more
     ForgetCachedFonts();
     if (g_hListLarge) {
-        for (int column = 0; column < 3; ++column)
-            SendMessageW(g_hListLarge, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), ScaleByDpi(kLargeColumns[column]));
+        RECT list;
+        GetWindowRect(g_hListLarge, &list);
+        FitLargeColumns(list.right - list.left);
     }
     if (g_hComboMinSize) {
         int field = ScaleByDpi(32) - 2 * GetSystemMetrics(SM_CYEDGE);
@@ -181,6 +198,7 @@ void LayoutMainWindow(int width, int height) {
     Move(g_hComboMinSize, l.combo);
     Move(g_hStaticScanStat, l.scanStatus);
     Move(g_hListLarge, l.largeList);
+    FitLargeColumns(l.largeList.width);
 }
 
 LRESULT OnCreate(HWND window) {

@@ -752,6 +752,18 @@ bool FsProcessElevated() {
     return g_state->elevated;
 }
 
+// Files here take what they hold, in whole 4 KiB clusters.
+bool FsFileSpace(const char16_t* path, uint64_t* bytes) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    Node* node = Resolve(path, false);
+    if (!node || (node->attributes & FS_ATTR_DIRECTORY)) {
+        t_lastError = FS_ERROR_FILE_NOT_FOUND;
+        return false;
+    }
+    *bytes = (node->size + 4095) / 4096 * 4096;
+    return true;
+}
+
 int FsListDriverPackages(FsDriverPackage* out, int capacity) {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     int count = 0;

@@ -87,7 +87,7 @@ def test_closing_stops_a_scan_and_the_partial_result_shows(h):
         s.wait(lambda: shown(s), "the window to come back", 5)
         label = s.controls()[115]["text"]
         found = len(s.list_rows(102)["rows"])
-        check(label.startswith(f"扫描完成：发现 {found} 个大文件"), label)
+        check(label.startswith(f"扫描已停止：发现 {found} 个大文件"), label)
         check(found < folders, f"the scan ran to its end: {found}")
 
 

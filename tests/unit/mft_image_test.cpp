@@ -25,6 +25,7 @@ const uint64_t kMinimum = 1048576;
 struct Found {
     std::u16string path;
     uint64_t size;
+    uint64_t space = 0;
 };
 
 bool ReadImage(void* volume, uint64_t offset, void* buffer, size_t length) {
@@ -34,7 +35,7 @@ bool ReadImage(void* volume, uint64_t offset, void* buffer, size_t length) {
 
 std::vector<Found> Take(LargeFileEntry* entries, int32_t count) {
     std::vector<Found> out;
-    for (int32_t i = 0; i < count; ++i) out.push_back(Found{entries[i].path, entries[i].size});
+    for (int32_t i = 0; i < count; ++i) out.push_back(Found{entries[i].path, entries[i].size, entries[i].space});
     std::free(entries);
     return out;
 }
@@ -236,6 +237,23 @@ TEST_P(MftFixture, ReadsWhatTheWalkFoundInTheWalksOrder) {
     std::vector<Found> ordered = read;
     std::stable_sort(ordered.begin(), ordered.end(), WalkOrder);
     for (size_t i = 0; i < read.size(); ++i) ASSERT_EQ(Utf8(read[i].path), Utf8(ordered[i].path)) << "position " << i;
+}
+
+// The scenario images' files were made with truncate: sparse, they take no
+// clusters while their length says megabytes or gigabytes. The fragmented
+// image's files hold written data, its sparse-large.bin excepted: they take
+// at least their length.
+TEST_P(MftFixture, SpaceIsWhatAFileTakesNotItsLength) {
+    std::vector<Found> read;
+    ASSERT_EQ(Read(&read), 0);
+    const bool written = std::string(GetParam()).rfind("fragmented", 0) == 0;
+    size_t sparse = 0;
+    for (const Found& f : read) {
+        sparse += f.space < f.size ? 1 : 0;
+        if (written && Utf8(f.path).find("sparse") == std::string::npos) EXPECT_GE(f.space, f.size) << Utf8(f.path);
+        if (written && Utf8(f.path).find("sparse") != std::string::npos) EXPECT_LT(f.space, f.size);
+    }
+    if (!written) EXPECT_GT(sparse, read.size() / 2) << "space is the allocated size, not the length";
 }
 
 TEST_P(MftFixture, ACancelledReadPublishesAnEmptyArray) {

@@ -190,15 +190,20 @@ TEST_F(LargeResults, PathsCompareByCodeUnitAndSizesUnsigned) {
     EXPECT_EQ(CompareLargeFileRows(2, 3, 0), 1) << "Chinese after ASCII";
     EXPECT_EQ(CompareLargeFileRows(3, 3, 0), 0);
     ChooseLargeSortColumn(1);
-    EXPECT_EQ(CompareLargeFileRows(1, 0, 0), 1) << "2^63 is large, not negative";
-    EXPECT_EQ(CompareLargeFileRows(1, 2, 0), -1);
+    EXPECT_EQ(g_bLargeSortDescending, 1) << "the first click on a size sorts largest first";
+    EXPECT_EQ(CompareLargeFileRows(1, 0, 0), -1) << "2^63 is large, not negative";
+    EXPECT_EQ(CompareLargeFileRows(1, 2, 0), 1);
     EXPECT_EQ(CompareLargeFileRows(0, 3, 0), 0);
     ChooseLargeSortColumn(1);
-    EXPECT_EQ(g_bLargeSortDescending, 1);
-    EXPECT_EQ(CompareLargeFileRows(1, 0, 0), -1);
+    EXPECT_EQ(g_bLargeSortDescending, 0);
+    EXPECT_EQ(CompareLargeFileRows(1, 0, 0), 1);
     ChooseLargeSortColumn(0);
-    EXPECT_EQ(g_bLargeSortDescending, 0) << "a new column starts ascending";
+    EXPECT_EQ(g_bLargeSortDescending, 0) << "the path column starts ascending";
+    entries[0].space = 4096;
+    entries[1].space = 0;  // sparse
     ChooseLargeSortColumn(2);
+    EXPECT_EQ(CompareLargeFileRows(0, 1, 0), -1) << "the space taken, largest first";
+    ChooseLargeSortColumn(3);
     EXPECT_EQ(CompareLargeFileRows(1, 0, 0), 0) << "the action column compares equal";
     ChooseLargeSortColumn(0);
     EXPECT_EQ(CompareLargeFileRows(4, 0, 0), 0) << "tag past the count";
@@ -280,4 +285,13 @@ TEST(GroupTick, NoneSomeAll) {
     ToggleItemSelection(4, 2);
     EXPECT_EQ(GroupTickState(4), GROUP_TICK_SOME);
     DeselectAllItems();
+}
+
+TEST(LargeFolder, FilesWindowsHoldsAreTheRootsOnly) {
+    EXPECT_TRUE(IsFileWindowsHolds(u"C:\\pagefile.sys"));
+    EXPECT_TRUE(IsFileWindowsHolds(u"D:\\HIBERFIL.SYS"));
+    EXPECT_TRUE(IsFileWindowsHolds(u"C:\\swapfile.sys"));
+    EXPECT_FALSE(IsFileWindowsHolds(u"C:\\old\\pagefile.sys"));
+    EXPECT_FALSE(IsFileWindowsHolds(u"C:\\pagefile.sys.bak"));
+    EXPECT_FALSE(IsFileWindowsHolds(u"C:\\pagefile.sy"));
 }
