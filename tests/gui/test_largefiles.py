@@ -269,6 +269,27 @@ def test_each_file_listed_once_and_only_the_listed_file_deleted(h):
         check(os.path.exists(os.path.join(base, "x.moved", "plain.bin")), "the listed file went though it was moved")
 
 
+def test_files_windows_holds_get_an_explanation(h):
+    """pagefile.sys in the root: 说明 in place of 删除 says how to make it
+    smaller, and deletes nothing."""
+    seed(h)
+    pagefile = os.path.join(h.c_drive(), "pagefile.sys")
+    h.after_test(lambda: (os.path.exists(pagefile) and os.unlink(pagefile), unseed(h)))
+    write_file(pagefile, 64 * MIB)
+    with Session(h) as s:
+        open_page(s)
+        scan(s, 0)
+        row = row_of(s, "C:\\pagefile.sys")
+        check(row["texts"][3] == "打开 说明", row["texts"])
+        action_click(s, row, True)
+        box = s.dialog()
+        check(box["title"] == "说明", box["title"])
+        text = "".join(c["text"] for c in box["children"])
+        check("powercfg /hibernate off" in text and "虚拟内存" in text, text)
+        s.answer(box, IDOK)
+        check(os.path.exists(pagefile), "the file Windows holds was deleted")
+
+
 TESTS = [test_thresholds_sorting_and_summary, test_delete_and_open_through_the_action_cell,
          test_each_file_listed_once_and_only_the_listed_file_deleted,
-         test_a_cut_path_never_acts_on_another_file]
+         test_a_cut_path_never_acts_on_another_file, test_files_windows_holds_get_an_explanation]
