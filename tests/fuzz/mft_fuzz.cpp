@@ -4,7 +4,9 @@
 //                    MFT and beyond: whole small images);
 //   first byte odd:  the second byte picks one of the MFT's first 64 records
 //                    and the rest replaces that record.
-// Any outcome is fine; reading out of bounds, overflowing or leaking is not.
+// Any outcome is fine; reading out of bounds, overflowing or leaking is not,
+// and neither is listing a path no Win32 file can have (a component that is
+// empty, "." or "..", or holds '/', ':' or a control character).
 #include "largefiles/mft.h"
 
 #include <cstdio>
@@ -33,6 +35,23 @@ bool ReadVolume(void* volume, uint64_t offset, void* buffer, size_t length) {
     const uint64_t end = overlay->at + overlay->size < offset + length ? overlay->at + overlay->size : offset + length;
     if (from < end) std::memcpy(out + (from - offset), overlay->bytes + (from - overlay->at), end - from);
     return true;
+}
+
+void CheckListedPath(const char16_t* path) {
+    const char16_t* component = path + 3;  // after "C:\\"
+    for (const char16_t* p = component;; ++p) {
+        if (*p == u'\\' || *p == 0) {
+            const size_t length = static_cast<size_t>(p - component);
+            const bool dots = (length == 1 && component[0] == u'.') ||
+                              (length == 2 && component[0] == u'.' && component[1] == u'.');
+            // The last component may be cut at 259 units: empty only there.
+            if ((length == 0 && *p) || dots) std::abort();
+            if (*p == 0) return;
+            component = p + 1;
+        } else if (*p < 0x20 || *p == u'/' || *p == u':') {
+            std::abort();
+        }
+    }
 }
 
 }  // namespace
@@ -70,7 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     LargeFileEntry* entries = nullptr;
     int32_t count = 0;
-    if (ScanMftLargeFiles(ReadVolume, &overlay, u"C:\\", 1, &entries, &count, nullptr, nullptr, nullptr) == 0)
+    if (ScanMftLargeFiles(ReadVolume, &overlay, u"C:\\", 1, &entries, &count, nullptr, nullptr, nullptr) == 0) {
+        for (int32_t i = 0; i < count; ++i) CheckListedPath(entries[i].path);
         std::free(entries);
+    }
     return 0;
 }

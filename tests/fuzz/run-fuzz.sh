@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the MFT reader's fuzz target with clang (libFuzzer, ASan, UBSan)
 # and runs it a fixed number of times from seeds cut out of the fuzz base
-# image: the volume's first bytes, and each of its first 48 MFT records.
+# image (the volume's first bytes, and each of its first 48 MFT records) and
+# the damaged records in tests/fuzz/seeds.
 # Usage: run-fuzz.sh SOURCE_DIR WORK_DIR RUNS. Exits 77 when clang cannot
 # build a fuzzer here.
 set -euo pipefail
@@ -26,6 +27,12 @@ for r in $(seq 0 47); do
   { printf '\x01'; printf "\\x$(printf %02x "$r")"; dd if="$base" bs=1024 skip=$((mft / 1024 + r)) count=1 status=none; } \
     > "$seeds/record-$r"
 done
+# And damaged records that once had the reader list names no Win32 file can
+# have: a file record moved into a free slot with ':' in its name, or "..".
+cp "$src"/tests/fuzz/seeds/* "$seeds"/
 export NORVALE_FUZZ_BASE="$base"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
-"$exe" -runs="$runs" -max_len=$((mft + 64 * 1024 + 1)) -seed=1 -print_final_stats=1 "$seeds" 2>&1 | tail -12
+# libFuzzer's own exit code for a crash is 77, which CTest takes for "skipped"
+# here: a crash must fail the test.
+"$exe" -runs="$runs" -max_len=$((mft + 64 * 1024 + 1)) -seed=1 -print_final_stats=1 -error_exitcode=1 \
+  -timeout_exitcode=1 "$seeds" 2>&1 | tail -12
