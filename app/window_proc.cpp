@@ -53,6 +53,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return OnDpiChanged(window, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
     case WM_GETMINMAXINFO:
         return OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
+    case WM_WINDOWPOSCHANGED:
+        // Shown or hidden by anyone (the tray, a second start): the ticker
+        // runs only while it can be seen. The default handling sends WM_SIZE.
+        UpdateTicker();
+        return DefWindowProcW(window, message, wParam, lParam);
     case WM_PAINT:
         return OnPaint(window);
     case WM_ERASEBKGND:

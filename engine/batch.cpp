@@ -17,15 +17,20 @@ namespace {
 
 constexpr int kMaxGroupItems = 32;
 // Written by the main thread before it starts the worker (thread creation
-// orders the two), read by the worker only.
+// orders the two), read by the worker only: the items the user confirmed,
+// and which folder each reaches as known then. A measurement that ends
+// during the run rewrites the live keys; the run keeps its own.
 bool g_confirmed[kGroupCount][kMaxGroupItems];
+int32_t g_confirmedKey[kGroupCount][kMaxGroupItems];
 
 }  // namespace
 
 void FixCleanSelection() {
     for (int g = 0; g < kGroupCount; ++g) {
         for (int i = 0; i < kMaxGroupItems; ++i) {
-            g_confirmed[g][i] = i < g_CleanupGroups[g].itemCount && ItemSelected(g_CleanupGroups[g].items[i]);
+            const bool exists = i < g_CleanupGroups[g].itemCount;
+            g_confirmed[g][i] = exists && ItemSelected(g_CleanupGroups[g].items[i]);
+            g_confirmedKey[g][i] = exists ? g_CleanupGroups[g].items[i].folderKey.load(std::memory_order_relaxed) : -1;
         }
     }
 }
@@ -48,6 +53,8 @@ namespace {
 
 bool Confirmed(int group, int item) { return item < kMaxGroupItems && g_confirmed[group][item]; }
 
+int32_t ConfirmedKey(int group, int item) { return item < kMaxGroupItems ? g_confirmedKey[group][item] : -1; }
+
 // What the status line says during a run: the item and its deletions so
 // far, posted when an item begins and then at most five times a second.
 struct Activity {
@@ -69,7 +76,6 @@ void OnDeleted(void* context, int32_t deleted) {
 }  // namespace
 
 void RunBatchClean(void* window) {
-    NoteSharedFolders();
     int32_t total = 0;
     for (int g = 0; g < kGroupCount; ++g)
         for (int32_t i = 0; i < g_CleanupGroups[g].itemCount; ++i) total += Confirmed(g, i) ? 1 : 0;
@@ -81,7 +87,7 @@ void RunBatchClean(void* window) {
         for (int g = 0; g < kGroupCount; ++g) {
             for (int32_t i = 0; i < g_CleanupGroups[g].itemCount; ++i) {
                 // What the user confirmed, not the tick as it is now.
-                if (!Confirmed(g, i) || CoveredByAnother(g, i, Confirmed) != (pass == 1)) continue;
+                if (!Confirmed(g, i) || CoveredByAnother(g, i, Confirmed, ConfirmedKey) != (pass == 1)) continue;
                 CleanupItem& item = g_CleanupGroups[g].items[i];
                 ++index;
                 Trace(u"[批量清理] 进度 %d/%d: %s", index, total, item.name);

@@ -57,9 +57,9 @@ namespace {
 // Whether an item that `counts` is covering this one: it reaches the same
 // folder and takes all of it (when both do, the first in catalogue order
 // covers the later one).
-template <typename Counts>
-bool Covered(int group, int item, Counts counts) {
-    const int32_t key = KeyOf(group, item);
+template <typename Counts, typename Key>
+bool Covered(int group, int item, Counts counts, Key keyOf) {
+    const int32_t key = keyOf(group, item);
     if (key < 0) return false;
     const bool whole = TakesWholeFolder(g_CleanupGroups[group].items[item]);
     bool before = true;  // whether (g, i) comes before this item in catalogue order
@@ -69,7 +69,7 @@ bool Covered(int group, int item, Counts counts) {
                 before = false;
                 continue;
             }
-            if (KeyOf(g, i) != key || !counts(g, i) || !TakesWholeFolder(g_CleanupGroups[g].items[i])) continue;
+            if (keyOf(g, i) != key || !counts(g, i) || !TakesWholeFolder(g_CleanupGroups[g].items[i])) continue;
             if (!whole || before) return true;
         }
     }
@@ -78,10 +78,14 @@ bool Covered(int group, int item, Counts counts) {
 
 }  // namespace
 
-bool CoveredByAnother(int group, int item, ItemTicked ticked) { return Covered(group, item, ticked); }
+int32_t LiveFolderKey(int group, int item) { return KeyOf(group, item); }
+
+bool CoveredByAnother(int group, int item, ItemTicked ticked, ItemFolderKey key) {
+    return Covered(group, item, ticked, key);
+}
 
 bool CoveredWithinGroup(int group, int item) {
-    return Covered(group, item, [group](int g, int) { return g == group; });
+    return Covered(group, item, [group](int g, int) { return g == group; }, KeyOf);
 }
 
 bool TickedNow(int group, int item) { return ItemSelected(g_CleanupGroups[group].items[item]); }

@@ -4,6 +4,8 @@
 // counted once.
 #pragma once
 
+#include <cstdint>
+
 // Which items a caller counts as ticked: the ticks now, or a run's confirmed set.
 typedef bool (*ItemTicked)(int group, int item);
 
@@ -15,7 +17,11 @@ void NoteSharedFolders();
 // the same folder and the other takes all of it (when both do, the first in
 // catalogue order covers the later one). A covered item adds nothing to an
 // estimate and is cleaned after the item that covers it.
-bool CoveredByAnother(int group, int item, ItemTicked ticked);
+// Which folder an item reaches: keys as NoteSharedFolders left them, or a
+// caller's snapshot of them.
+typedef int32_t (*ItemFolderKey)(int group, int item);
+int32_t LiveFolderKey(int group, int item);
+bool CoveredByAnother(int group, int item, ItemTicked ticked, ItemFolderKey key = LiveFolderKey);
 
 // Whether another item of the same group covers this one, every item of the
 // group counted: what the group's row adds up, whatever is ticked.

@@ -5,6 +5,7 @@
 #include "engine/preview.h"
 #include "text/format.h"
 #include "text/text16.h"
+#include "text/wildcard.h"
 
 namespace {
 
@@ -78,8 +79,12 @@ void TakeEntry(Walk* walk, HeldFolder parent, const FsEntry& entry) {
             return;
         }
         // Below the location a listing that fails shows in the folder's own
-        // removal, which then fails too.
+        // removal, which then fails too. The item's file patterns speak of
+        // the location's own entries only.
+        const int earlier = walk->earlierCount;
+        walk->earlierCount = 0;
         WalkMatching(walk, HeldFolder{child, length}, u"*", false);
+        walk->earlierCount = earlier;
         bool removed = FsCloseDir(child, Removing(walk));
         if (Removing(walk)) CountResult(walk, removed);
         return;
@@ -108,6 +113,13 @@ FsDir OpenLevel(Walk* walk, HeldFolder parent, const FsEntry& entry, size_t* len
     return child;
 }
 
+bool TakenAlready(const Walk* walk, const char16_t* name) {
+    for (int i = 0; i < walk->earlierCount; ++i) {
+        if (WildcardMatch(walk->earlierPatterns[i], name)) return true;
+    }
+    return false;
+}
+
 bool IsPlainFolder(const FsEntry& entry) {
     return (entry.attributes & FS_ATTR_DIRECTORY) && !(entry.attributes & FS_ATTR_REPARSE_POINT);
 }
@@ -127,7 +139,7 @@ void WalkMatching(Walk* walk, HeldFolder folder, const char16_t* pattern, bool c
         return;
     }
     do {
-        if (!IsDotEntry(entry.name)) TakeEntry(walk, folder, entry);
+        if (!IsDotEntry(entry.name) && !TakenAlready(walk, entry.name)) TakeEntry(walk, folder, entry);
     } while (FsFindNext(find, &entry));
     FsFindClose(find);
 }
@@ -175,10 +187,15 @@ void WalkFolderPattern(Walk* walk, HeldFolder folder, const char16_t* pattern, i
 void WalkItem(Walk* walk, const CleanupItem& item, HeldFolder location, const char16_t* locationText) {
     const bool patterns = item.patterns[0] != nullptr;
     if (item.mode == CM_MATCH_FILES && patterns) {
+        // A file two patterns match is one file: counted once, removed once.
         for (int i = 0; i < kMaxPatterns && item.patterns[i]; ++i) {
+            walk->earlierPatterns = item.patterns;
+            walk->earlierCount = i;
             WalkMatching(walk, location, item.patterns[i], true);
             if (Removing(walk)) Trace(u"[清理] 删除匹配文件完成: %s\\%s", locationText, item.patterns[i]);
         }
+        walk->earlierPatterns = nullptr;
+        walk->earlierCount = 0;
     } else if (item.mode == CM_MATCH_SUBDIRS && patterns) {
         for (int i = 0; i < kMaxPatterns && item.patterns[i]; ++i) {
             WalkFolderPattern(walk, location, item.patterns[i], 0);

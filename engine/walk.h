@@ -37,6 +37,10 @@ struct Walk {
     // Collecting: the path of the folder being walked, as many units as its
     // HeldFolder's length (set by WalkFrom for the folder a walk starts at).
     char16_t path[260];
+    // File patterns taken already: an entry that one of them matches was
+    // counted (or removed) once and is passed over.
+    const char16_t* const* earlierPatterns = nullptr;
+    int earlierCount = 0;
 };
 
 // Sets walk's path to the text of the folder it is about to start at.

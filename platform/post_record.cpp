@@ -11,9 +11,16 @@ bool g_failAll = false;
 uint32_t g_failMessage = 0;
 bool g_failOne = false;
 uint32_t g_ignored = 0;
+void (*g_onPost)(uint32_t) = nullptr;
 }  // namespace
 
 bool PostWindowMessage(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    void (*onPost)(uint32_t) = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(g_recorderLock);
+        onPost = g_onPost;
+    }
+    if (onPost) onPost(message);
     std::lock_guard<std::mutex> lock(g_recorderLock);
     if (g_failAll || (g_failOne && message == g_failMessage)) return false;
     if (message == g_ignored) return true;
@@ -27,6 +34,12 @@ void PostRecorderReset() {
     g_failAll = false;
     g_failOne = false;
     g_ignored = 0;
+    g_onPost = nullptr;
+}
+
+void PostRecorderOnPost(void (*onPost)(uint32_t message)) {
+    std::lock_guard<std::mutex> lock(g_recorderLock);
+    g_onPost = onPost;
 }
 
 void PostRecorderIgnore(uint32_t message) {

@@ -52,12 +52,16 @@ bool g_bPreparingRun = false;
 // A large file went while the page was busy: measure again once it is idle.
 bool g_bRemeasurePending = false;
 
+// 开始清理 waits for the measurement: a run confirmed meanwhile would clean
+// by keys and sizes that change under it.
 bool StartMeasuring(HWND window) {
     g_bMeasuring = true;
     Enable(g_hBtnRescan, false);
+    Enable(g_hBtnCleanNative, false);
     if (StartSizeScanWorker(window)) return true;
     g_bMeasuring = false;
     Enable(g_hBtnRescan, !g_bCleanBusy.load());
+    Enable(g_hBtnCleanNative, !g_bCleanBusy.load() && !g_bListShowsLog);
     return false;
 }
 
@@ -112,6 +116,8 @@ LRESULT OnMeasureFinished(HWND window) {
         UpdateTotalLabel();
     }
     if (!cleaning && !g_bPreparingRun) Enable(g_hBtnRescan, true);
+    // After a run the log stays, and so does 开始清理's off state, until 重新扫描.
+    if (!cleaning && !g_bPreparingRun && !g_bListShowsLog) Enable(g_hBtnCleanNative, true);
     MeasureAgainIfPending(window);
     return 0;
 }
@@ -156,6 +162,7 @@ LRESULT OnSelectionMeasured(HWND window, WPARAM estimate) {
     }
     EnableRunControls(true);
     Enable(g_hBtnRescan, !g_bMeasuring);
+    Enable(g_hBtnCleanNative, !g_bMeasuring);
     SetStatusText(g_bMeasuring ? u"正在扫描可清理项目..." : u"扫描完成，可以开始清理");
     MeasureAgainIfPending(window);
     return 0;
@@ -218,7 +225,6 @@ LRESULT OnCleanFinished(HWND window) {
 
 LRESULT OnRescanCommand(HWND window) {
     if (g_bCleanBusy.load() || g_bPreparingRun || g_bMeasuring) return 0;
-    Enable(g_hBtnCleanNative, true);
     SetStatusText(u"正在重新扫描...");
     if (g_hListClean) SwitchToCatalogueView();
     if (!StartMeasuring(window)) {

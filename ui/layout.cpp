@@ -167,6 +167,7 @@ void ApplyScale(HWND window) {
 LRESULT OnDpiChanged(HWND window, int dpi, const RECT* suggested) {
     g_nDpi = dpi < 96 ? 96 : dpi;
     ApplyScale(window);
+    ResetTickerCycle();
     if (suggested) {
         SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                      suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -205,8 +206,6 @@ LRESULT OnCreate(HWND window) {
     CreateMainControls(window);
     RefreshFreeSpace(nullptr);
     PostWindowMessage(window, MSG_START_MEASURE, 0, 0);
-    g_bTickerActive = 1;
-    SetTimer(window, IDT_TICKER, 50, nullptr);
     return 0;
 }
 

@@ -15,7 +15,7 @@ extern HWND g_hTabClean, g_hTabLarge, g_hBtnMode, g_hWarningBar, g_hStaticTotal,
 // Painting state (paint.cpp).
 extern int32_t g_nCurrentPage;
 extern char16_t g_szStatus[256];
-extern int32_t g_bTickerActive;
+extern int32_t g_bTickerActive;  // written by UpdateTicker alone
 extern int32_t g_nTickerOffset;
 extern int32_t g_nTickerCycle;
 extern const wchar_t kTickerText[];  // 55 units: the warning and three spaces
@@ -51,6 +51,11 @@ LRESULT OnGetMinMaxInfo(MINMAXINFO* info);
 // paint.cpp
 void SetStatusText(const char16_t* text);
 void ShowPage(int page);
+// Runs the ticker's timer only while it can be seen; call when the page, the
+// window's visibility or its minimized state changes.
+void UpdateTicker();
+// The ticker's cycle is a length at the old scale: measured again.
+void ResetTickerCycle();
 LRESULT OnPaint(HWND window);
 // Reads how full the system drive is, for the status band's readout, and
 // repaints it (the main thread only: start-up, around a cleaning run, after

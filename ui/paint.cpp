@@ -116,10 +116,28 @@ void SetStatusText(const char16_t* text) {
     if (g_hMainWnd) InvalidateRect(g_hMainWnd, nullptr, FALSE);
 }
 
+void UpdateTicker() {
+    // 20 wake-ups a second are for someone who can see the ticker: the
+    // large-file page shown, in a window that is neither hidden nor minimized.
+    const bool run = g_hMainWnd && g_nCurrentPage != 0 && IsWindowVisible(g_hMainWnd) && !IsIconic(g_hMainWnd);
+    if (run == (g_bTickerActive != 0)) return;
+    g_bTickerActive = run ? 1 : 0;
+    if (run) {
+        SetTimer(g_hMainWnd, IDT_TICKER, 50, nullptr);
+    } else {
+        KillTimer(g_hMainWnd, IDT_TICKER);
+    }
+}
+
+void ResetTickerCycle() {
+    g_nTickerCycle = 0;  // measured again at the next tick, at the new scale
+    g_nTickerOffset = 0;
+}
+
 void ShowPage(int page) {
     g_nCurrentPage = page;
-    g_bTickerActive = page ? 1 : 0;
     if (page) g_nTickerOffset = 0;
+    UpdateTicker();
     ShowControls({g_hStaticTotal, g_hListClean, g_hBtnSelect, g_hBtnDeselect, g_hBtnDiskClean, g_hBtnPreview, g_hBtnRescan,
                   g_hBtnCleanNative},
                  page == 0);

@@ -218,4 +218,36 @@ TEST_F(BatchFake, EachItemSaysItHasBegunBeforeItsResult) {
     EXPECT_EQ(kinds, (std::vector<uint32_t>{MSG_CLEAN_ACTIVITY, MSG_CLEAN_PROGRESS, MSG_CLEAN_ACTIVITY, MSG_CLEAN_PROGRESS}));
 }
 
+// A measurement that ends during a run rewrites which folder each item
+// reaches. The run keeps what was known when the user confirmed: every
+// confirmed item is cleaned and reported, the covered one after the other.
+// (The covered item is passed over first; keys forgotten after that, while
+// a later item is cleaned, must not lose it.)
+TEST_F(BatchFake, KeysRewrittenDuringARunLoseNoItem) {
+    FakeFsSetEnv(u"TEMP", u"C:\\T");
+    FakeFsSetEnv(u"LOCALAPPDATA", u"C:\\L");
+    FakeFsAddFile(u"C:\\T\\x.tmp", 500);
+    FakeFsAddFile(u"C:\\L\\Microsoft\\Windows\\Explorer\\thumbcache_1.db", 7);
+    FakeFsAddAlias(u"C:\\L\\Temp", u"C:\\T");
+    ToggleGroupSelection(3);     // 用户 TEMP and LocalAppData Temp: one folder
+    ToggleItemSelection(4, 11);  // 缩略图, cleaned after both are first looked at
+    MeasureSelectedItems();
+    FixCleanSelection();
+    static int progress;
+    progress = 0;
+    PostRecorderOnPost([](uint32_t message) {
+        if (message != MSG_CLEAN_PROGRESS || ++progress != 2) return;
+        for (CleanupGroup& group : g_CleanupGroups)
+            for (int32_t i = 0; i < group.itemCount; ++i) group.items[i].folderKey.store(-1);
+    });
+    RunBatchClean(nullptr);
+    PostRecorderOnPost(nullptr);
+    std::vector<std::u16string> names;
+    for (size_t i = 0; i < PostRecorderCount(); ++i) {
+        RecordedMessage m = PostRecorderAt(i);
+        if (m.message == MSG_CLEAN_PROGRESS) names.push_back(reinterpret_cast<const CleanProgress*>(m.wParam)->name);
+    }
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"用户 TEMP", u"缩略图", u"LocalAppData Temp"}));
+}
+
 }  // namespace

@@ -167,10 +167,12 @@ TEST_F(MainWindow, ProgressRecordsBecomeLogLinesInTheirTwoForms) {
 }
 
 TEST_F(MainWindow, ButtonStatesThroughAWholeRun) {
+    // 开始清理 waits for the measurement.
     SendMessageW(window, WM_COMMAND, IDC_BTN_RESCAN, 0);
-    EXPECT_TRUE(Enabled(g_hBtnCleanNative));
+    EXPECT_FALSE(Enabled(g_hBtnCleanNative));
     EXPECT_FALSE(Enabled(g_hBtnRescan));
     ASSERT_TRUE(PumpUntil([] { return Enabled(g_hBtnRescan); }));
+    EXPECT_TRUE(Enabled(g_hBtnCleanNative));
     EXPECT_FALSE(g_bListShowsLog);
 
     // Nothing ticked: nothing to ask about, and no run.
@@ -194,9 +196,10 @@ TEST_F(MainWindow, ButtonStatesThroughAWholeRun) {
     DeselectAllItems();
 
     SendMessageW(window, WM_COMMAND, IDC_BTN_RESCAN, 0);
-    EXPECT_TRUE(Enabled(g_hBtnCleanNative));
+    EXPECT_FALSE(Enabled(g_hBtnCleanNative));
     EXPECT_FALSE(Enabled(g_hBtnRescan));
     ASSERT_TRUE(PumpUntil([] { return Enabled(g_hBtnRescan); }));
+    EXPECT_TRUE(Enabled(g_hBtnCleanNative)) << "after a run, 重新扫描 brings it back";
 
     ToggleItemSelection(1, 7);
     CleanAndAnswer(window, IDNO);
@@ -310,7 +313,7 @@ TEST_F(MainWindow, CancelledScanStillFinishesWithItsMessage) {
     int32_t count = g_nLargeFiles.load();
     EXPECT_NE(g_pLargeFiles.load(), nullptr) << "a cancelled scan publishes an array";
     wchar_t expected[128];
-    wsprintfW(expected, L"扫描完成：发现 %d 个大文件，共 ", count);
+    wsprintfW(expected, L"扫描已停止：发现 %d 个大文件，共 ", count);
     EXPECT_EQ(Text(g_hStaticScanStat).rfind(expected, 0), 0u) << Text(g_hStaticScanStat).c_str();
 }
 
@@ -335,7 +338,7 @@ Placement Snapshot(HWND window) {
     LOGFONTW font = {};
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(g_hBtnCleanNative, WM_GETFONT, 0, 0)), sizeof font, &font);
     p.fontHeight = font.lfHeight;
-    for (int c = 0; c < 3; ++c) p.widths.push_back(SendMessageW(g_hListLarge, LVM_GETCOLUMNWIDTH, c, 0));
+    for (int c = 0; c < 4; ++c) p.widths.push_back(SendMessageW(g_hListLarge, LVM_GETCOLUMNWIDTH, c, 0));
     for (int c = 0; c < 2; ++c) p.widths.push_back(SendMessageW(g_hListClean, LVM_GETCOLUMNWIDTH, c, 0));
     p.widths.push_back(SendMessageW(g_hComboMinSize, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
     p.widths.push_back(SendMessageW(g_hComboMinSize, CB_GETITEMHEIGHT, 0, 0));
@@ -384,11 +387,29 @@ TEST(MainWindowDpi, AChangeOfDpiLaysOutAsStartUpAtThatDpi) {
     const Placement moved = Snapshot(window);
     ExpectSame(moved, at144, "96 -> 144");
     EXPECT_EQ(moved.fontHeight, -20);
-    EXPECT_EQ(moved.widths[0], 570);
+    EXPECT_EQ(moved.widths[1], 135) << "大小 at 90 design units";
     RECT smaller = {0, 0, 800, 600};
     SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&smaller));
     ExpectSame(Snapshot(window), at96, "144 -> 96");
     Close(window);
+}
+
+// The ticker's timer runs only while someone can see it: the large-file
+// page shown in a visible, not minimized, window.
+TEST_F(MainWindow, TheTickerRunsOnlyWhileItCanBeSeen) {
+    ShowWindow(window, SW_SHOW);
+    ShowPage(1);
+    EXPECT_EQ(g_bTickerActive, 1);
+    ShowWindow(window, SW_HIDE);  // to the tray
+    EXPECT_EQ(g_bTickerActive, 0);
+    ShowWindow(window, SW_SHOW);
+    EXPECT_EQ(g_bTickerActive, 1);
+    ShowWindow(window, SW_MINIMIZE);
+    EXPECT_EQ(g_bTickerActive, 0);
+    ShowWindow(window, SW_RESTORE);
+    ShowPage(0);
+    EXPECT_EQ(g_bTickerActive, 0);
+    ShowWindow(window, SW_HIDE);
 }
 
 }  // namespace
