@@ -35,4 +35,4 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 # libFuzzer's own exit code for a crash is 77, which CTest takes for "skipped"
 # here: a crash must fail the test.
 "$exe" -runs="$runs" -max_len=$((mft + 64 * 1024 + 1)) -seed=1 -print_final_stats=1 -error_exitcode=1 \
-  -timeout_exitcode=1 "$seeds" 2>&1 | tail -12
+  -timeout_exitcode=1 -artifact_prefix="$work/" "$seeds" 2>&1 | tail -12
