@@ -111,16 +111,16 @@ def test_cleaning_run_end_to_end(h):
 
             # Collapse group 1 with its expander, then expand it again.
             click_row(s, row_named(s, header_tag(1)), 11)
-            s.wait(lambda: item_tag(1, 7) not in [r["tag"] for r in rows(s)], "group 1 to collapse", 5)
+            s.wait(lambda: item_tag(1, 7) not in [r["tag"] for r in rows(s)], "group 1 to collapse", 20)
             click_row(s, row_named(s, header_tag(1)), 11)
-            s.wait(lambda: item_tag(1, 7) in [r["tag"] for r in rows(s)], "group 1 to expand", 5)
+            s.wait(lambda: item_tag(1, 7) in [r["tag"] for r in rows(s)], "group 1 to expand", 20)
 
             # Tick group 1's header, then the two single items.
             click_row(s, row_named(s, header_tag(1)), 34)
             click_row(s, row_named(s, item_tag(2, 3)), 56)
             click_row(s, row_named(s, item_tag(3, 0)), 56)
             expected_total = 3000000 + MIB + 4096 + 42 * MIB
-            s.wait(lambda: s.controls()[108]["text"] == "总计可释放空间: 45.86 MB", f"total of {expected_total}, not {s.controls()[108]['text']}", 5)
+            s.wait(lambda: s.controls()[108]["text"] == "总计可释放空间: 45.86 MB", f"total of {expected_total}, not {s.controls()[108]['text']}", 20)
             shot = s.shot()
             tick = row_named(s, header_tag(1))["cells"][0]
             check(shot.count_near((16, 124, 16), tick[0] + 26, tick[1], tick[0] + 42, tick[3], 30) > 3,
@@ -153,9 +153,9 @@ def test_cleaning_run_end_to_end(h):
             free = re.fullmatch(r"C 盘可用空间: 之前 ([0-9.]+) GB，现在 ([0-9.]+) GB", lines[-1])
             check(free and float(free.group(2)) - float(free.group(1)) >= 0.03, lines[-1])
             check([r["tag"] for r in log["rows"]] == [4] * 3 + [0, 0, 3, 0, -1, -1, -1], [r["tag"] for r in log["rows"]])
-            s.wait(lambda: s.controls()[118]["enabled"] == 1, "rescan enabled after the run", 10)
+            s.wait(lambda: s.controls()[118]["enabled"] == 1, "rescan enabled after the run", 20)
             check(s.controls()[104]["enabled"] == 0, "start cleaning stays disabled after a run")
-            time.sleep(0.5)
+            time.sleep(1)  # the log's last lines painted
             shot = s.shot()
             # 【路径不存在】: programs this machine does not have, in neutral grey.
             colours = [DARK] * 3 + [GREEN, GREEN, AMBER, GREEN, DARK, DARK, DARK]
@@ -200,7 +200,7 @@ def test_answering_no_changes_nothing(h):
         s.click_control(104)
         question = s.dialog()
         s.answer(question, IDNO)
-        s.wait(lambda: not s.dialogs(), "the question to close", 5)
+        s.wait(lambda: not s.dialogs(), "the question to close", 20)
         after = rows(s)
         check([(r["tag"], r["texts"]) for r in after] == [(r["tag"], r["texts"]) for r in before], "list changed")
         controls = s.controls()
@@ -218,7 +218,7 @@ def test_answering_no_changes_nothing(h):
         texts = [c["text"] for c in question["children"]]
         check(not any("下载文件夹" in t for t in texts), texts)
         s.answer(question, IDNO)
-        s.wait(lambda: not s.dialogs(), "the question to close", 5)
+        s.wait(lambda: not s.dialogs(), "the question to close", 20)
         s.click_control(106)
         click_row(s, row_named(s, item_tag(4, 20)), 56)
         s.click_control(104)
@@ -226,7 +226,7 @@ def test_answering_no_changes_nothing(h):
         texts = [c["text"] for c in question["children"]]
         check(any(t.endswith(warning) for t in texts), texts)
         s.answer(question, IDNO)
-        s.wait(lambda: not s.dialogs(), "the question to close", 5)
+        s.wait(lambda: not s.dialogs(), "the question to close", 20)
         check(os.path.exists(os.path.join(h.profile(), "Downloads", "keep-me.zip")), "downloads touched")
 
 
@@ -265,7 +265,7 @@ def test_the_users_own_files_survive_select_all(h):
         text = "\n".join(c["text"] for c in question["children"])
         check("「QQ 缓存(慎用)」2.00 MB：QQ 收到的文件和聊天图片、视频" in text, text)
         s.xdo("key", "Return")
-        s.wait(lambda: not s.dialogs(), "the question to close", 5)
+        s.wait(lambda: not s.dialogs(), "the question to close", 20)
         check(s.list_rows(101)["columns"][0]["title"] != "清理日志", "Return started a run")
         lost = [path for path in owned if not os.path.exists(path)]
         check(not lost, f"Return deleted: {lost}")
@@ -280,7 +280,7 @@ def test_a_preview_lists_what_an_item_would_delete(h):
         row = row_named(s, item_tag(1, 7))  # NPM 缓存: a.bin (1,000,000) and sub\b.bin (2,000,000)
         cell = row["cells"][0]
         s.xdo("mousemove", str(cell[0] + 120), str((cell[1] + cell[3]) // 2), "click", "--repeat", "2", "1")
-        s.wait(lambda: s.probe("windows", "NorvalePreview"), "the preview window", 10)
+        s.wait(lambda: s.probe("windows", "NorvalePreview"), "the preview window", 20)
         preview = s.probe("windows", "NorvalePreview")[0]
         check(preview["title"] == "将删除的文件 - NPM 缓存", preview["title"])
         texts = lambda: [c["text"] for c in s.probe("windows", "NorvalePreview")[0]["children"]]
@@ -291,7 +291,7 @@ def test_a_preview_lists_what_an_item_would_delete(h):
         check([r["texts"] for r in listed["rows"]] == [[local + "\\_cacache\\sub\\b.bin", "1.91 MB"],
                                                       [local + "\\_cacache\\a.bin", "976.56 KB"]], listed["rows"])
         s.xdo("key", "Escape")
-        s.wait(lambda: not s.probe("windows", "NorvalePreview"), "Esc to close the preview", 5)
+        s.wait(lambda: not s.probe("windows", "NorvalePreview"), "Esc to close the preview", 20)
         check(os.path.getsize(os.path.join(h.local_app_data(), "npm-cache", "_cacache", "a.bin")) == seeds["npm"] // 3,
               "the preview deleted something")
 

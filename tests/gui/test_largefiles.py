@@ -43,7 +43,7 @@ def unseed(h):
 
 def open_page(s):
     s.click_client(80, 72)
-    s.wait(lambda: s.controls()[102]["visible"] == 1, "the large-file page", 5)
+    s.wait(lambda: s.controls()[102]["visible"] == 1, "the large-file page", 20)
 
 
 def scan(s, selection):
@@ -53,7 +53,7 @@ def scan(s, selection):
     s.wait(lambda: s.controls()[113]["text"] == ["≥ 50 MB", "≥ 100 MB", "≥ 500 MB", "≥ 1 GB"][selection],
            "the combo selection", 5)
     s.click_control(103)
-    s.wait(lambda: s.controls()[103]["enabled"] == 0 or s.controls()[115]["text"].startswith("扫描完成"), "scan start", 5)
+    s.wait(lambda: s.controls()[103]["enabled"] == 0 or s.controls()[115]["text"].startswith("扫描完成"), "scan start", 20)
     s.wait(lambda: s.controls()[103]["enabled"] == 1, "the scan to finish", 120)
     return s.list_rows(102)["rows"]
 
@@ -113,17 +113,14 @@ def test_thresholds_sorting_and_summary(h):
 
             scan(s, 0)
             header_click(s, 1)  # the first click on a size: largest first
-            time.sleep(0.5)
-            check(paths(s.list_rows(102)["rows"]) == ["C:\\data\\ro1200.bin", "C:\\$RECYCLE.BIN\\S-1-5\\bin150.bin",
-                                                      "C:\\root60.bin"], "size descending")
+            s.wait(lambda: paths(s.list_rows(102)["rows"]) == ["C:\\data\\ro1200.bin", "C:\\$RECYCLE.BIN\\S-1-5\\bin150.bin",
+                                                      "C:\\root60.bin"], "size descending", 20)
             header_click(s, 1)
-            time.sleep(0.5)
-            check(paths(s.list_rows(102)["rows"]) == ["C:\\root60.bin", "C:\\$RECYCLE.BIN\\S-1-5\\bin150.bin",
-                                                      "C:\\data\\ro1200.bin"], "size ascending")
+            s.wait(lambda: paths(s.list_rows(102)["rows"]) == ["C:\\root60.bin", "C:\\$RECYCLE.BIN\\S-1-5\\bin150.bin",
+                                                      "C:\\data\\ro1200.bin"], "size ascending", 20)
             header_click(s, 0)
-            time.sleep(0.5)
-            check(paths(s.list_rows(102)["rows"]) == ["C:\\$RECYCLE.BIN\\S-1-5\\bin150.bin", "C:\\data\\ro1200.bin",
-                                                      "C:\\root60.bin"], "path ascending by code unit")
+            s.wait(lambda: paths(s.list_rows(102)["rows"]) == ["C:\\$RECYCLE.BIN\\S-1-5\\bin150.bin", "C:\\data\\ro1200.bin",
+                                                      "C:\\root60.bin"], "path ascending by code unit", 20)
             s.shot().save(h.artifacts + "/largefiles.png")
     finally:
         unseed(h)
@@ -153,13 +150,13 @@ def test_delete_and_open_through_the_action_cell(h):
             check("确定删除以下文件？\n\nC:\\data\\ro1200.bin\n\n文件将被永久删除，不会进入回收站。"
                   in [c["text"] for c in question["children"]], question)
             s.answer(question, IDNO)
-            s.wait(lambda: not s.dialogs(), "the question to close", 5)
+            s.wait(lambda: not s.dialogs(), "the question to close", 20)
             check(os.path.exists(readonly) and not os.stat(readonly).st_mode & stat.S_IWUSR, "kept read-only")
 
             # "是" deletes it, read-only as it is, and notes it on the cleanup page.
             action_click(s, row_of(s, "C:\\data\\ro1200.bin"), True)
             s.answer(s.dialog(), IDYES)
-            s.wait(lambda: len(s.list_rows(102)["rows"]) == 4, "the row to go", 10)
+            s.wait(lambda: len(s.list_rows(102)["rows"]) == 4, "the row to go", 20)
             check(not os.path.exists(readonly), "the read-only file was deleted")
             # The label counts what is left; the rows keep the chosen order.
             label = s.controls()[115]["text"]
@@ -172,7 +169,7 @@ def test_delete_and_open_through_the_action_cell(h):
             # "big." goes, "big" stays.
             action_click(s, row_of(s, "C:\\data\\big."), True)
             s.answer(s.dialog(), IDYES)
-            s.wait(lambda: len(s.list_rows(102)["rows"]) == 3, "the row of big. to go", 10)
+            s.wait(lambda: len(s.list_rows(102)["rows"]) == 3, "the row of big. to go", 20)
             check(not os.path.exists(dotted) and os.path.getsize(plain) == 80 * MIB, "big. versus big")
 
             # A file held open without sharing cannot be deleted.
@@ -207,7 +204,7 @@ def test_delete_and_open_through_the_action_cell(h):
                 notice = s.dialog()
                 check("文件已变化，请重新扫描" in [c["text"] for c in notice["children"]], notice)
                 s.answer(notice, IDOK)
-                s.wait(lambda: not s.dialogs(), "the notice to close", 5)
+                s.wait(lambda: not s.dialogs(), "the notice to close", 20)
             check(os.path.getsize(plain) == 81 * MIB, "the grown file was deleted")
     finally:
         if holder:

@@ -22,7 +22,7 @@ def shown(s):
 def menu_click(s, icon, entry):
     """Right-clicks the icon and picks entry 0 ("显示窗口") or 1 ("退出程序")."""
     s.click(icon[0], icon[1], button=3)
-    s.wait(lambda: s.probe("windows", "#32768"), "the tray menu", 5)
+    s.wait(lambda: s.probe("windows", "#32768"), "the tray menu", 20)
     r = s.probe("windows", "#32768")[0]["rect"]
     check(r[2] <= icon[0] + 1 and r[3] <= icon[1] + 1, f"menu anchored by its bottom-right corner: {r} at {icon}")
     height = r[3] - r[1]
@@ -34,21 +34,21 @@ def test_close_hides_to_one_icon_and_a_click_restores(h):
         check(s.tray_icons() == [], "an icon before closing")
         s.close_window()
         s.wait(lambda: hidden(s), "the window to hide")
-        s.wait(lambda: len(s.tray_icons()) == 1, "one icon", 5)
+        s.wait(lambda: len(s.tray_icons()) == 1, "one icon", 20)
         s.click(*s.tray_icons()[0])
-        s.wait(lambda: shown(s), "the window to come back", 5)
-        s.wait(lambda: s.tray_icons() == [], "the icon to go", 5)
+        s.wait(lambda: shown(s), "the window to come back", 20)
+        s.wait(lambda: s.tray_icons() == [], "the icon to go", 20)
         # A maximized window comes back maximized.
         r = s.window()["rect"]
         s.xdo("mousemove", str((r[0] + r[2]) // 2), str(r[1] + 10), "click", "--repeat", "2", "--delay", "80", "1")
-        s.wait(lambda: s.window().get("zoomed") == 1, "the window to maximize", 5)
+        s.wait(lambda: s.window().get("zoomed") == 1, "the window to maximize", 20)
         s.close_window()
         s.wait(lambda: hidden(s), "the window to hide again")
-        s.wait(lambda: len(s.tray_icons()) == 1, "still exactly one icon", 5)
+        s.wait(lambda: len(s.tray_icons()) == 1, "still exactly one icon", 20)
         menu_click(s, s.tray_icons()[0], 0)
-        s.wait(lambda: shown(s), "显示窗口 to restore", 5)
+        s.wait(lambda: shown(s), "显示窗口 to restore", 20)
         check(s.window().get("zoomed") == 1, "restoring took the window out of its maximized state")
-        s.wait(lambda: s.tray_icons() == [], "the icon to go after 显示窗口", 5)
+        s.wait(lambda: s.tray_icons() == [], "the icon to go after 显示窗口", 20)
 
 
 def test_exit_from_the_menu_ends_with_code_zero_and_no_icon(h):
@@ -57,10 +57,10 @@ def test_exit_from_the_menu_ends_with_code_zero_and_no_icon(h):
         s.close_window()
         s.wait(lambda: len(s.tray_icons()) == 1, "the icon")
         menu_click(s, s.tray_icons()[0], 1)
-        s.wait(lambda: os.path.exists(code_file) and open(code_file).read().strip() != "", "the program to end", 10)
+        s.wait(lambda: os.path.exists(code_file) and open(code_file).read().strip() != "", "the program to end", 20)
         check(open(code_file).read().strip() == "0", f"exit code {open(code_file).read()}")
         check(not s.window().get("found"), "the window is gone")
-        s.wait(lambda: s.tray_icons() == [], "no icon left behind", 5)
+        s.wait(lambda: s.tray_icons() == [], "no icon left behind", 20)
 
 
 def seed_big_tree(h, folders):
@@ -77,14 +77,14 @@ def test_closing_stops_a_scan_and_the_partial_result_shows(h):
     seed_big_tree(h, folders)
     with Session(h) as s:
         s.click_client(80, 72)
-        s.wait(lambda: s.controls()[102]["visible"] == 1, "the large-file page", 5)
+        s.wait(lambda: s.controls()[102]["visible"] == 1, "the large-file page", 20)
         s.click_control(103)
-        s.wait(lambda: s.controls()[115]["text"].startswith("正在扫描"), "the scan to run", 10)
+        s.wait(lambda: s.controls()[115]["text"].startswith("正在扫描"), "the scan to run", 20)
         s.close_window()
         s.wait(lambda: hidden(s), "the window to hide")
         s.wait(lambda: s.controls()[103]["enabled"] == 1, "the scan to stop", 60)
         s.click(*s.tray_icons()[0])
-        s.wait(lambda: shown(s), "the window to come back", 5)
+        s.wait(lambda: shown(s), "the window to come back", 20)
         label = s.controls()[115]["text"]
         found = len(s.list_rows(102)["rows"])
         check(label.startswith(f"扫描已停止：发现 {found} 个大文件"), label)
@@ -102,7 +102,7 @@ def test_a_cleaning_run_goes_on_while_hidden(h):
         s.wait(lambda: hidden(s), "the window to hide")
         s.wait(lambda: s.controls()[118]["enabled"] == 1, "the run to end while hidden", 60)
         s.click(*s.tray_icons()[0])
-        s.wait(lambda: shown(s), "the window to come back", 5)
+        s.wait(lambda: shown(s), "the window to come back", 20)
         lines = [r["texts"][0] for r in s.list_rows(101)["rows"]]
         check(lines[0] == "【已处理】 用户 TEMP  释放 42.00 MB" and lines[-2] == "清理完成！共清理 1 项，释放空间 42.00 MB"
               and lines[-1].startswith("C 盘可用空间: 之前 "), lines)
@@ -146,7 +146,7 @@ def test_declining_restarts_nothing_and_keeps_the_guard(h):
         question = s.dialog()
         check("确定要以管理员权限重新启动程序吗？" in [c["text"] for c in question["children"]], question)
         s.answer(question, IDNO)
-        s.wait(lambda: not s.dialogs(), "the question to close", 5)
+        s.wait(lambda: not s.dialogs(), "the question to close", 20)
         check([c for c in calls(log) if c.startswith("start")] == [], calls(log))
         # A second start still hands over to this window and ends.
         check(second_start_hands_over(s, h), "a second start opened a window of its own after 否")
@@ -158,7 +158,7 @@ def switch_fails_and_the_program_stays(s, h):
     box = s.dialog()
     check("无法切换权限模式（可能被 UAC 阻止）。" in [c["text"] for c in box["children"]], box)
     s.answer(box, IDOK)
-    s.wait(lambda: not s.dialogs(), "the warning to close", 5)
+    s.wait(lambda: not s.dialogs(), "the warning to close", 20)
     check(shown(s), "the program did not stay")
     check(second_start_hands_over(s, h), "the guard was not taken again after the failed switch")
 
@@ -173,7 +173,7 @@ def test_restart_paths_and_their_failures(h):
         question = s.dialog()
         check("确定要以普通权限重新启动程序吗？" in [c["text"] for c in question["children"]], question)
         s.answer(question, IDYES)
-        s.wait(lambda: os.path.exists(code_file) and open(code_file).read().strip(), "the program to quit", 10)
+        s.wait(lambda: os.path.exists(code_file) and open(code_file).read().strip(), "the program to quit", 20)
         check(open(code_file).read().strip() == "0", "exit code")
         check([c for c in calls(log) if c.startswith("start")] == ["start-unelevated"], calls(log))
     # Administrator mode, the shell's token cannot start it: no other way is
@@ -188,14 +188,14 @@ def test_restart_paths_and_their_failures(h):
     with session as s:
         switch_fails_and_the_program_stays(s, h)
         s.click_client(80, 72)
-        s.wait(lambda: s.controls()[102]["visible"] == 1, "the program is still usable", 5)
+        s.wait(lambda: s.controls()[102]["visible"] == 1, "the program is still usable", 20)
         check([c for c in calls(log) if c.startswith("start")] == ["start-elevated"], calls(log))
     # Normal mode, elevation granted: this instance quits.
     session, log = mode_session(h, admin=False, code_file=code_file)
     with session as s:
         s.click_control(111)
         s.answer(s.dialog(), IDYES)
-        s.wait(lambda: os.path.exists(code_file) and open(code_file).read().strip(), "the program to quit", 10)
+        s.wait(lambda: os.path.exists(code_file) and open(code_file).read().strip(), "the program to quit", 20)
         check([c for c in calls(log) if c.startswith("start")] == ["start-elevated"], calls(log))
 
 

@@ -98,7 +98,7 @@ def test_second_start_brings_the_first_window_forward(h):
         s.wait(lambda: s.window()["visible"] == 0, "the window to hide")
         result = s.probe("second-start", "Z:" + h.build.replace("/", "\\") + "\\norvale.exe")
         check(result == {"ended": 1, "code": 0}, f"second start: {result}")
-        s.wait(lambda: s.window()["visible"] == 1, "the first window to show again", 10)
+        s.wait(lambda: s.window()["visible"] == 1, "the first window to show again", 20)
 
 
 def test_start_while_the_name_is_held_without_a_window(h):
