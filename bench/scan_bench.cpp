@@ -11,11 +11,12 @@
 //                                                   which. --cancel first runs one
 //                                                   search cancelled at once.
 //   norvale_scan_bench size ROOT                     DirectorySize (native only)
-//   norvale_scan_bench delete ROOT                   DeleteContents (native only)
+//   norvale_scan_bench delete ROOT                   cleans ROOT's contents as an item (native only)
 // Prints the result and the process's peak memory in KiB; --list first
 // prints each file found as SIZE<TAB>PATH (UTF-8), in the order found.
 #include "engine/measure.h"
-#include "engine/remove.h"
+#include "engine/catalogue.h"
+#include "engine/clean.h"
 #include "largefiles/mft.h"
 #include "largefiles/route.h"
 #include "largefiles/scanner.h"
@@ -135,8 +136,13 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (std::strcmp(argv[1], "delete") == 0) {
+        // As the program cleans an item: the guard, then the one walker.
         CleanTally tally = {0, 0, 0, 0, 0};
-        DeleteContents(root, &tally);
+        CleanupItem item{};
+        item.name = u"bench";
+        item.path = root;
+        item.mode = CM_CONTENTS;
+        CleanItem(&item, nullptr, nullptr, &tally);
         std::printf("deleted %d, failed %d, peak RSS %ld KiB\n", tally.deleted,
                     tally.accessDenied + tally.inUse + tally.notFound + tally.otherError, PeakKiB());
         return 0;

@@ -5,7 +5,6 @@
 #include "engine/measure.h"
 #include "engine/guard.h"
 #include "engine/paths.h"
-#include "engine/remove.h"
 #include "platform/fs.h"
 #include "text/format.h"
 
@@ -43,7 +42,72 @@ CleanStatus CleanRecycleBins(uint64_t* freed, uint64_t* remaining) {
 
 }  // namespace
 
-CleanStatus CleanItem(const CleanupItem* item, uint64_t* freed, uint64_t* remaining) {
+namespace {
+
+CleanStatus Clean(const CleanupItem* item, uint64_t* freed, uint64_t* remaining, CleanTally* counts);
+
+// The one file a location names, through its folder held by the guard.
+CleanStatus CleanSingleFile(const CleanupItem& item, const char16_t* location, bool confined, uint64_t* freed,
+                            uint64_t* remaining, CleanTally* tally) {
+    HeldFolder held;
+    const char16_t* name = nullptr;
+    const char16_t* reason = nullptr;
+    FsEntry entry;
+    bool found = false;
+    uint32_t error = 0;
+    switch (OpenGuardedFile(location, confined, &held, &name, &entry, &found, &error, &reason)) {
+    case GUARD_OK:
+        break;
+    case GUARD_MISSING:
+        Trace(u"[清理] 跳过（路径不存在）: %s", item.name);
+        return CS_NOT_FOUND;
+    case GUARD_LINK:
+        Trace(u"[清理] 跳过（位置是链接或经过链接）: %s -> %s", item.name, location);
+        return CS_NOTHING;
+    case GUARD_UNSAFE:
+        Trace(u"[清理] 拒绝（位置不安全，%s）: %s -> %s", reason, item.name, location);
+        return CS_FAILED;
+    default:
+        TallyResult(tally, 0, error);
+        return StatusFromTally(*tally);
+    }
+    const uint64_t size = (static_cast<uint64_t>(entry.sizeHigh) << 32) | entry.sizeLow;
+    if (!found) {
+        TallyResult(tally, 0, FS_ERROR_FILE_NOT_FOUND);
+    } else if (FsIsLink(entry.attributes, entry.reparseTag)) {
+        Trace(u"[清理] 跳过（位置是链接或经过链接）: %s -> %s", item.name, location);
+        FsCloseDir(held.dir, false);
+        return CS_NOTHING;
+    } else if (entry.attributes & FS_ATTR_DIRECTORY) {
+        TallyResult(tally, 0, FS_ERROR_ACCESS_DENIED);  // as DeleteFileW on a folder
+    } else {
+        const bool deleted = FsDeleteFileAt(held.dir, name, (entry.attributes & FS_ATTR_READONLY) != 0);
+        TallyResult(tally, deleted ? 1 : 0, deleted ? 0 : FsLastError());
+        if (freed && deleted) *freed = size;
+        if (remaining && !deleted) *remaining = size;
+    }
+    FsCloseDir(held.dir, false);
+    return StatusFromTally(*tally);
+}
+
+}  // namespace
+
+CleanStatus CleanItem(const CleanupItem* item, uint64_t* freed, uint64_t* remaining, CleanTally* counts) {
+    CleanTally own = {0, 0, 0, 0, 0};
+    CleanStatus status = Clean(item, freed, remaining, &own);
+    if (counts) {
+        counts->deleted += own.deleted;
+        counts->accessDenied += own.accessDenied;
+        counts->inUse += own.inUse;
+        counts->notFound += own.notFound;
+        counts->otherError += own.otherError;
+    }
+    return status;
+}
+
+namespace {
+
+CleanStatus Clean(const CleanupItem* item, uint64_t* freed, uint64_t* remaining, CleanTally* counts) {
     if (freed) *freed = 0;
     if (remaining) *remaining = 0;
     if (!item) return CS_FAILED;
@@ -51,10 +115,10 @@ CleanStatus CleanItem(const CleanupItem* item, uint64_t* freed, uint64_t* remain
         Trace(u"[清理] 开始: %s", item->name);
         return CleanRecycleBins(freed, remaining);
     }
+    CleanTally& tally = *counts;
     if (item->mode == CM_DRIVER_PACKAGES) {
         Trace(u"[清理] 开始: %s", item->name);
         uint64_t before = SupersededPackagesSize();
-        CleanTally tally = {0, 0, 0, 0, 0};
         RemoveSupersededPackages(&tally);
         uint64_t after = SupersededPackagesSize();
         if (freed) *freed = before > after ? before - after : 0;
@@ -75,20 +139,7 @@ CleanStatus CleanItem(const CleanupItem* item, uint64_t* freed, uint64_t* remain
         Trace(u"[清理] 跳过（路径不存在）: %s", item->name);
         return CS_NOT_FOUND;
     }
-    CleanTally tally = {0, 0, 0, 0, 0};
-    if (item->mode == CM_SINGLE_FILE) {
-        FsEntry entry;
-        if (SingleFileEntry(location, &entry) && FsIsLink(entry.attributes, entry.reparseTag)) {
-            Trace(u"[清理] 跳过（位置是链接或经过链接）: %s -> %s", item->name, location);
-            return CS_NOTHING;
-        }
-        uint64_t before = MeasureItem(item);
-        DeleteFileCounted(location, &tally);
-        uint64_t after = MeasureItem(item);
-        if (freed) *freed = before > after ? before - after : 0;
-        if (remaining) *remaining = after;
-        return StatusFromTally(tally);
-    }
+    if (item->mode == CM_SINGLE_FILE) return CleanSingleFile(*item, location, confined, freed, remaining, &tally);
 
     // The decision and the whole run are made on one held folder: nothing is
     // opened again by its path.
@@ -128,3 +179,5 @@ CleanStatus CleanItem(const CleanupItem* item, uint64_t* freed, uint64_t* remain
     if (remaining) *remaining = after;
     return StatusFromTally(tally);
 }
+
+}  // namespace

@@ -31,4 +31,5 @@ CleanStatus StatusFromTally(const CleanTally& tally);
 // CS_FAILED, with the reason in the trace.
 // remaining (optional) receives the measurement after cleaning: what the
 // item would still free.
-CleanStatus CleanItem(const CleanupItem* item, uint64_t* freed, uint64_t* remaining = nullptr);
+// With `counts`, every single removal's result is added to it as well.
+CleanStatus CleanItem(const CleanupItem* item, uint64_t* freed, uint64_t* remaining = nullptr, CleanTally* counts = nullptr);

@@ -70,6 +70,30 @@ bool ProfileIdentity(FsIdentity* identity) {
 
 const char16_t kOutsideProfileReason[] = u"管理员模式下，由 TEMP、APPDATA 或 LOCALAPPDATA 得到的位置须在当前用户的配置文件夹内";
 
+GuardState OpenGuardedFile(const char16_t* location, bool confined, HeldFolder* held, const char16_t** name,
+                           FsEntry* entry, bool* found, uint32_t* error, const char16_t** reason) {
+    *found = false;
+    const size_t length = Text16Length(location);
+    const size_t parentLength = ParentLength(location, length);
+    if (parentLength == 0) {
+        held->dir = nullptr;
+        *error = 0;
+        *reason = u"不是文件的位置";
+        return GUARD_UNSAFE;
+    }
+    char16_t parent[kPathUnits];
+    Text16CopyTruncated(parent, parentLength + 1, location);
+    *name = location + parentLength + (location[parentLength] == u'\\' ? 1 : 0);
+    GuardState state = OpenGuardedLocation(parent, false, confined, held, error, reason);
+    if (state != GUARD_OK) return state;
+    FsFind find = FsDirFindFirst(held->dir, *name, entry, true);
+    if (find) {
+        FsFindClose(find);
+        *found = Text16Equal(entry->name, *name);
+    }
+    return GUARD_OK;
+}
+
 GuardState OpenGuardedLocation(const char16_t* location, bool forRemoval, bool confined, HeldFolder* held,
                                uint32_t* error, const char16_t** reason) {
     held->dir = nullptr;

@@ -35,3 +35,9 @@ enum GuardState {
 // caller closes held.dir.
 GuardState OpenGuardedLocation(const char16_t* location, bool forRemoval, bool confined, HeldFolder* held,
                                uint32_t* error, const char16_t** reason);
+
+// A location that names one file: its folder opened and decided on as above,
+// and the file's listing entry in it (*found false when it has none). name
+// points into location.
+GuardState OpenGuardedFile(const char16_t* location, bool confined, HeldFolder* held, const char16_t** name,
+                           FsEntry* entry, bool* found, uint32_t* error, const char16_t** reason);

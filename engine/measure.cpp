@@ -30,20 +30,6 @@ uint64_t MeasureFolder(const char16_t* dir, const char16_t* pattern, int32_t dep
 
 }  // namespace
 
-bool SingleFileEntry(const char16_t* path, FsEntry* entry) {
-    size_t parentLength = ParentLength(path, Text16Length(path));
-    if (parentLength == 0) return false;
-    char16_t parent[kPathUnits];
-    Text16CopyTruncated(parent, parentLength + 1, path);
-    FsDir dir = FsOpenDir(parent, false);
-    if (!dir) return false;
-    const char16_t* name = path + parentLength + (path[parentLength] == u'\\' ? 1 : 0);
-    FsFind find = FsDirFindFirst(dir, name, entry, true);
-    if (find) FsFindClose(find);
-    FsCloseDir(dir, false);
-    return find != nullptr;
-}
-
 uint64_t DirectorySize(const char16_t* dir) { return MeasureFolder(dir, u"*", -1); }
 
 uint64_t SubdirPatternSize(const char16_t* dir, const char16_t* pattern, int32_t depth) {
@@ -97,19 +83,21 @@ void WalkItemTargets(const CleanupItem& item, Walk* walk) {
     char16_t location[kPathUnits];
     bool confined = false;
     if (PrepareLocation(item.path, location, nullptr, &confined) != LOCATION_OK) return;
+    HeldFolder held;
+    uint32_t error = 0;
+    const char16_t* reason = nullptr;
     if (item.mode == CM_SINGLE_FILE) {
         FsEntry entry;
-        if (!SingleFileEntry(location, &entry) || (entry.attributes & FS_ATTR_DIRECTORY) ||
-            FsIsLink(entry.attributes, entry.reparseTag))
-            return;
+        const char16_t* name = nullptr;
+        bool found = false;
+        if (OpenGuardedFile(location, confined, &held, &name, &entry, &found, &error, &reason) != GUARD_OK) return;
+        FsCloseDir(held.dir, false);
+        if (!found || (entry.attributes & FS_ATTR_DIRECTORY) || FsIsLink(entry.attributes, entry.reparseTag)) return;
         const uint64_t bytes = (static_cast<uint64_t>(entry.sizeHigh) << 32) | entry.sizeLow;
         walk->bytes += bytes;
         if (walk->action == WALK_COLLECT && walk->collector) CollectFile(walk->collector, location, bytes);
         return;
     }
-    HeldFolder held;
-    uint32_t error = 0;
-    const char16_t* reason = nullptr;
     if (OpenGuardedLocation(location, false, confined, &held, &error, &reason) != GUARD_OK) return;
     WalkFrom(walk, location);
     WalkItem(walk, item, held, nullptr);

@@ -19,9 +19,6 @@ uint64_t DirectorySize(const char16_t* dir);
 uint64_t SubdirPatternSize(const char16_t* dir, const char16_t* pattern, int32_t depth);
 // Sum over the "$Recycle.Bin" folders of all fixed drives.
 uint64_t RecycleBinSize();
-// The listing entry of the one file a normalised path names, looked up
-// through its parent held open; false when there is none.
-bool SingleFileEntry(const char16_t* path, FsEntry* entry);
 // Walks what a run of the item would take, with the walk's action
 // (measuring or collecting): the recycle bins, the superseded driver
 // packages, or the item's location once PrepareLocation and the guard

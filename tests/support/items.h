@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/catalogue.h"
+#include "engine/clean.h"
 
 #include <initializer_list>
 #include <string>
@@ -21,3 +22,11 @@ struct TestItem {
     TestItem(const TestItem&) = delete;
     TestItem& operator=(const TestItem&) = delete;
 };
+
+// Cleans dir as the program cleans an item: PrepareLocation and the guard,
+// then the one walker. Every single removal's result is added to tally.
+inline void CleanAs(const std::u16string& dir, int32_t mode, CleanTally* tally,
+                    std::initializer_list<const char16_t*> patterns = {}) {
+    TestItem item(dir, mode, patterns);
+    CleanItem(&item.item, nullptr, nullptr, tally);
+}

@@ -5,7 +5,6 @@
 #include "engine/guard.h"
 #include "engine/measure.h"
 #include "engine/paths.h"
-#include "engine/remove.h"
 #include "tests/support/items.h"
 #include "tests/support/tree.h"
 
@@ -300,25 +299,25 @@ TEST_F(CleanScenario, ReadOnlyFileWithAnotherHardLinkKeepsItsBit) {
     if (bits) EXPECT_TRUE(TreeReadOnly(u"outside\\settings.ini")) << "the bit was cleared through the hard link";
 }
 
-TEST_F(CleanScenario, PrimitivesGivenALinkRemoveOnlyTheLink) {
+// A location that is itself a link is left alone in every mode: what lies
+// behind it is not on the location's own path.
+TEST_F(CleanScenario, ALocationThatIsALinkIsLeftAloneInEveryMode) {
     MakePrecious();
     std::string manifest = TreeManifest(u"precious");
     if (!TreeDirLink(u"loc\\link", u"precious")) GTEST_SKIP() << "no directory links on " << TreeBackendName();
     CleanTally tally = {0, 0, 0, 0, 0};
     const std::u16string link = TreePath(u"loc\\link");
-    DeleteContents(link.c_str(), &tally);
-    DeleteMatching(link.c_str(), u"*", &tally);
-    DeleteSubdirPattern(link.c_str(), u"*\\deep", 0, &tally);
-    DeleteSubdirPattern(link.c_str(), u"sub\\deep", 0, &tally);
+    CleanAs(link.c_str(), CM_CONTENTS, &tally);
+    CleanAs(link.c_str(), CM_MATCH_FILES, &tally, {u"*"});
+    CleanAs(link.c_str(), CM_MATCH_SUBDIRS, &tally, {u"*\\deep"});
+    CleanAs(link.c_str(), CM_MATCH_SUBDIRS, &tally, {u"sub\\deep"});
     EXPECT_EQ(tally.deleted + tally.otherError + tally.accessDenied, 0);
     EXPECT_EQ(SubdirPatternSize(link.c_str(), u"*\\deep", 0), 0u);
     EXPECT_EQ(SubdirPatternSize(link.c_str(), u"sub", 0), 0u);
     EXPECT_EQ(DirectorySize(link.c_str()), 0u);
-    DeleteTree(link.c_str(), &tally);
-    if (TreeDirLinksRemovable()) {
-        EXPECT_EQ(tally.deleted, 1);
-        EXPECT_FALSE(TreeExists(u"loc\\link"));
-    }
+    CleanAs(link.c_str(), CM_WHOLE_DIR, &tally);
+    EXPECT_EQ(tally.deleted, 0);
+    EXPECT_TRUE(TreeExists(u"loc\\link"));
     EXPECT_EQ(TreeManifest(u"precious"), manifest);
 }
 
@@ -374,7 +373,7 @@ TEST_F(CleanScenario, SubfolderSwappedForALinkDuringDeleteContents) {
             CleanItem(&item.item, nullptr);
         } else {
             CleanTally tally = {0, 0, 0, 0, 0};
-            DeleteContents(TreePath(u"p\\loc").c_str(), &tally);
+            CleanAs(TreePath(u"p\\loc").c_str(), CM_CONTENTS, &tally);
         }
         swapper.join();
         close(watch);

@@ -4,7 +4,6 @@
 #include "engine/clean.h"
 #include "engine/measure.h"
 #include "engine/paths.h"
-#include "engine/remove.h"
 #include "tests/fakefs/fakefs.h"
 #include "tests/support/items.h"
 
@@ -56,7 +55,7 @@ TEST_F(RemoveFake, CodesFromRealFailuresAreCounted) {
     }
     FakeFsAddFile(u"C:\\d\\fine", 10);
     CleanTally t = Zero();
-    DeleteContents(u"C:\\d", &t);
+    CleanAs(u"C:\\d", CM_CONTENTS, &t);
     ExpectTally(t, 1, 1, 2, 1, 1);
 }
 
@@ -68,7 +67,7 @@ TEST_F(RemoveFake, DeleteTreeWithOneInUseFileDeepDown) {
     FakeFsAddFile(u"C:\\root\\top.txt", 1, FS_ATTR_READONLY | FS_ATTR_HIDDEN);
     FakeFsFail(FakeOp::DeleteFile, u"C:\\root\\a\\b\\c\\locked.db", 32);
     CleanTally t = Zero();
-    DeleteTree(u"C:\\root", &t);
+    CleanAs(u"C:\\root", CM_WHOLE_DIR, &t);
     // Deleted: free.db, x.txt, y.txt, side, top.txt. Failed: c, b, a, root.
     ExpectTally(t, 5, 0, 1, 0, 4);
     EXPECT_TRUE(FakeFsExists(u"C:\\root\\a\\b\\c\\locked.db"));
@@ -80,7 +79,7 @@ TEST_F(RemoveFake, DeleteContentsNeverTriesTheRoot) {
     FakeFsAddFile(u"C:\\loc\\sub\\f", 1);
     FakeFsAddFile(u"C:\\loc\\g", 1);
     CleanTally t = Zero();
-    DeleteContents(u"C:\\loc", &t);
+    CleanAs(u"C:\\loc", CM_CONTENTS, &t);
     ExpectTally(t, 3, 0, 0, 0, 0);
     EXPECT_TRUE(FakeFsExists(u"C:\\loc"));
     EXPECT_EQ(FakeFsCalls(FakeOp::RemoveDirectory, u"C:\\loc"), 0);
@@ -88,17 +87,15 @@ TEST_F(RemoveFake, DeleteContentsNeverTriesTheRoot) {
     FakeFsAddFile(u"C:\\loc2\\held", 1);
     FakeFsFail(FakeOp::DeleteFile, u"C:\\loc2\\held", 32);
     t = Zero();
-    DeleteContents(u"C:\\loc2", &t);
+    CleanAs(u"C:\\loc2", CM_CONTENTS, &t);
     ExpectTally(t, 0, 0, 1, 0, 0);
 
     t = Zero();
     FakeFsAddDir(u"C:\\empty");
-    DeleteContents(u"C:\\empty", &t);
-    DeleteContents(u"C:\\missing", &t);
-    DeleteMatching(u"C:\\loc2", u"*.none", &t);
+    CleanAs(u"C:\\empty", CM_CONTENTS, &t);
+    CleanAs(u"C:\\missing", CM_CONTENTS, &t);
+    CleanAs(u"C:\\loc2", CM_MATCH_FILES, &t, {u"*.none"});
     ExpectTally(t, 0, 0, 0, 0, 0);
-    DeleteContents(nullptr, &t);
-    DeleteContents(u"C:\\loc2", nullptr);
     EXPECT_TRUE(FakeFsExists(u"C:\\loc2\\held"));
 }
 
@@ -106,7 +103,7 @@ TEST_F(RemoveFake, UnlistableFolderReportsThroughItsOwnRemoval) {
     FakeFsAddFile(u"C:\\t\\locked\\f", 1);
     FakeFsFail(FakeOp::List, u"C:\\t\\locked", 5);
     CleanTally t = Zero();
-    DeleteTree(u"C:\\t", &t);
+    CleanAs(u"C:\\t", CM_WHOLE_DIR, &t);
     ExpectTally(t, 0, 0, 0, 0, 2);  // "locked" and "t" are not empty
 }
 
@@ -117,7 +114,7 @@ TEST_F(RemoveFake, LiteralNamesAgainstStarLevels) {
     FakeFsAddFile(u"C:\\qq\\3\\Image\\c", 1);
     FakeFsAddFile(u"C:\\qq\\note.txt", 1);
     CleanTally t = Zero();
-    DeleteSubdirPattern(u"C:\\qq", u"*\\FileRecv", 0, &t);
+    CleanAs(u"C:\\qq", CM_MATCH_SUBDIRS, &t, {u"*\\FileRecv"});
     ExpectTally(t, 4, 0, 0, 0, 0);  // the account without one has nothing to clean
     EXPECT_FALSE(FakeFsExists(u"C:\\qq\\1\\FileRecv"));
     EXPECT_TRUE(FakeFsExists(u"C:\\qq\\3\\Image\\c"));
@@ -126,16 +123,16 @@ TEST_F(RemoveFake, LiteralNamesAgainstStarLevels) {
     FakeFsAddDir(u"C:\\ding");
     FakeFsAddFile(u"C:\\ding\\file", 1);
     t = Zero();
-    DeleteSubdirPattern(u"C:\\ding", u"global\\cache", 0, &t);
-    DeleteSubdirPattern(u"C:\\ding", u"file\\cache", 0, &t);
+    CleanAs(u"C:\\ding", CM_MATCH_SUBDIRS, &t, {u"global\\cache"});
+    CleanAs(u"C:\\ding", CM_MATCH_SUBDIRS, &t, {u"file\\cache"});
     ExpectTally(t, 0, 0, 0, 0, 0);
 
     // The location's own listing failing counts by its code (a standard user
     // and C:\Windows\Temp needs administrator rights, not "nothing to clean").
     FakeFsFail(FakeOp::List, u"C:\\qq", 5);
     t = Zero();
-    DeleteSubdirPattern(u"C:\\qq", u"*\\Image", 0, &t);
-    DeleteContents(u"C:\\qq", &t);
+    CleanAs(u"C:\\qq", CM_MATCH_SUBDIRS, &t, {u"*\\Image"});
+    CleanAs(u"C:\\qq", CM_CONTENTS, &t);
     ExpectTally(t, 0, 2, 0, 0, 0);
     TestItem qq(u"C:\\qq", CM_MATCH_FILES, {u"*.txt"});
     EXPECT_EQ(CleanItem(&qq.item, nullptr), CS_NEED_ADMIN);
@@ -145,8 +142,8 @@ TEST_F(RemoveFake, LiteralNamesAgainstStarLevels) {
     FakeFsAddFile(u"C:\\nv\\GL\\a.bin", 1);
     FakeFsAddFile(u"C:\\nv\\GL\\b.txt", 1);
     t = Zero();
-    DeleteSubdirPattern(u"C:\\nv", u"DXCache", 0, &t);
-    DeleteSubdirPattern(u"C:\\nv\\GL", u"*.bin", 0, &t);
+    CleanAs(u"C:\\nv", CM_MATCH_SUBDIRS, &t, {u"DXCache"});
+    CleanAs(u"C:\\nv\\GL", CM_MATCH_SUBDIRS, &t, {u"*.bin"});
     ExpectTally(t, 2, 0, 0, 0, 0);
     EXPECT_TRUE(FakeFsExists(u"C:\\nv\\GL\\b.txt"));
 }
@@ -159,10 +156,10 @@ TEST_F(RemoveFake, MoreThanTenStarLevelsStopAtDepthTen) {
     for (int i = 0; i < 11; ++i) pattern += u"*\\";
     pattern += u"target";
     CleanTally t = Zero();
-    DeleteSubdirPattern(u"C:\\deep", pattern.c_str(), 0, &t);
+    CleanAs(u"C:\\deep", CM_MATCH_SUBDIRS, &t, {pattern.c_str()});
     ExpectTally(t, 0, 0, 0, 0, 0);
     EXPECT_TRUE(FakeFsExists((path + u"\\target\\f").c_str()));
-    DeleteSubdirPattern(u"C:\\deep\\l", pattern.c_str() + 2, 0, &t);
+    CleanAs(u"C:\\deep\\l", CM_MATCH_SUBDIRS, &t, {pattern.c_str() + 2});
     ExpectTally(t, 2, 0, 0, 0, 0);
 }
 
@@ -172,7 +169,7 @@ TEST_F(RemoveFake, PathsThatDoNotFitCountAsFailures) {
     FakeFsAddFile((u"C:\\loc\\" + longName + u"x").c_str(), 500);  // 260 units
     FakeFsAddFile(u"C:\\loc\\ok", 1);
     CleanTally t = Zero();
-    DeleteContents(u"C:\\loc", &t);
+    CleanAs(u"C:\\loc", CM_CONTENTS, &t);
     ExpectTally(t, 1, 0, 0, 0, 2);
     EXPECT_TRUE(FakeFsExists((u"C:\\loc\\" + longName).c_str()));
     FakeFsAddFile(u"C:\\loc\\ok", 1);
