@@ -6,7 +6,7 @@
 #include "engine/guard.h"
 #include "engine/overlap.h"
 #include "engine/paths.h"
-#include "engine/preview.h"
+#include "engine/collector.h"
 #include "engine/walk.h"
 #include "platform/fs.h"
 #include "platform/post.h"

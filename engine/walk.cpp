@@ -2,7 +2,7 @@
 
 #include "engine/catalogue.h"
 #include "engine/paths.h"
-#include "engine/preview.h"
+#include "engine/collector.h"
 #include "text/format.h"
 #include "text/text16.h"
 #include "text/wildcard.h"

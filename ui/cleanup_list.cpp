@@ -357,6 +357,18 @@ LRESULT OnCleanupListNotify(NMHDR* header) {
     return 0;
 }
 
+namespace {
+
+// 开始清理 was pressed and the ticked items are being measured before the
+// question: the set about to be confirmed stays as it is.
+bool g_bTicksLocked = false;
+
+}  // namespace
+
+void LockCleanupTicks(bool locked) { g_bTicksLocked = locked; }
+
+bool CleanupTicksLocked() { return g_bTicksLocked || g_bCleanBusy.load() != 0; }
+
 LRESULT OnSelectAllCommand(bool select) {
     if (CleanupTicksLocked()) return 0;  // the run's set is fixed; the buttons are off meanwhile
     if (select) {

@@ -91,8 +91,6 @@ void StartRun(HWND window) {
 
 }  // namespace
 
-bool CleanupTicksLocked() { return g_bPreparingRun || g_bCleanBusy.load() != 0; }
-
 LRESULT OnStartMeasure(HWND window) {
     SetStatusText(u"正在扫描可清理项目...");
     if (!StartMeasuring(window)) {
@@ -136,10 +134,12 @@ LRESULT OnCleanCommand(HWND window) {
     // The ticked items are measured on a worker: with many files that takes
     // seconds, and the window keeps answering meanwhile.
     g_bPreparingRun = true;
+    LockCleanupTicks(true);
     EnableRunControls(false);
     SetStatusText(u"正在计算所选项目的大小...");
     if (!StartMeasureSelectedWorker(window)) {
         g_bPreparingRun = false;
+        LockCleanupTicks(false);
         EnableRunControls(true);
         Enable(g_hBtnRescan, !g_bMeasuring);
         SetStatusText(kWorkerFailed);
@@ -151,6 +151,7 @@ LRESULT OnCleanCommand(HWND window) {
 LRESULT OnSelectionMeasured(HWND window, WPARAM estimate) {
     if (!g_bPreparingRun) return 0;
     g_bPreparingRun = false;
+    LockCleanupTicks(false);
     UpdateTotalLabel();
     RefreshSizeColumn();
     char16_t question[1024];

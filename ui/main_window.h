@@ -86,8 +86,9 @@ LRESULT OnMeasureFinished(HWND window);
 LRESULT OnCleanCommand(HWND window);
 LRESULT OnSelectionMeasured(HWND window, WPARAM estimate);
 LRESULT OnCleanActivity(WPARAM name, LPARAM deleted);
-// While the ticked items are measured before the question, or a run goes
-// on, the ticks are fixed.
+// While the ticked items are measured before the question (commands.cpp
+// locks them), or a run goes on, the ticks are fixed (cleanup_list.cpp).
+void LockCleanupTicks(bool locked);
 bool CleanupTicksLocked();
 // A large file went: the page measures again as soon as it is idle.
 void MeasureCleanupAgainWhenIdle(HWND window);
