@@ -107,7 +107,8 @@ LRESULT DrawCatalogueRow(NMLVCUSTOMDRAW* draw) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(32, 32, 32));
     int32_t tag = GetRowTag(row);
-    const int box = ScaleByDpi(16);
+    const CleanupRowGeometry geometry = CleanupRowGeometryAt(TagIsHeader(GetRowTag(row)), g_nDpi);
+    const int box = geometry.box;
     const int boxTop = rc.top + (rc.bottom - rc.top - box) / 2;
     HFONT font = CreateUiFont(13);
     HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
@@ -131,23 +132,23 @@ LRESULT DrawCatalogueRow(NMLVCUSTOMDRAW* draw) {
         if (TagIsHeader(tag)) {
             int g = TagGroup(tag);
             bool expanded = g <= 31 && g_bGroupExpanded[g];
-            int ex = rc.left + ScaleByDpi(3);
+            int ex = rc.left + geometry.expanderLeft;
             HGDIOBJ old = SelectObject(dc, grey);
             Rectangle(dc, ex, boxTop, ex + box, boxTop + box);
             Line(dc, ex + ScaleByDpi(4), boxTop + box / 2, ex + box - ScaleByDpi(4), boxTop + box / 2);
             if (!expanded) Line(dc, ex + box / 2, boxTop + ScaleByDpi(4), ex + box / 2, boxTop + box - ScaleByDpi(4));
             SelectObject(dc, old);
-            tx = rc.left + ScaleByDpi(22) + ScaleByDpi(4);
+            tx = rc.left + geometry.tickLeft;
             if (TagNamesGroup(tag, &group)) name = reinterpret_cast<const wchar_t*>(g_CleanupGroups[group].name);
         } else {
             HPEN light = CreatePen(PS_SOLID, 1, RGB(180, 180, 180));
             HGDIOBJ old = SelectObject(dc, light);
-            int lx = rc.left + ScaleByDpi(22) + ScaleByDpi(11);
+            int lx = rc.left + geometry.branchX;
             Line(dc, lx, rc.top, lx, rc.bottom);
-            Line(dc, lx, boxTop + box / 2, rc.left + ScaleByDpi(22) + ScaleByDpi(22) + ScaleByDpi(2), boxTop + box / 2);
+            Line(dc, lx, boxTop + box / 2, rc.left + geometry.tickLeft - ScaleByDpi(2), boxTop + box / 2);
             SelectObject(dc, old);
             DeleteObject(light);
-            tx = rc.left + ScaleByDpi(22) + ScaleByDpi(22) + ScaleByDpi(4);
+            tx = rc.left + geometry.tickLeft;
             if (TagNamesItem(tag, &group, &index)) {
                 RowItemName(group, index, Text16(itemName), 128);
                 name = itemName;
@@ -178,7 +179,7 @@ LRESULT DrawCatalogueRow(NMLVCUSTOMDRAW* draw) {
         }
         wchar_t copy[256];
         lstrcpynW(copy, name, 256);
-        int textX = tx + box + ScaleByDpi(6);
+        int textX = rc.left + geometry.textLeft;
         // The user's own files: the name warns before the tick is set.
         if (caution) SetTextColor(dc, LogLineColour(CS_FAILED));
         DrawName(dc, textX, boxTop, copy, col0Right - textX - ScaleByDpi(4));
@@ -230,9 +231,9 @@ LRESULT OnCleanupListClick() {
     bounds.left = LVIR_BOUNDS;
     SendMessageW(g_hListClean, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&bounds));
     int dx = cursor.x - bounds.left;
-    const int box = ScaleByDpi(16);
     bool header = TagIsHeader(tag);
-    if (header && dx >= ScaleByDpi(3) && dx < ScaleByDpi(3) + box + ScaleByDpi(2)) {
+    const CleanupRowPart part = CleanupRowPartAt(header, g_nDpi, dx);
+    if (part == ROW_PART_EXPANDER) {
         int g = TagGroup(tag);
         if (g > 31) return 0;
         g_bGroupExpanded[g] = g_bGroupExpanded[g] ? 0 : 1;
@@ -241,8 +242,7 @@ LRESULT OnCleanupListClick() {
         UpdateTotalLabel();
         return 0;
     }
-    int tickLeft = header ? ScaleByDpi(22) + ScaleByDpi(4) : ScaleByDpi(22) + ScaleByDpi(22) + ScaleByDpi(4);
-    if (dx < tickLeft - ScaleByDpi(2) || dx >= tickLeft + ScaleByDpi(4) + box) return 0;
+    if (part != ROW_PART_TICK) return 0;
     int group, item;
     if (TagNamesGroup(tag, &group)) {
         ToggleGroupSelection(group);

@@ -7,6 +7,26 @@ int ScaleLength(int x, int dpi) {
     return static_cast<int>(q);
 }
 
+CleanupRowGeometry CleanupRowGeometryAt(bool header, int dpi) {
+    auto s = [dpi](int x) { return ScaleLength(x, dpi); };
+    CleanupRowGeometry g;
+    g.box = s(16);
+    g.expanderLeft = s(3);
+    // A group's tick sits after its expander; an item's one level further in.
+    g.tickLeft = header ? s(22) + s(4) : s(22) + s(22) + s(4);
+    g.textLeft = g.tickLeft + g.box + s(6);
+    g.branchX = s(22) + s(11);
+    return g;
+}
+
+CleanupRowPart CleanupRowPartAt(bool header, int dpi, int dx) {
+    const CleanupRowGeometry g = CleanupRowGeometryAt(header, dpi);
+    const int s2 = ScaleLength(2, dpi);
+    if (header && dx >= g.expanderLeft && dx < g.expanderLeft + g.box + s2) return ROW_PART_EXPANDER;
+    if (dx >= g.tickLeft - s2 && dx < g.tickLeft + ScaleLength(4, dpi) + g.box) return ROW_PART_TICK;
+    return ROW_PART_NONE;
+}
+
 MainLayout ComputeMainLayout(int W, int H, int dpi) {
     auto s = [dpi](int x) { return ScaleLength(x, dpi); };
     MainLayout l;

@@ -28,4 +28,19 @@ struct MainLayout {
 
 // MulDiv semantics: rounds to nearest, halves away from zero.
 int ScaleLength(int x, int dpi);
+
+// Where the parts of a cleanup-list row lie, from the row's left edge: what
+// the drawing puts there and what a click there does come from one place.
+struct CleanupRowGeometry {
+    int box;           // the expander's and the tick box's side
+    int expanderLeft;  // group rows only
+    int tickLeft;
+    int textLeft;
+    int branchX;       // item rows: the tree line from the group
+};
+CleanupRowGeometry CleanupRowGeometryAt(bool header, int dpi);
+enum CleanupRowPart { ROW_PART_NONE, ROW_PART_EXPANDER, ROW_PART_TICK };
+// What a click dx units right of the row's left edge hits: the expander
+// (with a little slack to its right), the tick box (with slack both sides).
+CleanupRowPart CleanupRowPartAt(bool header, int dpi, int dx);
 MainLayout ComputeMainLayout(int width, int height, int dpi);

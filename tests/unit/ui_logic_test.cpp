@@ -295,3 +295,27 @@ TEST(LargeFolder, FilesWindowsHoldsAreTheRootsOnly) {
     EXPECT_FALSE(IsFileWindowsHolds(u"C:\\pagefile.sys.bak"));
     EXPECT_FALSE(IsFileWindowsHolds(u"C:\\pagefile.sy"));
 }
+
+// The row's parts where the drawing puts them: a click on the drawn expander
+// or tick box hits it, at every scale, and the text starts after the box.
+TEST(Layout, CleanupRowPartsWhereTheyAreDrawn) {
+    for (int dpi : {96, 120, 144, 192}) {
+        for (bool header : {true, false}) {
+            const CleanupRowGeometry g = CleanupRowGeometryAt(header, dpi);
+            EXPECT_EQ(CleanupRowPartAt(header, dpi, g.tickLeft + g.box / 2), ROW_PART_TICK) << dpi;
+            EXPECT_EQ(CleanupRowPartAt(header, dpi, g.textLeft + ScaleLength(20, dpi)), ROW_PART_NONE) << dpi;
+            EXPECT_GT(g.textLeft, g.tickLeft + g.box);
+            if (header) {
+                EXPECT_EQ(CleanupRowPartAt(true, dpi, g.expanderLeft + g.box / 2), ROW_PART_EXPANDER) << dpi;
+                EXPECT_LT(g.expanderLeft + g.box, g.tickLeft) << "the expander before the tick";
+            } else {
+                EXPECT_EQ(CleanupRowPartAt(false, dpi, ScaleLength(3, dpi) + g.box / 2), ROW_PART_NONE) << "no expander";
+                EXPECT_LT(g.branchX, g.tickLeft);
+            }
+        }
+    }
+    // The 96-DPI design: the GUI tests click 11 (expander), 34 (group tick), 56 (item tick).
+    EXPECT_EQ(CleanupRowPartAt(true, 96, 11), ROW_PART_EXPANDER);
+    EXPECT_EQ(CleanupRowPartAt(true, 96, 34), ROW_PART_TICK);
+    EXPECT_EQ(CleanupRowPartAt(false, 96, 56), ROW_PART_TICK);
+}
