@@ -2,6 +2,7 @@
 
 #include "platform/expand.h"
 #include "platform/fs.h"
+#include "platform/fs_common.h"
 #include "text/text16.h"
 
 #include <cstring>
@@ -136,31 +137,6 @@ bool IsSameOrAncestor(const char16_t* a, const char16_t* b) {
     return b[length] == 0 || b[length] == u'\\' || (length > 0 && a[length - 1] == u'\\');
 }
 
-bool IsSeparator(char16_t c) { return c == u'\\'; }
-
-// "\\?\X:\…" and "\\.\X:\…" name the drive X:, "\\?\UNC\server\share\…" the
-// share: the plain forms name the same entries, and the root and protected
-// folder checks work on them. Other device paths stay and are not absolute.
-void MapDevicePath(char16_t* path) {
-    if (!IsSeparator(path[0]) || !IsSeparator(path[1]) || (path[2] != u'?' && path[2] != u'.') || !IsSeparator(path[3]))
-        return;
-    char16_t* rest = path + 4;
-    size_t from = 0;
-    size_t keep = 0;
-    if (((rest[0] >= u'A' && rest[0] <= u'Z') || (rest[0] >= u'a' && rest[0] <= u'z')) && rest[1] == u':' &&
-        (rest[2] == 0 || IsSeparator(rest[2]))) {
-        from = 4;
-    } else if ((rest[0] == u'U' || rest[0] == u'u') && (rest[1] == u'N' || rest[1] == u'n') &&
-               (rest[2] == u'C' || rest[2] == u'c') && IsSeparator(rest[3])) {
-        from = 8;
-        keep = 2;
-    } else {
-        return;
-    }
-    size_t length = Text16Length(path);
-    for (size_t i = from; i <= length; ++i) path[keep + i - from] = path[i];
-}
-
 }  // namespace
 
 void NormalizePath(char16_t* path) {
@@ -169,7 +145,7 @@ void NormalizePath(char16_t* path) {
     }
     // Names that ignore case mean Windows path syntax.
     const bool trimDots = FsNamesIgnoreCase();
-    if (trimDots) MapDevicePath(path);
+    if (trimDots) WindowsPlainForm(path);
     const size_t root = FsRootLength(path);
     size_t out = root;
     size_t in = root;

@@ -1,6 +1,7 @@
 #include "largefiles/results.h"
 
 #include "platform/fs.h"
+#include "platform/fs_common.h"
 #include "text/text16.h"
 
 #include <cstring>
@@ -77,20 +78,7 @@ bool LargeFileFolder(const char16_t* path, char16_t* folder) {
 bool LargeFilePathMayBeCut(const char16_t* path) { return Text16Length(path) >= 259; }
 
 bool LargeFileLiteralPath(const char16_t* path, char16_t* out, size_t capacity) {
-    static const char16_t kDrive[] = u"\\\\?\\";
-    static const char16_t kShare[] = u"\\\\?\\UNC";
-    const bool share = path[0] == u'\\' && path[1] == u'\\';
-    const char16_t* prefix = share ? kShare : kDrive;
-    size_t outLength = Text16CopyTruncated(out, capacity, prefix);
-    if (outLength != Text16Length(prefix)) return false;
-    // A share keeps one of its two leading separators after "UNC".
-    for (const char16_t* p = share ? path + 1 : path; *p; ++p) {
-        if (*p == u'\\' && outLength > 0 && out[outLength - 1] == u'\\') continue;
-        if (outLength + 1 >= capacity) return false;
-        out[outLength++] = *p;
-    }
-    out[outLength] = 0;
-    return true;
+    return WindowsLongForm(path, out, capacity) != 0;
 }
 
 ListedFileState ActOnListedFile(const LargeFileEntry& entry, bool remove) {

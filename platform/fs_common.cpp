@@ -62,3 +62,68 @@ uint32_t WindowsRootLength(const char16_t* path) {
     if (IsDriveLetter(path[0]) && path[1] == u':' && IsSeparator(path[2])) return 3;
     return 0;
 }
+
+size_t WindowsLongForm(const char16_t* path, char16_t* out, size_t capacity) {
+    if (!out || capacity == 0) return 0;
+    out[0] = 0;
+    if (!path) return 0;
+    size_t written = 0;
+    auto put = [&](char16_t c) {
+        if (written + 1 >= capacity) return false;
+        out[written++] = c;
+        return true;
+    };
+    auto putText = [&](const char16_t* text) {
+        for (; *text; ++text) {
+            if (!put(*text)) return false;
+        }
+        return true;
+    };
+    const bool device = IsSeparator(path[0]) && IsSeparator(path[1]) && (path[2] == u'?' || path[2] == u'.') &&
+                        IsSeparator(path[3]);
+    const bool drive = IsDriveLetter(path[0]) && path[1] == u':' && IsSeparator(path[2]);
+    const bool share = !device && IsSeparator(path[0]) && IsSeparator(path[1]);
+    bool ok = true;
+    size_t from = 0;
+    if (drive) {
+        ok = putText(u"\\\\?\\");
+    } else if (share) {
+        ok = putText(u"\\\\?\\UNC");
+        from = 1;  // one of the share's two leading separators follows "UNC"
+    }
+    const bool clean = drive || share;
+    for (size_t i = from; ok && path[i]; ++i) {
+        char16_t c = path[i];
+        if (clean && c == u'/') c = u'\\';
+        // After the prefix, a separator that follows one is Win32's to drop.
+        if (clean && c == u'\\' && i > from && written > 0 && out[written - 1] == u'\\') continue;
+        ok = put(c);
+    }
+    if (!ok) {
+        out[0] = 0;
+        return 0;
+    }
+    out[written] = 0;
+    return written;
+}
+
+void WindowsPlainForm(char16_t* path) {
+    if (!path || !IsSeparator(path[0]) || !IsSeparator(path[1]) || (path[2] != u'?' && path[2] != u'.') ||
+        !IsSeparator(path[3]))
+        return;
+    char16_t* rest = path + 4;
+    size_t from = 0;
+    size_t keep = 0;
+    if (IsDriveLetter(rest[0]) && rest[1] == u':' && (rest[2] == 0 || IsSeparator(rest[2]))) {
+        from = 4;
+    } else if ((rest[0] == u'U' || rest[0] == u'u') && (rest[1] == u'N' || rest[1] == u'n') &&
+               (rest[2] == u'C' || rest[2] == u'c') && IsSeparator(rest[3])) {
+        from = 8;
+        keep = 2;
+    } else {
+        return;
+    }
+    size_t length = from;
+    while (path[length]) ++length;
+    for (size_t i = from; i <= length; ++i) path[keep + i - from] = path[i];
+}

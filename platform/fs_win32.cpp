@@ -41,33 +41,13 @@ void CopyEntry(const WIN32_FIND_DATAW& data, FsEntry* entry) {
     entry->id = FS_NO_ID;
 }
 
-// The "\\?\" form of an absolute path, which Win32 passes on as it is: a
-// name ending in a dot or a space stays itself (the plain form drops them,
-// and "C:\x.\*" would list "C:\x"). Win32's other clean-ups are done here:
-// '/' becomes '\', and repeated separators are one.
+// The "\\?\" form Win32 takes literally (see WindowsLongForm), for paths
+// up to Win32's own limit.
 std::wstring LongForm(const char16_t* path) {
-    std::wstring text(WideText(path));
-    if (text.size() >= 4 && text[0] == L'\\' && text[1] == L'\\' && (text[2] == L'?' || text[2] == L'.') && text[3] == L'\\')
-        return text;
-    for (wchar_t& c : text) {
-        if (c == L'/') c = L'\\';
-    }
-    std::wstring prefix;
-    size_t from = 0;
-    if (text.size() >= 3 && text[1] == L':' && text[2] == L'\\') {
-        prefix = L"\\\\?\\";
-    } else if (text.size() >= 2 && text[0] == L'\\' && text[1] == L'\\') {
-        prefix = L"\\\\?\\UNC";
-        from = 1;
-    } else {
-        return text;
-    }
-    std::wstring out = prefix;
-    for (size_t i = from; i < text.size(); ++i) {
-        if (text[i] == L'\\' && !out.empty() && out.back() == L'\\' && i > from) continue;
-        out += text[i];
-    }
-    return out;
+    static const size_t kMostUnits = 32768;
+    std::u16string out(kMostUnits + 16, u'\0');
+    const size_t length = WindowsLongForm(path, &out[0], out.size());
+    return std::wstring(WideText(out.c_str()), length);
 }
 
 FsFind BeginListing(const wchar_t* pattern, FsEntry* entry, bool directoriesOnly) {

@@ -2,6 +2,7 @@
 // results, sorting, and the open and delete actions.
 #include "largefiles/results.h"
 
+#include "platform/fs_common.h"
 #include "platform/system_win32.h"
 #include "text/format.h"
 #include "text/text16.h"
@@ -186,19 +187,6 @@ void FillLargeFileList() {
     if (g_nLargeSortColumn >= 0) SendMessageW(g_hListLarge, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(CompareRows));
 }
 
-namespace {
-
-// "\\?\C:\a" as "C:\a", "\\?\UNC\s\x" as "\\s\x", in place.
-char16_t* ShellPathOf(char16_t* literal) {
-    if (literal[4] == u'U' && literal[5] == u'N' && literal[6] == u'C' && literal[7] == u'\\') {
-        literal[6] = u'\\';
-        return literal + 6;
-    }
-    return literal + 4;
-}
-
-}  // namespace
-
 void OpenLargeFileLocation(int32_t index) {
     int32_t count = g_nLargeFiles.load(std::memory_order_acquire);
     if (index < 0 || index >= count) return;
@@ -212,7 +200,8 @@ void OpenLargeFileLocation(int32_t index) {
     // (a name the plain form cannot spell is then not found, and nothing
     // else is opened).
     char16_t file[270];
-    if (!LargeFileLiteralPath(record.path, file, 270) || !OpenFolderSelecting(WideText(ShellPathOf(file))))
+    if (LargeFileLiteralPath(record.path, file, 270)) WindowsPlainForm(file);
+    if (!file[0] || !OpenFolderSelecting(WideText(file)))
         MessageBoxW(g_hMainWnd, L"资源管理器无法显示该文件。", L"提示", MB_OK | MB_ICONWARNING);
 }
 

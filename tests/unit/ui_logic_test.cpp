@@ -1,6 +1,8 @@
 // The window's arithmetic and row model, without a window.
 #include "engine/catalogue.h"
 #include "largefiles/results.h"
+#include "platform/fs_common.h"
+#include "text/text16.h"
 #include "uimodel/clean_question.h"
 #include "uimodel/cleanup_rows.h"
 #include "uimodel/free_space.h"
@@ -318,4 +320,41 @@ TEST(Layout, CleanupRowPartsWhereTheyAreDrawn) {
     EXPECT_EQ(CleanupRowPartAt(true, 96, 11), ROW_PART_EXPANDER);
     EXPECT_EQ(CleanupRowPartAt(true, 96, 34), ROW_PART_TICK);
     EXPECT_EQ(CleanupRowPartAt(false, 96, 56), ROW_PART_TICK);
+}
+
+// The one place that makes and reads "\\?\" forms: made from a drive or a
+// share path with Win32's clean-ups, read back to the plain form.
+TEST(LongPaths, MadeAndReadBack) {
+    char16_t out[64];
+    struct Case {
+        const char16_t* path;
+        const char16_t* longForm;
+    } const cases[] = {
+        {u"C:\\\\data\\big.", u"\\\\?\\C:\\data\\big."},
+        {u"c:/a//b/", u"\\\\?\\c:\\a\\b\\"},
+        {u"\\\\server\\share\\x", u"\\\\?\\UNC\\server\\share\\x"},
+        {u"\\\\?\\C:\\x", u"\\\\?\\C:\\x"},
+        {u"relative\\x", u"relative\\x"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_NE(WindowsLongForm(c.path, out, 64), 0u);
+        EXPECT_EQ(std::u16string(out), c.longForm);
+    }
+    EXPECT_EQ(WindowsLongForm(u"C:\\abcdef", out, 8), 0u) << "does not fit";
+    EXPECT_EQ(out[0], 0);
+    struct Plain {
+        const char16_t* from;
+        const char16_t* to;
+    } const plains[] = {
+        {u"\\\\?\\C:\\a", u"C:\\a"},
+        {u"\\\\?\\UNC\\s\\x", u"\\\\s\\x"},
+        {u"\\\\.\\C:", u"C:"},
+        {u"\\\\?\\Volume{1}\\x", u"\\\\?\\Volume{1}\\x"},
+        {u"C:\\a", u"C:\\a"},
+    };
+    for (const Plain& p : plains) {
+        Text16CopyTruncated(out, 64, p.from);
+        WindowsPlainForm(out);
+        EXPECT_EQ(std::u16string(out), p.to);
+    }
 }
