@@ -101,7 +101,9 @@ int main(int argc, char** argv) {
     LargeFileEntry* entries = nullptr;
     int32_t count = 0;
     if (std::strcmp(argv[1], "scan") == 0 && argc > 3) {
-        return PrintResult(ScanLargeFiles(root, minimum, &entries, &count, nullptr, nullptr, nullptr), entries, count, list);
+        // Scanned first: as arguments, entries and count could be read before the scan fills them.
+        const int32_t result = ScanLargeFiles(root, minimum, &entries, &count, nullptr, nullptr, nullptr);
+        return PrintResult(result, entries, count, list);
     }
     if (std::strcmp(argv[1], "mft") == 0 && argc > 3) {
         FILE* image = std::fopen(argv[2], "rb");
