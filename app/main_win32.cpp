@@ -49,11 +49,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // The shell's calls (known folders, Explorer, the recycle bin) want an
     // apartment-threaded main thread, without OLE1 DDE.
     const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
-    g_hSingleInstanceMutex = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    if (!TakeInstanceGuard()) {
         BringForwardRunningInstance();
-        if (g_hSingleInstanceMutex) CloseHandle(g_hSingleInstanceMutex);
-        g_hSingleInstanceMutex = nullptr;
         if (com) CoUninitialize();
         return 0;
     }
@@ -102,11 +99,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    if (g_hSingleInstanceMutex) {
-        ReleaseMutex(g_hSingleInstanceMutex);
-        CloseHandle(g_hSingleInstanceMutex);
-        g_hSingleInstanceMutex = nullptr;
-    }
+    GiveUpInstanceGuard();
     if (com) CoUninitialize();
     return Finish(static_cast<int>(message.wParam));
 }

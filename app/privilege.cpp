@@ -12,16 +12,6 @@ namespace {
 // The guard is given up only just before the new instance starts (it must
 // not find the name held), and taken again when that start fails: until then
 // a second start still hands over to this window.
-void GiveUpInstanceGuard() {
-    if (!g_hSingleInstanceMutex) return;
-    ReleaseMutex(g_hSingleInstanceMutex);
-    CloseHandle(g_hSingleInstanceMutex);
-    g_hSingleInstanceMutex = nullptr;
-}
-
-void TakeInstanceGuardAgain() {
-    if (!g_hSingleInstanceMutex) g_hSingleInstanceMutex = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
-}
 
 bool Confirm(HWND window, const wchar_t* question) {
     return MessageBoxW(window, question, L"确认切换", MB_YESNO | MB_ICONQUESTION) == IDYES;

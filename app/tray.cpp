@@ -62,7 +62,7 @@ void ShowTrayMenu(HWND window) {
 }  // namespace
 
 LRESULT HideToTray(HWND window) {
-    if (g_bLargeScanBusy.load()) g_bLargeScanBusy.store(0);  // the scan's stop request
+    if (g_bLargeScanBusy.load()) StopLargeScan();
     NOTIFYICONDATAW data = IconRecord(window, true);
     if (g_bTrayIconShown) {
         ShellNotifyIcon(NIM_MODIFY, &data);
@@ -101,10 +101,7 @@ LRESULT OnDestroy(HWND window) {
     KillTimer(window, IDT_TICKER);
     // A scan that was asked to stop may still publish into the array: then
     // it is left to the end of the process rather than freed under it.
-    if (!g_bLargeScanRunning.load()) {
-        g_nLargeFiles.store(0);
-        std::free(g_pLargeFiles.exchange(nullptr));
-    }
+    if (!g_bLargeScanRunning.load()) ClearLargeFiles();
     PostQuitMessage(0);
     return 0;
 }

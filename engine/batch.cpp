@@ -100,7 +100,7 @@ void RunBatchClean(void* window) {
                 WatchTallies(nullptr, nullptr);
                 // What the item still holds, as measured right after cleaning
                 // it: items that share a folder leave each other's sizes right.
-                item.size.store(remaining, std::memory_order_relaxed);
+                SetItemSize(item, remaining);
                 PostCleanProgress(index, total, item.name, freed, status, window);
             }
         }

@@ -58,5 +58,8 @@ void ToggleItemSelection(int group, int item);
 void ToggleGroupSelection(int group);
 
 // Reads and writes of the shared fields, relaxed: each is one whole store.
+// Sizes are written by the measurements and after a run's item, through
+// SetItemSize alone; folderKey by NoteSharedFolders (engine/overlap.h) alone.
 inline uint64_t ItemSize(const CleanupItem& item) { return item.size.load(std::memory_order_relaxed); }
+inline void SetItemSize(CleanupItem& item, uint64_t size) { item.size.store(size, std::memory_order_relaxed); }
 inline bool ItemSelected(const CleanupItem& item) { return item.selected.load(std::memory_order_relaxed) != 0; }

@@ -118,7 +118,7 @@ uint32_t SizeScanWorker(void* window) {
     int32_t measured = 0;
     for (CleanupGroup& group : g_CleanupGroups) {
         for (int32_t i = 0; i < group.itemCount; ++i) {
-            group.items[i].size.store(MeasureItem(&group.items[i]), std::memory_order_relaxed);
+            SetItemSize(group.items[i], MeasureItem(&group.items[i]));
             ++measured;
             PostWindowMessage(window, MSG_MEASURE_PROGRESS, static_cast<uintptr_t>(measured), 0);
         }
@@ -144,7 +144,7 @@ uint64_t MeasureSelectedItems() {
             // Nothing changed on disk for the others: they keep their sizes.
             if (!ItemSelected(item)) continue;
             uint64_t size = MeasureItem(&item);
-            item.size.store(size, std::memory_order_relaxed);
+            SetItemSize(item, size);
             if (!CoveredByAnother(g, i, TickedNow)) total += size;
         }
     }

@@ -4,6 +4,7 @@
 #include "platform/fs_common.h"
 #include "text/text16.h"
 
+#include <cstdlib>
 #include <cstring>
 
 std::atomic<LargeFileEntry*> g_pLargeFiles{nullptr};
@@ -11,6 +12,23 @@ std::atomic<int32_t> g_nLargeFiles{0};
 std::atomic<int32_t> g_bLargeScanBusy{0};
 int32_t g_nLargeSortColumn = -1;
 int32_t g_bLargeSortDescending = 0;
+
+void PublishLargeFiles(LargeFileEntry* entries, int32_t count) {
+    g_pLargeFiles.store(entries, std::memory_order_release);
+    g_nLargeFiles.store(count, std::memory_order_release);
+}
+
+void ClearLargeFiles() {
+    g_nLargeFiles.store(0, std::memory_order_release);
+    std::free(g_pLargeFiles.exchange(nullptr));
+}
+
+void BeginLargeScan() {
+    ClearLargeFiles();
+    g_bLargeScanBusy.store(1);
+}
+
+void StopLargeScan() { g_bLargeScanBusy.store(0); }
 
 int CompareLargeFileRows(intptr_t tagA, intptr_t tagB, intptr_t) {
     int32_t count = g_nLargeFiles.load(std::memory_order_acquire);

@@ -10,10 +10,22 @@
 #include <cstdint>
 
 // Published by the scan worker: the pointer first, then the count (with
-// release order); readers load the count first (acquire).
+// release order); readers load the count first (acquire). Written by the
+// functions below alone.
 extern std::atomic<LargeFileEntry*> g_pLargeFiles;
 extern std::atomic<int32_t> g_nLargeFiles;
+// 1 from a scan's start until its worker ends it, or the window asks it to
+// stop (the only way a scan is cancelled). Written by the functions below.
 extern std::atomic<int32_t> g_bLargeScanBusy;
+
+// The scan worker's result, pointer before count.
+void PublishLargeFiles(LargeFileEntry* entries, int32_t count);
+// Frees the results (none may be published into them meanwhile).
+void ClearLargeFiles();
+// A scan starts: the old results go, and the busy flag is set.
+void BeginLargeScan();
+// The window asks a running scan to stop; the worker, at its end, clears it.
+void StopLargeScan();
 extern int32_t g_nLargeSortColumn;      // -1 until the first header click
 extern int32_t g_bLargeSortDescending;  // 0 ascending, 1 descending
 

@@ -15,6 +15,27 @@ const wchar_t kInstanceMutexName[] = L"Global\\Norvale_SingleInstance_Mutex";
 
 int32_t IsRunningAsAdmin() { return PrivilegeTokenIsAdmin() ? 1 : 0; }
 
+void SetWindowDpi(int dpi) { g_nDpi = dpi < 96 ? 96 : dpi; }
+
+bool TakeInstanceGuard() {
+    g_hSingleInstanceMutex = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return true;
+    if (g_hSingleInstanceMutex) CloseHandle(g_hSingleInstanceMutex);
+    g_hSingleInstanceMutex = nullptr;
+    return false;
+}
+
+void GiveUpInstanceGuard() {
+    if (!g_hSingleInstanceMutex) return;
+    ReleaseMutex(g_hSingleInstanceMutex);
+    CloseHandle(g_hSingleInstanceMutex);
+    g_hSingleInstanceMutex = nullptr;
+}
+
+void TakeInstanceGuardAgain() {
+    if (!g_hSingleInstanceMutex) g_hSingleInstanceMutex = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
+}
+
 void ReadProcessFacts() {
     static bool read = false;
     if (read) return;
@@ -24,7 +45,7 @@ void ReadProcessFacts() {
     HDC screen = GetDC(nullptr);
     if (screen) {
         int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-        if (dpi >= 96) g_nDpi = dpi;
+        if (dpi >= 96) SetWindowDpi(dpi);
         ReleaseDC(nullptr, screen);
     }
     g_bIsAdmin = IsRunningAsAdmin();

@@ -132,14 +132,12 @@ LRESULT OnLargeScanCommand(HWND window) {
     // A scan asked to stop by closing the window may still be finishing: it
     // would publish into the new scan's state.
     if (g_bLargeScanBusy.load() || g_bLargeScanRunning.load()) return 0;
-    g_nLargeFiles.store(0, std::memory_order_release);
-    g_bLargeScanBusy.store(1);
-    std::free(g_pLargeFiles.exchange(nullptr));
+    BeginLargeScan();
     if (g_hBtnScanNative) EnableWindow(g_hBtnScanNative, FALSE);
     if (g_hStaticScanStat) SetWindowTextW(g_hStaticScanStat, L"正在扫描...");
     SetStatusText(u"正在扫描大文件...");
     if (!StartLargeScanWorker(window)) {
-        g_bLargeScanBusy.store(0);
+        StopLargeScan();
         if (g_hBtnScanNative) EnableWindow(g_hBtnScanNative, TRUE);
         const char16_t failed[] = u"无法启动后台任务，请稍后重试。";
         if (g_hStaticScanStat) SetWindowTextW(g_hStaticScanStat, WideText(failed));

@@ -36,14 +36,12 @@ uint32_t LargeScanWorker(void* window) {
     int32_t count = 0;
     if (ScanDriveLargeFiles(root, minimum, &entries, &count, OnLargeScanProgress, IsLargeScanCancelled, &progress,
                             nullptr) == 0) {
-        // The pointer before the count: a reader that sees the count sees the array.
-        g_pLargeFiles.store(entries, std::memory_order_release);
-        g_nLargeFiles.store(count, std::memory_order_release);
+        PublishLargeFiles(entries, count);
         g_nLargeScanOutcome.store(IsLargeScanCancelled() ? LARGE_SCAN_STOPPED : LARGE_SCAN_DONE);
     } else {
         g_nLargeScanOutcome.store(LARGE_SCAN_FAILED);
     }
-    g_bLargeScanBusy.store(0);
+    StopLargeScan();  // the scan is over: nothing left to stop
     PostWindowMessage(window, MSG_LARGE_SCAN_FINISHED, 0, 0);
     return 0;
 }

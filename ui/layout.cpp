@@ -165,7 +165,7 @@ void ApplyScale(HWND window) {
 }
 
 LRESULT OnDpiChanged(HWND window, int dpi, const RECT* suggested) {
-    g_nDpi = dpi < 96 ? 96 : dpi;
+    SetWindowDpi(dpi);
     ApplyScale(window);
     ResetTickerCycle();
     if (suggested) {
