@@ -326,35 +326,25 @@ TEST(Layout, CleanupRowPartsWhereTheyAreDrawn) {
 // share path with Win32's clean-ups, read back to the plain form.
 TEST(LongPaths, MadeAndReadBack) {
     char16_t out[64];
-    struct Case {
-        const char16_t* path;
-        const char16_t* longForm;
-    } const cases[] = {
-        {u"C:\\\\data\\big.", u"\\\\?\\C:\\data\\big."},
-        {u"c:/a//b/", u"\\\\?\\c:\\a\\b\\"},
-        {u"\\\\server\\share\\x", u"\\\\?\\UNC\\server\\share\\x"},
-        {u"\\\\?\\C:\\x", u"\\\\?\\C:\\x"},
-        {u"relative\\x", u"relative\\x"},
+    auto longForm = [&](const char16_t* path) {
+        EXPECT_NE(WindowsLongForm(path, out, 64), 0u);
+        return std::u16string(out);
     };
-    for (const Case& c : cases) {
-        ASSERT_NE(WindowsLongForm(c.path, out, 64), 0u);
-        EXPECT_EQ(std::u16string(out), c.longForm);
-    }
+    auto plainForm = [&](const char16_t* path) {
+        Text16CopyTruncated(out, 64, path);
+        WindowsPlainForm(out);
+        return std::u16string(out);
+    };
+    EXPECT_EQ(longForm(u"C:\\\\data\\big."), u"\\\\?\\C:\\data\\big.");
+    EXPECT_EQ(longForm(u"c:/a//b/"), u"\\\\?\\c:\\a\\b\\");
+    EXPECT_EQ(longForm(u"\\\\server\\share\\x"), u"\\\\?\\UNC\\server\\share\\x");
+    EXPECT_EQ(longForm(u"\\\\?\\C:\\x"), u"\\\\?\\C:\\x");
+    EXPECT_EQ(longForm(u"relative\\x"), u"relative\\x");
     EXPECT_EQ(WindowsLongForm(u"C:\\abcdef", out, 8), 0u) << "does not fit";
     EXPECT_EQ(out[0], 0);
-    struct Plain {
-        const char16_t* from;
-        const char16_t* to;
-    } const plains[] = {
-        {u"\\\\?\\C:\\a", u"C:\\a"},
-        {u"\\\\?\\UNC\\s\\x", u"\\\\s\\x"},
-        {u"\\\\.\\C:", u"C:"},
-        {u"\\\\?\\Volume{1}\\x", u"\\\\?\\Volume{1}\\x"},
-        {u"C:\\a", u"C:\\a"},
-    };
-    for (const Plain& p : plains) {
-        Text16CopyTruncated(out, 64, p.from);
-        WindowsPlainForm(out);
-        EXPECT_EQ(std::u16string(out), p.to);
-    }
+    EXPECT_EQ(plainForm(u"\\\\?\\C:\\a"), u"C:\\a");
+    EXPECT_EQ(plainForm(u"\\\\?\\UNC\\s\\x"), u"\\\\s\\x");
+    EXPECT_EQ(plainForm(u"\\\\.\\C:"), u"C:");
+    EXPECT_EQ(plainForm(u"\\\\?\\Volume{1}\\x"), u"\\\\?\\Volume{1}\\x");
+    EXPECT_EQ(plainForm(u"C:\\a"), u"C:\\a");
 }
