@@ -93,112 +93,151 @@ void DrawName(HDC dc, int x, int y, const wchar_t* name, int room) {
     TextOutW(dc, x, y, name, length);
 }
 
-LRESULT DrawCatalogueRow(NMLVCUSTOMDRAW* draw) {
-    HDC dc = draw->nmcd.hdc;
-    int row = static_cast<int>(draw->nmcd.dwItemSpec);
-    RECT rc = draw->nmcd.rc;
-    int col0Right = rc.left + static_cast<int>(SendMessageW(g_hListClean, LVM_GETCOLUMNWIDTH, 0, 0));
-    bool highlighted = SendMessageW(g_hListClean, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED;
+// One catalogue row's drawing, step by step. The row's parts lie where
+// CleanupRowGeometryAt puts them, as the click's hit-test finds them.
+struct RowCanvas {
+    HDC dc;
+    RECT rc;
+    int row;
+    int col0Right;
+    int boxTop;
+    CleanupRowGeometry geometry;
+};
+
+void FillRowBackground(const RowCanvas& c) {
+    bool highlighted = SendMessageW(g_hListClean, LVM_GETITEMSTATE, static_cast<WPARAM>(c.row), LVIS_SELECTED) & LVIS_SELECTED;
     HBRUSH background = CreateSolidBrush(highlighted ? RGB(205, 232, 255) : RGB(255, 255, 255));
     if (background) {
-        FillRect(dc, &rc, background);
+        RECT rc = c.rc;
+        FillRect(c.dc, &rc, background);
         DeleteObject(background);
     }
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(32, 32, 32));
-    int32_t tag = GetRowTag(row);
-    const CleanupRowGeometry geometry = CleanupRowGeometryAt(TagIsHeader(GetRowTag(row)), g_nDpi);
-    const int box = geometry.box;
-    const int boxTop = rc.top + (rc.bottom - rc.top - box) / 2;
-    HFONT font = CreateUiFont(13);
-    HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
+}
 
-    if (tag == -1) {
-        // A message line (a deleted large file) while the catalogue shows:
-        // its text rather than an empty tick box.
-        wchar_t text[256] = L"";
-        LVITEMW item = {};
-        item.pszText = text;
-        item.cchTextMax = 256;
-        SendMessageW(g_hListClean, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-        TextOutW(dc, rc.left + ScaleByDpi(6), boxTop, text, lstrlenW(text));
+// A message line (a deleted large file) while the catalogue shows: its text
+// rather than an empty tick box.
+void DrawMessageRow(const RowCanvas& c) {
+    wchar_t text[256] = L"";
+    LVITEMW item = {};
+    item.pszText = text;
+    item.cchTextMax = 256;
+    SendMessageW(g_hListClean, LVM_GETITEMTEXTW, static_cast<WPARAM>(c.row), reinterpret_cast<LPARAM>(&item));
+    TextOutW(c.dc, c.rc.left + ScaleByDpi(6), c.boxTop, text, lstrlenW(text));
+}
+
+// A group's expander: a box with a minus, or a plus when it is collapsed.
+void DrawExpander(const RowCanvas& c, int group, HPEN pen) {
+    const int box = c.geometry.box;
+    const bool expanded = group <= 31 && g_bGroupExpanded[group];
+    const int ex = c.rc.left + c.geometry.expanderLeft;
+    HGDIOBJ old = SelectObject(c.dc, pen);
+    Rectangle(c.dc, ex, c.boxTop, ex + box, c.boxTop + box);
+    Line(c.dc, ex + ScaleByDpi(4), c.boxTop + box / 2, ex + box - ScaleByDpi(4), c.boxTop + box / 2);
+    if (!expanded) Line(c.dc, ex + box / 2, c.boxTop + ScaleByDpi(4), ex + box / 2, c.boxTop + box - ScaleByDpi(4));
+    SelectObject(c.dc, old);
+}
+
+// An item's tree line from its group.
+void DrawBranch(const RowCanvas& c) {
+    HPEN light = CreatePen(PS_SOLID, 1, RGB(180, 180, 180));
+    HGDIOBJ old = SelectObject(c.dc, light);
+    const int lx = c.rc.left + c.geometry.branchX;
+    const int middle = c.boxTop + c.geometry.box / 2;
+    Line(c.dc, lx, c.rc.top, lx, c.rc.bottom);
+    Line(c.dc, lx, middle, c.rc.left + c.geometry.tickLeft - ScaleByDpi(2), middle);
+    SelectObject(c.dc, old);
+    DeleteObject(light);
+}
+
+// The tick box: a tick, a filled square for a group some of whose items are
+// ticked, or empty.
+void DrawTickBox(const RowCanvas& c, HPEN pen, bool partly, bool ticked) {
+    const int box = c.geometry.box;
+    const int tx = c.rc.left + c.geometry.tickLeft;
+    HGDIOBJ old = SelectObject(c.dc, pen);
+    Rectangle(c.dc, tx, c.boxTop, tx + box, c.boxTop + box);
+    SelectObject(c.dc, old);
+    if (partly) {
+        HBRUSH fill = CreateSolidBrush(RGB(16, 124, 16));
+        RECT square = {tx + ScaleByDpi(4), c.boxTop + ScaleByDpi(4), tx + box - ScaleByDpi(4), c.boxTop + box - ScaleByDpi(4)};
+        if (fill) {
+            FillRect(c.dc, &square, fill);
+            DeleteObject(fill);
+        }
+    } else if (ticked) {
+        HPEN tick = CreatePen(PS_SOLID, ScaleByDpi(2), RGB(16, 124, 16));
+        old = SelectObject(c.dc, tick);
+        MoveToEx(c.dc, tx + ScaleByDpi(3), c.boxTop + ScaleByDpi(1) + box / 2, nullptr);
+        LineTo(c.dc, tx + ScaleByDpi(7), c.boxTop + box - ScaleByDpi(3));
+        LineTo(c.dc, tx + box - ScaleByDpi(3), c.boxTop + ScaleByDpi(4));
+        SelectObject(c.dc, old);
+        DeleteObject(tick);
+    }
+}
+
+// The size column's text, right-aligned in its column.
+void DrawSizeText(const RowCanvas& c) {
+    wchar_t size[64] = L"";
+    LVITEMW item = {};
+    item.iSubItem = 1;
+    item.pszText = size;
+    item.cchTextMax = 64;
+    SendMessageW(g_hListClean, LVM_GETITEMTEXTW, static_cast<WPARAM>(c.row), reinterpret_cast<LPARAM>(&item));
+    SIZE extent;
+    if (size[0] && GetTextExtentPoint32W(c.dc, size, lstrlenW(size), &extent)) {
+        int x = c.rc.right - extent.cx - ScaleByDpi(10);
+        if (x < c.col0Right) x = c.col0Right + ScaleByDpi(4);
+        TextOutW(c.dc, x, c.boxTop, size, lstrlenW(size));
+    }
+}
+
+void DrawGroupOrItemRow(const RowCanvas& c, int32_t tag) {
+    HPEN grey = CreatePen(PS_SOLID, 1, RGB(128, 128, 128));
+    wchar_t name[128] = L"";
+    bool caution = false;
+    bool partly = false;
+    int group, index;
+    if (TagNamesGroup(tag, &group)) {
+        DrawExpander(c, group, grey);
+        lstrcpynW(name, reinterpret_cast<const wchar_t*>(g_CleanupGroups[group].name), 128);
+        partly = GroupTickState(group) == GROUP_TICK_SOME;
     } else {
-        int tx;
-        const wchar_t* name = L"";
-        wchar_t itemName[128];
-        bool caution = false;
-        int group, index;
-        HPEN grey = CreatePen(PS_SOLID, 1, RGB(128, 128, 128));
-        if (TagIsHeader(tag)) {
-            int g = TagGroup(tag);
-            bool expanded = g <= 31 && g_bGroupExpanded[g];
-            int ex = rc.left + geometry.expanderLeft;
-            HGDIOBJ old = SelectObject(dc, grey);
-            Rectangle(dc, ex, boxTop, ex + box, boxTop + box);
-            Line(dc, ex + ScaleByDpi(4), boxTop + box / 2, ex + box - ScaleByDpi(4), boxTop + box / 2);
-            if (!expanded) Line(dc, ex + box / 2, boxTop + ScaleByDpi(4), ex + box / 2, boxTop + box - ScaleByDpi(4));
-            SelectObject(dc, old);
-            tx = rc.left + geometry.tickLeft;
-            if (TagNamesGroup(tag, &group)) name = reinterpret_cast<const wchar_t*>(g_CleanupGroups[group].name);
-        } else {
-            HPEN light = CreatePen(PS_SOLID, 1, RGB(180, 180, 180));
-            HGDIOBJ old = SelectObject(dc, light);
-            int lx = rc.left + geometry.branchX;
-            Line(dc, lx, rc.top, lx, rc.bottom);
-            Line(dc, lx, boxTop + box / 2, rc.left + geometry.tickLeft - ScaleByDpi(2), boxTop + box / 2);
-            SelectObject(dc, old);
-            DeleteObject(light);
-            tx = rc.left + geometry.tickLeft;
-            if (TagNamesItem(tag, &group, &index)) {
-                RowItemName(group, index, Text16(itemName), 128);
-                name = itemName;
-                caution = g_CleanupGroups[group].items[index].caution != 0;
-            }
-        }
-        HGDIOBJ old = SelectObject(dc, grey);
-        Rectangle(dc, tx, boxTop, tx + box, boxTop + box);
-        SelectObject(dc, old);
-        DeleteObject(grey);
-        const bool partly = TagNamesGroup(tag, &group) && GroupTickState(group) == GROUP_TICK_SOME;
-        if (partly) {
-            // Some of the group's items: a filled square, not a tick.
-            HBRUSH fill = CreateSolidBrush(RGB(16, 124, 16));
-            RECT square = {tx + ScaleByDpi(4), boxTop + ScaleByDpi(4), tx + box - ScaleByDpi(4), boxTop + box - ScaleByDpi(4)};
-            if (fill) {
-                FillRect(dc, &square, fill);
-                DeleteObject(fill);
-            }
-        } else if (IsRowSelected(row)) {
-            HPEN tick = CreatePen(PS_SOLID, ScaleByDpi(2), RGB(16, 124, 16));
-            old = SelectObject(dc, tick);
-            MoveToEx(dc, tx + ScaleByDpi(3), boxTop + ScaleByDpi(1) + box / 2, nullptr);
-            LineTo(dc, tx + ScaleByDpi(7), boxTop + box - ScaleByDpi(3));
-            LineTo(dc, tx + box - ScaleByDpi(3), boxTop + ScaleByDpi(4));
-            SelectObject(dc, old);
-            DeleteObject(tick);
-        }
-        wchar_t copy[256];
-        lstrcpynW(copy, name, 256);
-        int textX = rc.left + geometry.textLeft;
-        // The user's own files: the name warns before the tick is set.
-        if (caution) SetTextColor(dc, LogLineColour(CS_FAILED));
-        DrawName(dc, textX, boxTop, copy, col0Right - textX - ScaleByDpi(4));
-        SetTextColor(dc, RGB(32, 32, 32));
-
-        wchar_t size[64] = L"";
-        LVITEMW item = {};
-        item.iSubItem = 1;
-        item.pszText = size;
-        item.cchTextMax = 64;
-        SendMessageW(g_hListClean, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-        SIZE extent;
-        if (size[0] && GetTextExtentPoint32W(dc, size, lstrlenW(size), &extent)) {
-            int x = rc.right - extent.cx - ScaleByDpi(10);
-            if (x < col0Right) x = col0Right + ScaleByDpi(4);
-            TextOutW(dc, x, boxTop, size, lstrlenW(size));
+        DrawBranch(c);
+        if (TagNamesItem(tag, &group, &index)) {
+            RowItemName(group, index, Text16(name), 128);
+            caution = g_CleanupGroups[group].items[index].caution != 0;
         }
     }
-    if (oldFont) SelectObject(dc, oldFont);
+    DrawTickBox(c, grey, partly, IsRowSelected(c.row) != 0);
+    DeleteObject(grey);
+    const int textX = c.rc.left + c.geometry.textLeft;
+    // The user's own files: the name warns before the tick is set.
+    if (caution) SetTextColor(c.dc, LogLineColour(CS_FAILED));
+    DrawName(c.dc, textX, c.boxTop, name, c.col0Right - textX - ScaleByDpi(4));
+    SetTextColor(c.dc, RGB(32, 32, 32));
+    DrawSizeText(c);
+}
+
+LRESULT DrawCatalogueRow(NMLVCUSTOMDRAW* draw) {
+    RowCanvas c;
+    c.dc = draw->nmcd.hdc;
+    c.row = static_cast<int>(draw->nmcd.dwItemSpec);
+    c.rc = draw->nmcd.rc;
+    c.col0Right = c.rc.left + static_cast<int>(SendMessageW(g_hListClean, LVM_GETCOLUMNWIDTH, 0, 0));
+    const int32_t tag = GetRowTag(c.row);
+    c.geometry = CleanupRowGeometryAt(TagIsHeader(tag), g_nDpi);
+    c.boxTop = c.rc.top + (c.rc.bottom - c.rc.top - c.geometry.box) / 2;
+    FillRowBackground(c);
+    SetBkMode(c.dc, TRANSPARENT);
+    SetTextColor(c.dc, RGB(32, 32, 32));
+    HFONT font = CreateUiFont(13);
+    HGDIOBJ oldFont = font ? SelectObject(c.dc, font) : nullptr;
+    if (tag == -1) {
+        DrawMessageRow(c);
+    } else {
+        DrawGroupOrItemRow(c, tag);
+    }
+    if (oldFont) SelectObject(c.dc, oldFont);
     if (font) DeleteObject(font);
     return CDRF_SKIPDEFAULT;
 }
