@@ -494,6 +494,9 @@ private:
     void Take(uint64_t number, RecordFacts& facts);
     void Keep(uint64_t number, RecordFacts& facts);
     bool Publish(const char16_t* root, LargeFileEntry** out, int32_t* count);
+    void AttachExtensions();
+    std::vector<Child> LinkChildren();
+    std::vector<LargeFileEntry> ListInWalkOrder(const char16_t* root, const std::vector<Child>& children);
     void Report(int32_t percent) {
         if (progress_) progress_(percent, static_cast<int32_t>(folders_.size()), static_cast<int32_t>(results_.size()), context_);
     }
@@ -550,9 +553,9 @@ void Search::Take(uint64_t number, RecordFacts& facts) {
     Keep(number, facts);
 }
 
-bool Search::Publish(const char16_t* root, LargeFileEntry** out, int32_t* count) {
-    // Attach what extension records hold to their bases, checking that the
-    // base is the file they were written for.
+// Attaches what extension records hold to their bases, checking that the
+// base is the file they were written for, and keeps the results.
+void Search::AttachExtensions() {
     for (auto& entry : listed_) {
         RecordFacts& facts = entry.second;
         auto found = extensions_.find(entry.first);
@@ -571,7 +574,12 @@ bool Search::Publish(const char16_t* root, LargeFileEntry** out, int32_t* count)
     }
     listed_.clear();
     extensions_.clear();
+}
 
+// Every folder and every result under the folder its name says, when that
+// folder is the one the name was written in (same sequence) and the name is
+// one Win32 can hold.
+std::vector<Child> Search::LinkChildren() {
     std::vector<Child> children;
     auto parentOf = [this](const Name& name) -> Folder* {
         auto found = folders_.find(name.parent);
@@ -593,9 +601,12 @@ bool Search::Publish(const char16_t* root, LargeFileEntry** out, int32_t* count)
             children.push_back(Child{false, 0, static_cast<uint32_t>(r), &name.text});
         }
     }
-    auto rootFolder = folders_.find(kRootRecord);
-    if (rootFolder == folders_.end()) return false;
+    return children;
+}
 
+// The results as the walk finds them: folders in its stack order, each
+// folder's entries in NTFS collation order, with the walk's rules.
+std::vector<LargeFileEntry> Search::ListInWalkOrder(const char16_t* root, const std::vector<Child>& children) {
     Collation collation(upcase_);
     std::vector<LargeFileEntry> found;
     struct Pending {
@@ -643,6 +654,14 @@ bool Search::Publish(const char16_t* root, LargeFileEntry** out, int32_t* count)
         }
         std::vector<uint32_t>().swap(list);
     }
+    return found;
+}
+
+bool Search::Publish(const char16_t* root, LargeFileEntry** out, int32_t* count) {
+    AttachExtensions();
+    const std::vector<Child> children = LinkChildren();
+    if (folders_.find(kRootRecord) == folders_.end()) return false;
+    const std::vector<LargeFileEntry> found = ListInWalkOrder(root, children);
     LargeFileEntry* array = static_cast<LargeFileEntry*>(std::calloc(found.empty() ? 1 : found.size(), sizeof(LargeFileEntry)));
     if (!array) return false;
     if (!found.empty()) std::memcpy(array, found.data(), found.size() * sizeof(LargeFileEntry));
