@@ -1,5 +1,7 @@
 #include "largefiles/mft.h"
 
+#include "largefiles/mft_record.h"
+
 #include "text/text16.h"
 
 #include <algorithm>
@@ -12,17 +14,7 @@
 
 namespace {
 
-constexpr uint32_t kAttrStandardInformation = 0x10;
-constexpr uint32_t kAttrAttributeList = 0x20;
-constexpr uint32_t kAttrFileName = 0x30;
-constexpr uint32_t kAttrData = 0x80;
-constexpr uint32_t kAttrEnd = 0xFFFFFFFFu;
-
-constexpr uint16_t kRecordInUse = 0x01;
-constexpr uint16_t kRecordDirectory = 0x02;
-constexpr uint32_t kFileReparsePoint = 0x400;
-constexpr uint8_t kNamespaceDos = 2;
-
+using namespace ntfs;
 constexpr uint64_t kRootRecord = 5;
 constexpr uint64_t kUpCaseRecord = 10;
 constexpr uint64_t kFirstUserRecord = 24;  // below: metafiles, except the root
@@ -36,12 +28,6 @@ constexpr size_t kChunkBytes = 4u << 20;
 constexpr size_t kAlignment = 4096;
 constexpr size_t kMaxAttributeList = 0x40000;
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) { return Le16(p) | (static_cast<uint32_t>(Le16(p + 2)) << 16); }
-uint64_t Le64(const uint8_t* p) { return Le32(p) | (static_cast<uint64_t>(Le32(p + 4)) << 32); }
-
-uint64_t RecordOf(uint64_t reference) { return reference & 0xFFFFFFFFFFFFull; }
-uint16_t SequenceOf(uint64_t reference) { return static_cast<uint16_t>(reference >> 48); }
 
 // A buffer at a 4096-byte boundary, as unbuffered volume reads need.
 class AlignedBuffer {
@@ -65,249 +51,6 @@ private:
     uint8_t* raw_ = nullptr;
     size_t size_ = 0;
 };
-
-struct Geometry {
-    uint32_t sector;
-    uint32_t cluster;
-    uint32_t record;
-    uint64_t mftLcn;
-    uint64_t volumeBytes;
-};
-
-bool PowerOfTwo(uint64_t v) { return v && !(v & (v - 1)); }
-
-bool ReadGeometry(const uint8_t* boot, Geometry* g) {
-    if (std::memcmp(boot + 3, "NTFS    ", 8) != 0) return false;
-    g->sector = Le16(boot + 0x0B);
-    if (!PowerOfTwo(g->sector) || g->sector < 256 || g->sector > 4096) return false;
-    const uint8_t perCluster = boot[0x0D];
-    uint32_t sectors = 0;
-    if (perCluster >= 1 && perCluster <= 128 && PowerOfTwo(perCluster)) {
-        sectors = perCluster;
-    } else if (perCluster >= 240 && perCluster <= 253) {
-        sectors = 1u << (256 - perCluster);  // the large-cluster encoding
-    } else {
-        return false;
-    }
-    const uint64_t cluster = static_cast<uint64_t>(g->sector) * sectors;
-    if (cluster > (2u << 20)) return false;
-    g->cluster = static_cast<uint32_t>(cluster);
-    const int8_t perRecord = static_cast<int8_t>(boot[0x40]);
-    uint64_t record = 0;
-    if (perRecord > 0) {
-        record = cluster * static_cast<uint64_t>(perRecord);
-    } else if (perRecord >= -31 && perRecord <= -9) {
-        record = 1ull << (-perRecord);
-    }
-    if (!PowerOfTwo(record) || record < 1024 || record > 65536) return false;
-    g->record = static_cast<uint32_t>(record);
-    g->mftLcn = Le64(boot + 0x30);
-    g->volumeBytes = Le64(boot + 0x28) * g->sector;
-    return g->mftLcn != 0 && g->mftLcn < g->volumeBytes / g->cluster;
-}
-
-// Checks the record's update sequence and puts the saved units back (one per
-// 512 bytes, whatever the sector size). False for a torn or foreign record.
-bool ApplyFixups(uint8_t* record, uint32_t size) {
-    if (std::memcmp(record, "FILE", 4) != 0) return false;
-    const uint32_t offset = Le16(record + 4);
-    const uint32_t count = Le16(record + 6);
-    if ((offset & 1) || count != 1 + size / 512 || offset < 0x28 || offset + 2 * count > 510) return false;
-    const uint16_t usn = Le16(record + offset);
-    for (uint32_t i = 1; i < count; ++i) {
-        uint8_t* tail = record + i * 512 - 2;
-        if (Le16(tail) != usn) return false;
-        std::memcpy(tail, record + offset + 2 * i, 2);
-    }
-    return true;
-}
-
-struct Run {
-    uint64_t vcn;
-    int64_t lcn;  // -1: a hole
-    uint64_t length;
-};
-
-// Decodes a mapping-pairs array; the first LCN is relative to 0.
-bool DecodeRuns(const uint8_t* p, const uint8_t* end, uint64_t vcn, uint64_t volumeClusters, std::vector<Run>* runs) {
-    int64_t lcn = 0;
-    while (p < end && *p) {
-        const unsigned lengthBytes = *p & 0x0F;
-        const unsigned offsetBytes = *p >> 4;
-        ++p;
-        if (lengthBytes == 0 || lengthBytes > 8 || offsetBytes > 8 || static_cast<size_t>(end - p) < lengthBytes + offsetBytes)
-            return false;
-        uint64_t length = 0;
-        for (unsigned i = 0; i < lengthBytes; ++i) length |= static_cast<uint64_t>(p[i]) << (8 * i);
-        p += lengthBytes;
-        if (length == 0 || length > volumeClusters || vcn + length < vcn) return false;
-        if (offsetBytes) {
-            uint64_t raw = 0;
-            for (unsigned i = 0; i < offsetBytes; ++i) raw |= static_cast<uint64_t>(p[i]) << (8 * i);
-            p += offsetBytes;
-            if (offsetBytes < 8 && (raw >> (8 * offsetBytes - 1)) & 1) raw |= ~0ull << (8 * offsetBytes);
-            const int64_t delta = static_cast<int64_t>(raw);
-            if ((delta > 0 && lcn > INT64_MAX - delta) || (delta < 0 && lcn < INT64_MIN - delta)) return false;
-            lcn += delta;
-            if (lcn < 0 || static_cast<uint64_t>(lcn) >= volumeClusters || length > volumeClusters - lcn) return false;
-            runs->push_back(Run{vcn, lcn, length});
-        } else {
-            runs->push_back(Run{vcn, -1, length});
-        }
-        vcn += length;
-    }
-    return true;
-}
-
-// One attribute of a record whose fixups are applied, its bounds checked.
-struct Attribute {
-    uint32_t type = 0;
-    const uint8_t* at = nullptr;
-    uint32_t length = 0;
-    bool nonResident = false;
-    uint8_t nameLength = 0;
-    // resident
-    const uint8_t* value = nullptr;
-    uint32_t valueLength = 0;
-    // non-resident
-    uint64_t lowestVcn = 0;
-    const uint8_t* runs = nullptr;
-    const uint8_t* runsEnd = nullptr;
-    uint64_t dataSize = 0;
-    uint64_t initializedSize = 0;
-    // What the stream takes on the volume: the clusters allocated, or for a
-    // compressed or sparse stream the clusters it really holds.
-    uint64_t space = 0;
-};
-
-class Attributes {
-public:
-    Attributes(const uint8_t* record, uint32_t size) : record_(record) {
-        uint32_t used = Le32(record + 0x18);
-        end_ = used < size ? used : size;
-        next_ = Le16(record + 0x14);
-    }
-    // False at the end marker or at the first attribute that does not fit.
-    bool Next(Attribute* a) {
-        if (next_ + 8 > end_ || (next_ & 7)) return false;
-        const uint8_t* p = record_ + next_;
-        a->type = Le32(p);
-        if (a->type == kAttrEnd) return false;
-        a->length = Le32(p + 4);
-        if (a->length < 0x18 || (a->length & 7) || a->length > end_ - next_) return false;
-        a->at = p;
-        a->nonResident = p[8] != 0;
-        a->nameLength = p[9];
-        const uint32_t nameOffset = Le16(p + 10);
-        if (a->nameLength && nameOffset + 2u * a->nameLength > a->length) return false;
-        if (!a->nonResident) {
-            a->valueLength = Le32(p + 0x10);
-            const uint32_t valueOffset = Le16(p + 0x14);
-            if (valueOffset > a->length || a->valueLength > a->length - valueOffset) return false;
-            a->value = p + valueOffset;
-        } else {
-            if (a->length < 0x40) return false;
-            a->lowestVcn = Le64(p + 0x10);
-            const uint32_t runsOffset = Le16(p + 0x20);
-            if (runsOffset >= a->length) return false;
-            a->runs = p + runsOffset;
-            a->runsEnd = p + a->length;
-            a->dataSize = Le64(p + 0x30);
-            a->initializedSize = Le64(p + 0x38);
-            const uint16_t flags = Le16(p + 0x0C);
-            // The compressed size field exists when the header says so (a
-            // compression unit) and for compressed or sparse streams.
-            const bool packed = (flags & 0x8001) != 0 || p[0x22] != 0;
-            a->space = packed && a->length >= 0x48 ? Le64(p + 0x40) : Le64(p + 0x28);
-        }
-        next_ += a->length;
-        return true;
-    }
-
-private:
-    const uint8_t* record_;
-    uint32_t end_;
-    uint32_t next_;
-};
-
-// A file's name in one folder.
-struct Name {
-    uint64_t parent;
-    uint16_t parentSequence;
-    uint8_t nameSpace;
-    std::u16string text;
-};
-
-// A name Win32 can hold and that addresses a file, not "." or "..", a path
-// (a separator) or a stream (':'): a damaged record can claim anything.
-bool IsWin32Name(const std::u16string& name) {
-    if (name.empty() || name == u"." || name == u"..") return false;
-    for (char16_t c : name) {
-        if (c < 0x20 || c == u'\\' || c == u'/' || c == u':') return false;
-    }
-    return true;
-}
-
-std::u16string NameText(const uint8_t* raw, uint8_t length) {
-    std::u16string text(length, u'\0');
-    for (uint8_t i = 0; i < length; ++i) text[i] = static_cast<char16_t>(Le16(raw + 2 * i));
-    return text;
-}
-
-// What one record says about its file. For an extension record, the names
-// and the size it holds belong to `base`.
-struct RecordFacts {
-    uint16_t sequence;
-    uint64_t base;
-    uint16_t baseSequence;
-    bool directory;
-    bool reparse;
-    bool hasList;
-    bool hasSize;
-    uint64_t size;
-    uint64_t space;  // on the volume; 0 for data kept in the record
-    std::vector<Name> names;
-};
-
-bool ReadFacts(const uint8_t* record, uint32_t size, RecordFacts* facts) {
-    const uint16_t flags = Le16(record + 0x16);
-    if (!(flags & kRecordInUse)) return false;
-    facts->sequence = Le16(record + 0x10);
-    const uint64_t base = Le64(record + 0x20);
-    facts->base = RecordOf(base);
-    facts->baseSequence = SequenceOf(base);
-    facts->directory = (flags & kRecordDirectory) != 0;
-    facts->reparse = false;
-    facts->hasList = false;
-    facts->hasSize = false;
-    facts->size = 0;
-    facts->space = 0;
-    facts->names.clear();
-    Attributes attributes(record, size);
-    Attribute a;
-    while (attributes.Next(&a)) {
-        if (a.type == kAttrStandardInformation && !a.nonResident && a.valueLength >= 0x24) {
-            facts->reparse = (Le32(a.value + 0x20) & kFileReparsePoint) != 0;
-        } else if (a.type == kAttrAttributeList) {
-            facts->hasList = true;
-        } else if (a.type == kAttrFileName && !a.nonResident && a.valueLength >= 0x42) {
-            const uint8_t length = a.value[0x40];
-            if (0x42u + 2u * length > a.valueLength || length == 0) continue;
-            const uint64_t parent = Le64(a.value);
-            facts->names.push_back(Name{RecordOf(parent), SequenceOf(parent), a.value[0x41], NameText(a.value + 0x42, length)});
-        } else if (a.type == kAttrData && a.nameLength == 0) {
-            if (!a.nonResident) {
-                facts->hasSize = true;
-                facts->size = a.valueLength;
-            } else if (a.lowestVcn == 0) {
-                facts->hasSize = true;
-                facts->size = a.dataSize;
-                facts->space = a.space;
-            }
-        }
-    }
-    return true;
-}
 
 // Reads the volume's clusters behind a byte range of a run-mapped stream.
 class StreamReader {

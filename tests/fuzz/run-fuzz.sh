@@ -11,7 +11,7 @@ mkdir -p "$work"
 exe="$work/norvale_mft_fuzz"
 if ! command -v clang++ >/dev/null ||
    ! clang++ -std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I"$src" \
-       "$src/tests/fuzz/mft_fuzz.cpp" "$src/largefiles/mft.cpp" "$src/text/text16.cpp" -o "$exe" 2>"$work/build.log"; then
+       "$src/tests/fuzz/mft_fuzz.cpp" "$src/largefiles/mft_record.cpp" "$src/largefiles/mft.cpp" "$src/text/text16.cpp" -o "$exe" 2>"$work/build.log"; then
   echo "no clang with libFuzzer here: skipped"; exit 77
 fi
 base="$work/fuzz-base.img"

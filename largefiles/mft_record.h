@@ -1,0 +1,157 @@
+// The MFT's records as bytes: the boot sector's geometry, update sequences,
+// mapping pairs, attributes and what one record says of its file. No I/O
+// here; the search (largefiles/mft.cpp) reads the volume and decides what
+// to list. Everything checks its bounds: the bytes come from a disk.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ntfs {
+
+constexpr uint32_t kAttrStandardInformation = 0x10;
+constexpr uint32_t kAttrAttributeList = 0x20;
+constexpr uint32_t kAttrFileName = 0x30;
+constexpr uint32_t kAttrData = 0x80;
+constexpr uint32_t kAttrEnd = 0xFFFFFFFFu;
+
+constexpr uint16_t kRecordInUse = 0x01;
+constexpr uint16_t kRecordDirectory = 0x02;
+constexpr uint32_t kFileReparsePoint = 0x400;
+constexpr uint8_t kNamespaceDos = 2;
+
+inline uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint32_t Le32(const uint8_t* p) { return Le16(p) | (static_cast<uint32_t>(Le16(p + 2)) << 16); }
+inline uint64_t Le64(const uint8_t* p) { return Le32(p) | (static_cast<uint64_t>(Le32(p + 4)) << 32); }
+
+inline uint64_t RecordOf(uint64_t reference) { return reference & 0xFFFFFFFFFFFFull; }
+inline uint16_t SequenceOf(uint64_t reference) { return static_cast<uint16_t>(reference >> 48); }
+
+struct Geometry {
+    uint32_t sector;
+    uint32_t cluster;
+    uint32_t record;
+    uint64_t mftLcn;
+    uint64_t volumeBytes;
+};
+
+struct Run {
+    uint64_t vcn;
+    int64_t lcn;  // -1: a hole
+    uint64_t length;
+};
+
+// One attribute of a record whose fixups are applied, its bounds checked.
+struct Attribute {
+    uint32_t type = 0;
+    const uint8_t* at = nullptr;
+    uint32_t length = 0;
+    bool nonResident = false;
+    uint8_t nameLength = 0;
+    // resident
+    const uint8_t* value = nullptr;
+    uint32_t valueLength = 0;
+    // non-resident
+    uint64_t lowestVcn = 0;
+    const uint8_t* runs = nullptr;
+    const uint8_t* runsEnd = nullptr;
+    uint64_t dataSize = 0;
+    uint64_t initializedSize = 0;
+    // What the stream takes on the volume: the clusters allocated, or for a
+    // compressed or sparse stream the clusters it really holds.
+    uint64_t space = 0;
+};
+
+class Attributes {
+public:
+    Attributes(const uint8_t* record, uint32_t size) : record_(record) {
+        uint32_t used = Le32(record + 0x18);
+        end_ = used < size ? used : size;
+        next_ = Le16(record + 0x14);
+    }
+    // False at the end marker or at the first attribute that does not fit.
+    bool Next(Attribute* a) {
+        if (next_ + 8 > end_ || (next_ & 7)) return false;
+        const uint8_t* p = record_ + next_;
+        a->type = Le32(p);
+        if (a->type == kAttrEnd) return false;
+        a->length = Le32(p + 4);
+        if (a->length < 0x18 || (a->length & 7) || a->length > end_ - next_) return false;
+        a->at = p;
+        a->nonResident = p[8] != 0;
+        a->nameLength = p[9];
+        const uint32_t nameOffset = Le16(p + 10);
+        if (a->nameLength && nameOffset + 2u * a->nameLength > a->length) return false;
+        if (!a->nonResident) {
+            a->valueLength = Le32(p + 0x10);
+            const uint32_t valueOffset = Le16(p + 0x14);
+            if (valueOffset > a->length || a->valueLength > a->length - valueOffset) return false;
+            a->value = p + valueOffset;
+        } else {
+            if (a->length < 0x40) return false;
+            a->lowestVcn = Le64(p + 0x10);
+            const uint32_t runsOffset = Le16(p + 0x20);
+            if (runsOffset >= a->length) return false;
+            a->runs = p + runsOffset;
+            a->runsEnd = p + a->length;
+            a->dataSize = Le64(p + 0x30);
+            a->initializedSize = Le64(p + 0x38);
+            const uint16_t flags = Le16(p + 0x0C);
+            // The compressed size field exists when the header says so (a
+            // compression unit) and for compressed or sparse streams.
+            const bool packed = (flags & 0x8001) != 0 || p[0x22] != 0;
+            a->space = packed && a->length >= 0x48 ? Le64(p + 0x40) : Le64(p + 0x28);
+        }
+        next_ += a->length;
+        return true;
+    }
+
+private:
+    const uint8_t* record_;
+    uint32_t end_;
+    uint32_t next_;
+};
+
+// A file's name in one folder.
+struct Name {
+    uint64_t parent;
+    uint16_t parentSequence;
+    uint8_t nameSpace;
+    std::u16string text;
+};
+
+// What one record says about its file. For an extension record, the names
+// and the size it holds belong to `base`.
+struct RecordFacts {
+    uint16_t sequence;
+    uint64_t base;
+    uint16_t baseSequence;
+    bool directory;
+    bool reparse;
+    bool hasList;
+    bool hasSize;
+    uint64_t size;
+    uint64_t space;  // on the volume; 0 for data kept in the record
+    std::vector<Name> names;
+};
+
+bool ReadGeometry(const uint8_t* boot, Geometry* g);
+
+// Checks the record's update sequence and puts the saved units back (one per
+// 512 bytes, whatever the sector size). False for a torn or foreign record.
+bool ApplyFixups(uint8_t* record, uint32_t size);
+
+// Decodes a mapping-pairs array; the first LCN is relative to 0.
+bool DecodeRuns(const uint8_t* p, const uint8_t* end, uint64_t vcn, uint64_t volumeClusters, std::vector<Run>* runs);
+
+// A name Win32 can hold and that addresses a file, not "." or "..", a path
+// (a separator) or a stream (':'): a damaged record can claim anything.
+bool IsWin32Name(const std::u16string& name);
+
+std::u16string NameText(const uint8_t* raw, uint8_t length);
+
+bool ReadFacts(const uint8_t* record, uint32_t size, RecordFacts* facts);
+
+}  // namespace ntfs
