@@ -2,6 +2,7 @@
 // handler in the file of its concern.
 #include "app/shell.h"
 #include "ui/main_window.h"
+#include "engine/events.h"
 
 #include "platform/post.h"
 #include "ui/ids.h"

@@ -4,6 +4,7 @@
 #include "engine/clean.h"
 #include "engine/overlap.h"
 #include "engine/tally.h"
+#include "engine/events.h"
 #include "platform/post.h"
 #include "text/format.h"
 #include "text/text16.h"

@@ -8,14 +8,6 @@
 #include "platform/fs.h"
 #include "text/format.h"
 
-const char16_t* CleanStatusTag(int32_t status) {
-    static const char16_t* const kTags[] = {
-        u"【已处理】", u"【部分成功】", u"【需管理员权限】", u"【文件被占用】",
-        u"【路径不存在】", u"【无内容可清理】", u"【清理失败】",
-    };
-    return (status >= 1 && status <= 6) ? kTags[status] : kTags[0];
-}
-
 CleanStatus StatusFromTally(const CleanTally& tally) {
     int64_t failures = static_cast<int64_t>(tally.accessDenied) + tally.inUse + tally.notFound + tally.otherError;
     if (tally.deleted != 0) return failures == 0 ? CS_DONE : CS_PARTIAL;

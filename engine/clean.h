@@ -16,9 +16,6 @@ enum CleanStatus : int32_t {
     CS_FAILED = 6,      // only other failures; or no item; or recycle bins that gave nothing back
 };
 
-// The log tag of a status; values outside 1 to 6 get the tag of CS_DONE.
-const char16_t* CleanStatusTag(int32_t status);
-
 // The status that a finished tally stands for (precedence: removed
 // anything, then access denied, in use, not found, other).
 CleanStatus StatusFromTally(const CleanTally& tally);

@@ -9,6 +9,7 @@
 #include "engine/collector.h"
 #include "engine/walk.h"
 #include "platform/fs.h"
+#include "engine/events.h"
 #include "platform/post.h"
 #include "text/text16.h"
 

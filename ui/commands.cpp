@@ -8,6 +8,7 @@
 #include "engine/measure.h"
 #include "platform/system_win32.h"
 #include "uimodel/clean_question.h"
+#include "uimodel/cleanup_rows.h"
 #include "text/format.h"
 #include "text/text16.h"
 #include "ui/app_state.h"

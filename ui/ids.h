@@ -1,6 +1,8 @@
 // Control, timer and menu identifiers of the main window.
 #pragma once
 
+#include <cstdint>
+
 enum {
     IDC_LIST_CLEAN = 101,
     IDC_LIST_LARGE = 102,
@@ -25,5 +27,13 @@ enum {
 };
 
 enum { IDT_TICKER = 201 };
+
+// The window's own private messages (the engine's are in engine/events.h).
+enum : uint32_t {
+    MSG_LARGE_SCAN_FINISHED = 1125,  // large-file scan finished, cancelled or failed
+    MSG_START_MEASURE = 1126,        // posted by the window to itself at creation
+    MSG_PREVIEW_READY = 1132,        // to a preview window; lParam: its heap job, which it frees
+    MSG_TRAY_ICON = 1224,            // notification-area icon callback
+};
 enum { IDM_TRAY_SHOW = 10001, IDM_TRAY_EXIT = 10002 };
 enum { TRAY_ICON_ID = 100 };

@@ -7,6 +7,7 @@
 #include "text/format.h"
 #include "text/text16.h"
 #include "ui/app_state.h"
+#include "ui/ids.h"
 #include "ui/main_window.h"
 
 void OnLargeScanProgress(int32_t percent, int32_t directories, int32_t files, void* record) {

@@ -116,6 +116,14 @@ bool TagSelected(int32_t tag) {
     return false;
 }
 
+const char16_t* CleanStatusTag(int32_t status) {
+    static const char16_t* const kTags[] = {
+        u"【已处理】", u"【部分成功】", u"【需管理员权限】", u"【文件被占用】",
+        u"【路径不存在】", u"【无内容可清理】", u"【清理失败】",
+    };
+    return (status >= 1 && status <= 6) ? kTags[status] : kTags[0];
+}
+
 uint32_t LogLineColour(int32_t tag) {
     switch (tag) {
     case CS_DONE:

@@ -40,5 +40,8 @@ uint64_t SelectedTotal();
 // Whether the row's group or item is ticked; false for invalid indices.
 bool TagSelected(int32_t tag);
 
+// The log tag of a status; values outside 1 to 6 get the tag of CS_DONE.
+const char16_t* CleanStatusTag(int32_t status);
+
 // COLORREF (0x00BBGGRR) of a log line with this tag.
 uint32_t LogLineColour(int32_t tag);

@@ -7,6 +7,7 @@
 #include "tests/fakefs/fakefs.h"
 
 #include "platform/fs.h"
+#include "engine/events.h"
 #include "platform/post.h"
 #include "platform/post_record.h"
 

@@ -6,6 +6,7 @@
 #include "tests/support/items.h"
 
 #include "platform/fs.h"
+#include "engine/events.h"
 #include "platform/post.h"
 #include "platform/post_record.h"
 

@@ -4,6 +4,7 @@
 #include "engine/clean.h"
 #include "engine/measure.h"
 #include "engine/paths.h"
+#include "uimodel/cleanup_rows.h"
 #include "tests/fakefs/fakefs.h"
 #include "tests/support/items.h"
 

@@ -3,6 +3,7 @@
 // of the buttons through a whole cleaning run.
 #include "app/shell.h"
 #include "engine/batch.h"
+#include "engine/events.h"
 #include "engine/catalogue.h"
 #include "engine/clean.h"
 #include "largefiles/results.h"
