@@ -84,6 +84,20 @@ class Session:
                               timeout=timeout, check=check)
 
     def __enter__(self):
+        # Wine's desktop very rarely fails to come up on a loaded machine
+        # right after the previous test's wineserver went: one more try, from
+        # nothing, before the test is failed.
+        for attempt in range(2):
+            try:
+                return self._start()
+            except AssertionError:
+                self.keep_evidence("start")
+                self.h.kill_wine()
+                if attempt == 1:
+                    raise
+        return self
+
+    def _start(self):
         self.h.kill_wine()
         self.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
                   str(self.dpi), "/f")
@@ -104,12 +118,7 @@ class Session:
         self.holder = subprocess.Popen(["wine", os.path.join(self.h.build, "norvale_probe.exe"), "hold-desktop"],
                                        env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         check(self.holder.stdout.readline().strip() == b'{"held":1}', "the desktop did not come")
-        try:
-            self.wait(lambda: self.window().get("visible") == 1, "the main window to appear", 40)
-        except AssertionError:
-            self.keep_evidence("start")
-            self.h.kill_wine()
-            raise
+        self.wait(lambda: self.window().get("visible") == 1, "the main window to appear", 40)
         return self
 
     def keep_evidence(self, what):
