@@ -41,11 +41,12 @@ void CopyEntry(const WIN32_FIND_DATAW& data, FsEntry* entry) {
     entry->id = FS_NO_ID;
 }
 
-// The "\\?\" form Win32 takes literally (see WindowsLongForm), for paths
-// up to Win32's own limit.
+// The "\\?\" form Win32 takes literally (see WindowsLongForm). Called for
+// every folder a scan lists: the buffer is the path's own length and the
+// prefix ("\\?\UNC" adds six units; collapsing separators only shortens).
 std::wstring LongForm(const char16_t* path) {
-    static const size_t kMostUnits = 32768;
-    std::u16string out(kMostUnits + 16, u'\0');
+    if (!path) return std::wstring();
+    std::u16string out(Text16Length(path) + 8, u'\0');
     const size_t length = WindowsLongForm(path, &out[0], out.size());
     return std::wstring(WideText(out.c_str()), length);
 }
