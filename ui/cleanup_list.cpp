@@ -254,15 +254,16 @@ LRESULT DrawCleanupRow(NMLVCUSTOMDRAW* draw) {
     return DrawCatalogueRow(draw);
 }
 
-LRESULT OnCleanupListClick() {
-    if (g_bListShowsLog || CleanupTicksLocked()) return 0;
+// True when the click landed on an expander or a tick box and was acted on.
+bool OnCleanupListClick() {
+    if (g_bListShowsLog || CleanupTicksLocked()) return false;
     POINT cursor;
     GetCursorPos(&cursor);
     ScreenToClient(g_hListClean, &cursor);
     LVHITTESTINFO hit = {};
     hit.pt = cursor;
     int row = static_cast<int>(SendMessageW(g_hListClean, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
-    if (row < 0 || hit.iItem < 0 || hit.iSubItem != 0) return 0;
+    if (row < 0 || hit.iItem < 0 || hit.iSubItem != 0) return false;
     row = hit.iItem;
     int32_t tag = GetRowTag(row);
     RECT bounds = {};
@@ -274,26 +275,26 @@ LRESULT OnCleanupListClick() {
     const CleanupRowPart part = CleanupRowPartAt(header, g_nDpi, dx);
     if (part == ROW_PART_EXPANDER) {
         int g = TagGroup(tag);
-        if (g > 31) return 0;
+        if (g > 31) return false;
         g_bGroupExpanded[g] = g_bGroupExpanded[g] ? 0 : 1;
         RebuildCleanupList();
         RefreshSizeColumn();
         UpdateTotalLabel();
-        return 0;
+        return true;
     }
-    if (part != ROW_PART_TICK) return 0;
+    if (part != ROW_PART_TICK) return false;
     int group, item;
     if (TagNamesGroup(tag, &group)) {
         ToggleGroupSelection(group);
     } else if (TagNamesItem(tag, &group, &item)) {
         ToggleItemSelection(group, item);
     } else {
-        return 0;
+        return false;
     }
     InvalidateRect(g_hListClean, nullptr, TRUE);
     UpdateTotalLabel();
     RefreshSizeColumn();
-    return 0;
+    return true;
 }
 
 }  // namespace
@@ -386,8 +387,15 @@ void SwitchToCatalogueView() {
 
 LRESULT OnCleanupListNotify(NMHDR* header) {
     if (header->code == NM_CUSTOMDRAW) return DrawCleanupRow(reinterpret_cast<NMLVCUSTOMDRAW*>(header));
-    if (header->code == NM_CLICK) return OnCleanupListClick();
+    if (header->code == NM_CLICK) {
+        OnCleanupListClick();
+        return 0;
+    }
     if (header->code == LVN_ITEMCHANGED) UpdatePreviewButton();
+    // The list reports a second press soon after the first as a double-click,
+    // not as a click: on an expander or a tick box it is one more toggle
+    // (collapse, then expand at once); elsewhere on an item it opens the preview.
+    if (header->code == NM_DBLCLK && OnCleanupListClick()) return 0;
     if (header->code == NM_DBLCLK && !g_bListShowsLog && !g_bCleanBusy.load()) {
         const NMITEMACTIVATE* activate = reinterpret_cast<const NMITEMACTIVATE*>(header);
         int group, item;

@@ -184,6 +184,12 @@ class Session:
         self.xdo("mousemove", str(x), str(y), "click", str(button))
         time.sleep(0.3)
 
+    def double_click(self, x, y):
+        # Two presses well inside the double-click time: the second arrives
+        # as a double-click, not as a click.
+        self.xdo("mousemove", str(x), str(y), "click", "--repeat", "2", "--delay", "60", "1")
+        time.sleep(0.3)
+
     def click_client(self, x, y, button=1):
         c = self.window()["client"]
         self.click(c[0] + x, c[1] + y, button)
