@@ -43,7 +43,7 @@ CleanStatus CleanSingleFile(const CleanupItem& item, const char16_t* location, b
                             uint64_t* remaining, CleanTally* tally) {
     HeldFolder held;
     const char16_t* name = nullptr;
-    const char16_t* reason = nullptr;
+    LocationRefusal reason = REFUSED_NONE;
     FsEntry entry;
     bool found = false;
     uint32_t error = 0;
@@ -57,7 +57,7 @@ CleanStatus CleanSingleFile(const CleanupItem& item, const char16_t* location, b
         Trace(u"[清理] 跳过（位置是链接或经过链接）: %s -> %s", item.name, location);
         return CS_NOTHING;
     case GUARD_UNSAFE:
-        Trace(u"[清理] 拒绝（位置不安全，%s）: %s -> %s", reason, item.name, location);
+        Trace(u"[清理] 拒绝（位置不安全，%s）: %s -> %s", LocationRefusalKey(reason), item.name, location);
         return CS_FAILED;
     default:
         TallyResult(tally, 0, error);
@@ -118,12 +118,12 @@ CleanStatus Clean(const CleanupItem* item, uint64_t* freed, uint64_t* remaining,
         return StatusFromTally(tally);
     }
     char16_t location[kPathUnits];
-    const char16_t* reason = nullptr;
+    LocationRefusal reason = REFUSED_NONE;
     bool confined = false;
     LocationState state = PrepareLocation(item->path, location, &reason, &confined);
     Trace(u"[清理] 开始: %s -> %s", item->name, location);
     if (state == LOCATION_UNSAFE) {
-        Trace(u"[清理] 拒绝（位置不安全，%s）: %s -> %s", reason, item->name, location);
+        Trace(u"[清理] 拒绝（位置不安全，%s）: %s -> %s", LocationRefusalKey(reason), item->name, location);
         return CS_FAILED;
     }
     // A location that cannot be expanded is treated as one that is missing.
@@ -149,7 +149,7 @@ CleanStatus Clean(const CleanupItem* item, uint64_t* freed, uint64_t* remaining,
         Trace(u"[清理] 跳过（位置是链接或经过链接）: %s -> %s", item->name, location);
         return CS_NOTHING;
     case GUARD_UNSAFE:
-        Trace(u"[清理] 拒绝（位置不安全，%s）: %s -> %s", reason, item->name, location);
+        Trace(u"[清理] 拒绝（位置不安全，%s）: %s -> %s", LocationRefusalKey(reason), item->name, location);
         return CS_FAILED;
     default:
         TallyResult(&tally, 0, error);

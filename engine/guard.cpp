@@ -68,17 +68,15 @@ bool ProfileIdentity(FsIdentity* identity) {
 
 }  // namespace
 
-const char16_t kOutsideProfileReason[] = u"管理员模式下，由 TEMP、APPDATA 或 LOCALAPPDATA 得到的位置须在当前用户的配置文件夹内";
-
 GuardState OpenGuardedFile(const char16_t* location, bool confined, HeldFolder* held, const char16_t** name,
-                           FsEntry* entry, bool* found, uint32_t* error, const char16_t** reason) {
+                           FsEntry* entry, bool* found, uint32_t* error, LocationRefusal* reason) {
     *found = false;
     const size_t length = Text16Length(location);
     const size_t parentLength = ParentLength(location, length);
     if (parentLength == 0) {
         held->dir = nullptr;
         *error = 0;
-        *reason = u"不是文件的位置";
+        *reason = REFUSED_NOT_A_FILE;
         return GUARD_UNSAFE;
     }
     char16_t parent[kPathUnits];
@@ -95,18 +93,18 @@ GuardState OpenGuardedFile(const char16_t* location, bool confined, HeldFolder* 
 }
 
 GuardState OpenGuardedLocation(const char16_t* location, bool forRemoval, bool confined, HeldFolder* held,
-                               uint32_t* error, const char16_t** reason) {
+                               uint32_t* error, LocationRefusal* reason) {
     held->dir = nullptr;
     held->length = Text16Length(location);
     *error = 0;
-    *reason = nullptr;
+    *reason = REFUSED_NONE;
     if (held->length + 2 >= static_cast<size_t>(kPathUnits)) {
         *error = FS_ERROR_FILENAME_EXCED_RANGE;
         return GUARD_FAILED;
     }
     FsIdentity profile;
     if (confined && !ProfileIdentity(&profile)) {
-        *reason = u"无法确定当前用户的配置文件夹";
+        *reason = REFUSED_PROFILE_UNKNOWN;
         return GUARD_UNSAFE;
     }
     bool insideProfile = false;
@@ -119,17 +117,17 @@ GuardState OpenGuardedLocation(const char16_t* location, bool forRemoval, bool c
     FsIdentity identity;
     IdentitySet set;
     if (confined && !insideProfile) {
-        *reason = kOutsideProfileReason;
+        *reason = REFUSED_OUTSIDE_PROFILE;
     } else if (!FsDirIdentity(dir, &identity)) {
-        *reason = u"无法读取位置的文件标识";
+        *reason = REFUSED_IDENTITY_UNKNOWN;
     } else if (!ProtectedIdentities(&set)) {
-        *reason = u"受保护文件夹的标识无法完整读取";
+        *reason = REFUSED_PROTECTED_IDS_UNKNOWN;
     } else {
-        for (int i = 0; i < set.count && !*reason; ++i) {
-            if (FsSameIdentity(set.items[i], identity)) *reason = kProtectedReason;
+        for (int i = 0; i < set.count && *reason == REFUSED_NONE; ++i) {
+            if (FsSameIdentity(set.items[i], identity)) *reason = REFUSED_PROTECTED;
         }
     }
-    if (*reason) {
+    if (*reason != REFUSED_NONE) {
         FsCloseDir(dir, false);
         return GUARD_UNSAFE;
     }

@@ -11,12 +11,10 @@
 // and removal then walk from that same held folder.
 #pragma once
 
+#include "engine/paths.h"
 #include "engine/walk.h"
 
 #include <cstdint>
-
-// Why a confined location outside the profile is refused.
-extern const char16_t kOutsideProfileReason[];
 
 enum GuardState {
     GUARD_OK,       // held: measure or clean it
@@ -34,10 +32,10 @@ enum GuardState {
 // GUARD_FAILED error holds the code. Nothing is held unless GUARD_OK; the
 // caller closes held.dir.
 GuardState OpenGuardedLocation(const char16_t* location, bool forRemoval, bool confined, HeldFolder* held,
-                               uint32_t* error, const char16_t** reason);
+                               uint32_t* error, LocationRefusal* reason);
 
 // A location that names one file: its folder opened and decided on as above,
 // and the file's listing entry in it (*found false when it has none). name
 // points into location.
 GuardState OpenGuardedFile(const char16_t* location, bool confined, HeldFolder* held, const char16_t** name,
-                           FsEntry* entry, bool* found, uint32_t* error, const char16_t** reason);
+                           FsEntry* entry, bool* found, uint32_t* error, LocationRefusal* reason);

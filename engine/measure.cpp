@@ -86,7 +86,7 @@ void WalkItemTargets(const CleanupItem& item, Walk* walk) {
     if (PrepareLocation(item.path, location, nullptr, &confined) != LOCATION_OK) return;
     HeldFolder held;
     uint32_t error = 0;
-    const char16_t* reason = nullptr;
+    LocationRefusal reason = REFUSED_NONE;
     if (item.mode == CM_SINGLE_FILE) {
         FsEntry entry;
         const char16_t* name = nullptr;

@@ -7,7 +7,21 @@
 
 #include <cstring>
 
-const char16_t kProtectedReason[] = u"是受保护的系统或用户文件夹（或其上级）";
+const char16_t* LocationRefusalKey(LocationRefusal reason) {
+    switch (reason) {
+    case REFUSED_NONE: return u"none";
+    case REFUSED_NOT_ABSOLUTE: return u"not-absolute";
+    case REFUSED_DRIVE_ROOT: return u"drive-or-share-root";
+    case REFUSED_PROTECTED: return u"protected-folder-or-above";
+    case REFUSED_PROTECTED_UNKNOWN: return u"protected-list-unreadable";
+    case REFUSED_PROTECTED_IDS_UNKNOWN: return u"protected-identities-unreadable";
+    case REFUSED_NOT_A_FILE: return u"not-a-file-location";
+    case REFUSED_PROFILE_UNKNOWN: return u"profile-unknown";
+    case REFUSED_OUTSIDE_PROFILE: return u"elevated: TEMP/TMP/APPDATA/LOCALAPPDATA outside the profile";
+    case REFUSED_IDENTITY_UNKNOWN: return u"identity-unreadable";
+    }
+    return u"unknown";
+}
 
 bool JoinPath(char16_t* out, const char16_t* dir, const char16_t* name) {
     size_t dirLength = Text16Length(dir);
@@ -176,8 +190,8 @@ void NormalizePath(char16_t* path) {
     path[out] = 0;
 }
 
-LocationState PrepareLocation(const char16_t* path, char16_t* out, const char16_t** reason, bool* confined) {
-    const char16_t* why = nullptr;
+LocationState PrepareLocation(const char16_t* path, char16_t* out, LocationRefusal* reason, bool* confined) {
+    LocationRefusal why = REFUSED_NONE;
     bool userChoice = false;
     if (confined) *confined = false;
     if (!ExpandLocation(path, out, &userChoice)) return LOCATION_UNEXPANDED;
@@ -185,26 +199,26 @@ LocationState PrepareLocation(const char16_t* path, char16_t* out, const char16_
     NormalizePath(out);
     uint32_t root = FsRootLength(out);
     if (root == 0) {
-        why = u"不是绝对路径";
+        why = REFUSED_NOT_ABSOLUTE;
     } else if (out[root] == 0) {
-        why = u"是磁盘或共享的根目录";
+        why = REFUSED_DRIVE_ROOT;
     } else {
         char16_t folders[kProtectedListUnits];
         uint32_t length = FsProtectedFolders(folders, kProtectedListUnits);
         if (length == FS_PROTECTED_INCOMPLETE) {
-            why = u"受保护文件夹的列表无法完整读取";
+            why = REFUSED_PROTECTED_UNKNOWN;
         } else {
             for (char16_t* folder = folders; length && *folder; folder += Text16Length(folder) + 1) {
                 char16_t normal[kPathUnits];
                 if (Text16CopyTruncated(normal, kPathUnits, folder) != Text16Length(folder)) continue;
                 NormalizePath(normal);
                 if (IsSameOrAncestor(out, normal)) {
-                    why = kProtectedReason;
+                    why = REFUSED_PROTECTED;
                     break;
                 }
             }
         }
     }
     if (reason) *reason = why;
-    return why ? LOCATION_UNSAFE : LOCATION_OK;
+    return why != REFUSED_NONE ? LOCATION_UNSAFE : LOCATION_OK;
 }

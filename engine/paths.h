@@ -51,8 +51,23 @@ bool ExpandLocation(const char16_t* path, char16_t* out, bool* userChoice = null
 // names the same entry whichever path form it uses.
 void NormalizePath(char16_t* path);
 
-// Why a location is refused when it is a protected folder or holds one.
-extern const char16_t kProtectedReason[];
+// Why a location is refused. The engine only names the reason; the trace
+// spells it with LocationRefusalKey.
+enum LocationRefusal {
+    REFUSED_NONE,
+    REFUSED_NOT_ABSOLUTE,
+    REFUSED_DRIVE_ROOT,
+    REFUSED_PROTECTED,               // a protected folder or one that holds one
+    REFUSED_PROTECTED_UNKNOWN,       // the protected folders cannot all be read
+    REFUSED_PROTECTED_IDS_UNKNOWN,   // ... nor their identities
+    REFUSED_NOT_A_FILE,              // a one-file location without a folder
+    REFUSED_PROFILE_UNKNOWN,         // confined, and the profile cannot be named
+    REFUSED_OUTSIDE_PROFILE,         // confined, and not inside the profile
+    REFUSED_IDENTITY_UNKNOWN,        // the location's own identity cannot be read
+};
+
+// A short ASCII key for the trace ("protected", "outside-profile ...").
+const char16_t* LocationRefusalKey(LocationRefusal reason);
 
 enum LocationState { LOCATION_OK, LOCATION_UNEXPANDED, LOCATION_UNSAFE };
 
@@ -72,4 +87,4 @@ constexpr uint32_t kProtectedListUnits = 40 * kPathUnits;
 // process runs elevated (as the platform reports it, whatever the caller
 // believes). A refused location is never measured or cleaned, whatever an
 // environment variable says.
-LocationState PrepareLocation(const char16_t* path, char16_t* out, const char16_t** reason, bool* confined = nullptr);
+LocationState PrepareLocation(const char16_t* path, char16_t* out, LocationRefusal* reason, bool* confined = nullptr);

@@ -170,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(EveryMode, Containment, ::testing::Range(0, 5));
 // the tree, through a link and through /proc/self/root.
 bool Refused(const std::u16string& spelling) {
     char16_t location[kPathUnits];
-    const char16_t* reason = nullptr;
+    LocationRefusal reason = REFUSED_NONE;
     if (PrepareLocation(spelling.c_str(), location, &reason) != LOCATION_OK) return true;
     HeldFolder held;
     uint32_t error = 0;

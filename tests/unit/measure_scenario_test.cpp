@@ -114,12 +114,12 @@ TEST_F(MeasureScenario, TheSystemsOwnFoldersAreRefusedAsLocations) {
     if (!windows && std::string(TreeBackendName()) != "posix") GTEST_SKIP() << "no system folders on the fake";
     if (!windows && !std::getenv("HOME")) GTEST_SKIP() << "no HOME";
     char16_t location[kPathUnits];
-    const char16_t* reason = nullptr;
+    LocationRefusal reason = REFUSED_NONE;
     const char16_t* const refused[] = {windows ? u"%USERPROFILE%" : u"%HOME%", windows ? u"%SystemRoot%\\" : u"/",
                                        windows ? u"%USERPROFILE%\\Documents\\..\\Desktop" : u"%HOME%/Documents"};
     for (const char16_t* path : refused) {
         EXPECT_EQ(PrepareLocation(path, location, &reason), LOCATION_UNSAFE);
-        EXPECT_NE(reason, nullptr);
+        EXPECT_NE(reason, REFUSED_NONE);
     }
     EXPECT_EQ(PrepareLocation(windows ? u"%USERPROFILE%\\Downloads" : u"%HOME%/Downloads", location, &reason), LOCATION_OK);
     EXPECT_EQ(PrepareLocation(windows ? u"%TEMP%" : u"/tmp", location, &reason), LOCATION_OK);
