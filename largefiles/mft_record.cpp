@@ -107,6 +107,7 @@ bool ReadFacts(const uint8_t* record, uint32_t size, RecordFacts* facts) {
     facts->baseSequence = SequenceOf(base);
     facts->directory = (flags & kRecordDirectory) != 0;
     facts->reparse = false;
+    facts->reparseTag = 0;
     facts->hasList = false;
     facts->hasSize = false;
     facts->size = 0;
@@ -119,6 +120,8 @@ bool ReadFacts(const uint8_t* record, uint32_t size, RecordFacts* facts) {
             facts->reparse = (Le32(a.value + 0x20) & kFileReparsePoint) != 0;
         } else if (a.type == kAttrAttributeList) {
             facts->hasList = true;
+        } else if (a.type == kAttrReparsePoint && !a.nonResident && a.valueLength >= 4) {
+            facts->reparseTag = Le32(a.value);
         } else if (a.type == kAttrFileName && !a.nonResident && a.valueLength >= 0x42) {
             const uint8_t length = a.value[0x40];
             if (0x42u + 2u * length > a.valueLength || length == 0) continue;

@@ -15,6 +15,7 @@ constexpr uint32_t kAttrStandardInformation = 0x10;
 constexpr uint32_t kAttrAttributeList = 0x20;
 constexpr uint32_t kAttrFileName = 0x30;
 constexpr uint32_t kAttrData = 0x80;
+constexpr uint32_t kAttrReparsePoint = 0xC0;
 constexpr uint32_t kAttrEnd = 0xFFFFFFFFu;
 
 constexpr uint16_t kRecordInUse = 0x01;
@@ -130,6 +131,7 @@ struct RecordFacts {
     uint16_t baseSequence;
     bool directory;
     bool reparse;
+    uint32_t reparseTag;  // 0 when the record holds none it can read
     bool hasList;
     bool hasSize;
     uint64_t size;

@@ -1,5 +1,6 @@
 #include "largefiles/scanner.h"
 
+#include "largefiles/scan_rules.h"
 #include "platform/fs.h"
 #include "text/format.h"
 #include "text/text16.h"
@@ -9,22 +10,9 @@
 
 namespace {
 
-constexpr size_t kScanPathUnits = 4096;
-constexpr int32_t kMaxDepth = 30;
-constexpr uint64_t kDefaultMinimum = 10485760;  // 10 MiB
 constexpr int32_t kFirstRoom = 64;
 
 void* (*g_scanRealloc)(void*, size_t) = std::realloc;
-
-bool IsSkippedName(const char16_t* name) {
-    // Exact and case-sensitive: "$RECYCLE.BIN" is searched.
-    return Text16Equal(name, u"$Recycle.Bin") || Text16Equal(name, u"System Volume Information") ||
-           Text16Equal(name, u"Recovery");
-}
-
-bool IsDot(const char16_t* name) {
-    return name[0] == u'.' && (name[1] == 0 || (name[1] == u'.' && name[2] == 0));
-}
 
 ScanDirNode* NewNode(const char16_t* path, size_t length, int32_t depth) {
     ScanDirNode* node = static_cast<ScanDirNode*>(std::malloc(sizeof(ScanDirNode)));
@@ -102,7 +90,7 @@ void ListDirectory(Walk& walk, const ScanDirNode& node, Results* results) {
     FsDir held = nullptr;
     do {
         if (walk.Cancelled()) break;
-        if (IsDot(entry.name) || IsSkippedName(entry.name) || (entry.attributes & FS_ATTR_REPARSE_POINT)) continue;
+        if (IsDotName(entry.name) || IsScanSkippedName(entry.name) || (entry.attributes & FS_ATTR_REPARSE_POINT)) continue;
         bool directory = (entry.attributes & FS_ATTR_DIRECTORY) != 0;
         if (!directory && !results) continue;
         size_t nameLength = Text16Length(entry.name);
@@ -150,7 +138,7 @@ ScanDirNode* NextNode(Walk& walk) {
         }
         ScanDirNode* node = walk.stack;
         walk.stack = node->next;
-        if (node->depth <= kMaxDepth) return node;
+        if (node->depth <= kScanMaxDepth) return node;
         FreeNode(node);
     }
     return nullptr;
@@ -180,7 +168,7 @@ uint64_t MinimumSizeForSelection(intptr_t selection) {
 int32_t ScanLargeFiles(const char16_t* root, uint64_t minimumSize, LargeFileEntry** outEntries, int32_t* outCount,
                        ScanProgressCallback progress, ScanCancelledCallback cancelled, void* context) {
     if (!root) return 0;
-    if (minimumSize == 0) minimumSize = kDefaultMinimum;
+    if (minimumSize == 0) minimumSize = kScanDefaultMinimum;
     Trace(u"[大文件扫描] 开始, root=%s, minSize=%llu", root, static_cast<unsigned long long>(minimumSize));
     auto report = [&](int32_t percent, int32_t directories, int32_t files) {
         if (progress) progress(percent, directories, files, context);

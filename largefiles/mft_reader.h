@@ -1,0 +1,39 @@
+// One sequential read of an NTFS volume's master file table, handing each
+// file's record (its extension records' names and size attached) to a sink.
+// The large-file search and the folder tree are two such sinks.
+#pragma once
+
+#include "largefiles/mft.h"
+#include "largefiles/mft_record.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace ntfs {
+
+constexpr uint64_t kRootRecord = 5;
+// Below this, metafiles, except the root.
+constexpr uint64_t kFirstUserRecord = 24;
+
+class RecordSink {
+public:
+    virtual ~RecordSink() = default;
+    // A base record in use, number >= kFirstUserRecord or the root. The sink
+    // may take facts' names away.
+    virtual void Record(uint64_t number, RecordFacts& facts) = 0;
+    // The percent of the MFT read (0 to 99).
+    virtual void Progress(int32_t percent) = 0;
+};
+
+// The reader's outcomes besides 0 (read through), -1 (memory) and
+// kScanNotNtfs.
+constexpr int32_t kMftCancelled = -3;
+
+// Reads the volume's MFT, delivering every base record to sink (records
+// whose parts an attribute list keeps elsewhere come last, once their
+// extension records are read). upcase receives the volume's $UpCase table,
+// for listing order. Cancellation is polled once per 4 MiB read.
+int32_t ReadMftRecords(VolumeReader read, void* volume, RecordSink* sink, std::vector<uint16_t>* upcase,
+                       ScanCancelledCallback cancelled);
+
+}  // namespace ntfs
