@@ -58,21 +58,6 @@ private:
     const std::vector<uint16_t>& upcase_;
 };
 
-// Per parent, the names a listing shows: a DOS name only where the file has
-// no other name in that folder.
-void DropShadowedDosNames(std::vector<Name>* names) {
-    std::vector<Name> kept;
-    for (const Name& name : *names) {
-        if (name.nameSpace == kNamespaceDos) {
-            bool other = false;
-            for (const Name& n : *names) other = other || (n.parent == name.parent && n.nameSpace != kNamespaceDos);
-            if (other) continue;
-        }
-        kept.push_back(name);
-    }
-    names->swap(kept);
-}
-
 // The large-file list as a sink of the MFT's records.
 class Search : public RecordSink {
 public:

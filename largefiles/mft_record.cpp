@@ -141,4 +141,19 @@ bool ReadFacts(const uint8_t* record, uint32_t size, RecordFacts* facts) {
     return true;
 }
 
+// Per parent, the names a listing shows: a DOS name only where the file has
+// no other name in that folder.
+void DropShadowedDosNames(std::vector<Name>* names) {
+    std::vector<Name> kept;
+    for (const Name& name : *names) {
+        if (name.nameSpace == kNamespaceDos) {
+            bool other = false;
+            for (const Name& n : *names) other = other || (n.parent == name.parent && n.nameSpace != kNamespaceDos);
+            if (other) continue;
+        }
+        kept.push_back(name);
+    }
+    names->swap(kept);
+}
+
 }  // namespace ntfs

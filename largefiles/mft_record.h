@@ -156,4 +156,8 @@ std::u16string NameText(const uint8_t* raw, uint8_t length);
 
 bool ReadFacts(const uint8_t* record, uint32_t size, RecordFacts* facts);
 
+// Per parent, the names a listing shows: a DOS name only where the file has
+// no other name in that folder.
+void DropShadowedDosNames(std::vector<Name>* names);
+
 }  // namespace ntfs

@@ -1,6 +1,7 @@
 #include "largefiles/route.h"
 
 #include "largefiles/mft.h"
+#include "largefiles/space_scan.h"
 #include "platform/fs.h"
 #include "text/format.h"
 
@@ -40,4 +41,26 @@ int32_t ScanDriveLargeFiles(const char16_t* root, uint64_t minimumSize, LargeFil
         Trace(u"[大文件扫描] 不是 NTFS 或主文件表无法读取，逐个目录扫描");
     }
     return ScanLargeFiles(root, minimumSize, outEntries, outCount, progress, cancelled, context);
+}
+
+int32_t ScanDriveSpaceTree(const char16_t* root, uint64_t usedBytes, SpaceTree** out, ScanProgressCallback progress,
+                           ScanCancelledCallback cancelled, void* context, ScanRouteInfo* info) {
+    if (!root || !out) return -1;
+    FsVolume volume = FsOpenVolume(root);
+    if (!volume) {
+        const uint32_t error = FsLastError();
+        Say(info, ROUTE_WALK, u"the volume cannot be opened (error %d)", error);
+        Trace(u"[空间分析] 无法打开卷 (错误 %d)，逐个目录扫描", static_cast<int32_t>(error));
+    } else {
+        const int32_t result = ScanSpaceTreeMft(ReadVolume, volume, out, progress, cancelled, context);
+        FsCloseVolume(volume);
+        if (result != kScanNotNtfs) {
+            Say(info, ROUTE_MFT, u"", 0);
+            Trace(u"[空间分析] 读取主文件表 (MFT)，结果 %d", result);
+            return result;
+        }
+        Say(info, ROUTE_WALK, u"not NTFS, or its MFT cannot be read", 0);
+        Trace(u"[空间分析] 不是 NTFS 或主文件表无法读取，逐个目录扫描");
+    }
+    return ScanSpaceTreeWalk(root, usedBytes, out, progress, cancelled, context);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "largefiles/scanner.h"
+#include "largefiles/space_tree.h"
 
 #include <cstdint>
 
@@ -25,3 +26,8 @@ struct ScanRouteInfo {
 int32_t ScanDriveLargeFiles(const char16_t* root, uint64_t minimumSize, LargeFileEntry** outEntries, int32_t* outCount,
                             ScanProgressCallback progress, ScanCancelledCallback cancelled, void* context,
                             ScanRouteInfo* info);
+
+// The folder tree of root the same way: the MFT where it can be read, else
+// the walk (usedBytes for its percent). Returns as ScanSpaceTreeWalk.
+int32_t ScanDriveSpaceTree(const char16_t* root, uint64_t usedBytes, SpaceTree** out, ScanProgressCallback progress,
+                           ScanCancelledCallback cancelled, void* context, ScanRouteInfo* info);

@@ -67,7 +67,13 @@ struct FsEntry {
     // The entry's file id as the listing of a held folder saw it (Win32: the
     // listing's 64-bit file id; posix: d_ino); FS_NO_ID when not known.
     uint64_t id;
+    // Bytes the entry takes on the volume (allocation), FS_NO_SPACE when the
+    // listing cannot tell; and its number of names (hard links), 0 when the
+    // listing cannot tell (a Win32 listing never can).
+    uint64_t space;
+    uint32_t links;
 };
+constexpr uint64_t FS_NO_SPACE = ~0ull;
 
 // A link is a reparse entry that leads somewhere else: a name surrogate, or a
 // tag that is 0 or not known to be a plain file's (compression, dedup, cloud

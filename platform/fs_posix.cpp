@@ -122,6 +122,8 @@ bool ReadMatching(FsListing* listing, FsEntry* entry) {
         if (!listing->matchAll && !WildcardMatch(listing->pattern, entry->name)) continue;
         entry->reparseTag = 0;
         entry->id = static_cast<uint64_t>(d->d_ino);
+        entry->space = FS_NO_SPACE;
+        entry->links = 0;
         struct stat st;
         if (listing->kindsOnly && d->d_type == DT_REG) {
             entry->attributes = FS_ATTR_ARCHIVE;
@@ -154,6 +156,8 @@ bool ReadMatching(FsListing* listing, FsEntry* entry) {
             }
             entry->attributes = AttributesOf(st);
             SetSize(entry, S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size));
+            entry->space = static_cast<uint64_t>(st.st_blocks) * 512u;
+            entry->links = static_cast<uint32_t>(st.st_nlink);
             return true;
         }
     }

@@ -39,6 +39,8 @@ void CopyEntry(const WIN32_FIND_DATAW& data, FsEntry* entry) {
     // dwReserved0 holds the tag only for reparse points.
     entry->reparseTag = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? data.dwReserved0 : 0;
     entry->id = FS_NO_ID;
+    entry->space = FS_NO_SPACE;
+    entry->links = 0;
 }
 
 // The "\\?\" form Win32 takes literally (see WindowsLongForm). Called for
@@ -110,6 +112,8 @@ bool NextHeldEntry(FsListing* listing, FsEntry* entry) {
         // A file system whose ids do not fit 64 bits (ReFS) gives all ones.
         const uint64_t id = static_cast<uint64_t>(record->FileId.QuadPart);
         entry->id = id == ~0ull ? static_cast<uint64_t>(FS_NO_ID) : id;
+        entry->space = static_cast<uint64_t>(record->AllocationSize.QuadPart);
+        entry->links = 0;
         return true;
     }
 }

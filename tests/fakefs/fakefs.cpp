@@ -272,6 +272,10 @@ FsFind ListNode(Node* dir, const char16_t* namePattern) {
         e.sizeLow = static_cast<uint32_t>(size);
         e.reparseTag = (attributes & FS_ATTR_REPARSE_POINT) ? tag : 0;
         e.id = id;
+        // Whole 4 KiB clusters, as NTFS gives a file that is not resident;
+        // the number of names is never known, as in a Win32 listing.
+        e.space = (attributes & FS_ATTR_DIRECTORY) ? 0 : (size + 4095) / 4096 * 4096;
+        e.links = 0;
         listing->entries.push_back(e);
     };
     if (dir->parent != &g_state->root) {
@@ -353,6 +357,16 @@ void FakeFsAddDir(const char16_t* path, uint32_t extraAttributes) {
 void FakeFsAddFile(const char16_t* path, uint64_t size, uint32_t extraAttributes) {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     Create(path, FS_ATTR_ARCHIVE | extraAttributes)->size = size;
+}
+
+void FakeFsAddHardLink(const char16_t* path, const char16_t* existing) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    Node* node = Resolve(existing, false);
+    if (!node) return;
+    const uint64_t size = node->size, id = node->id;
+    Node* name = Create(path, node->attributes);
+    name->size = size;
+    name->id = id;
 }
 
 void FakeFsAddLink(const char16_t* path, const char16_t* target, bool directory) {

@@ -24,6 +24,8 @@ void FakeFsReset();
 // Creates missing parents as plain directories.
 void FakeFsAddDir(const char16_t* path, uint32_t extraAttributes = 0);
 void FakeFsAddFile(const char16_t* path, uint64_t size, uint32_t extraAttributes = 0);
+// A second listed name of the file at existing (a hard link): one identity.
+void FakeFsAddHardLink(const char16_t* path, const char16_t* existing);
 // A junction (directory) or file link at path, pointing at target.
 void FakeFsAddLink(const char16_t* path, const char16_t* target, bool directory);
 // Gives the entry at path the reparse attribute with this tag (compressed,

@@ -1,0 +1,92 @@
+// The drive as a tree of folders with the bytes under each: what the space
+// view shows. Every folder is kept; of the files, each folder keeps only its
+// largest few by name and sums the rest, so memory follows the folders, not
+// the files (about 100 bytes a folder, plus 8 bytes per file whose number
+// of names is not known, to count a file with several names once).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+constexpr uint32_t kNoFolder = 0xFFFFFFFFu;
+// Files below this size are summed into one row per folder.
+constexpr uint64_t kSpaceSmallFile = 1048576;
+// A folder keeps at most this many of its files by name: its largest.
+constexpr size_t kSpaceKeptFiles = 32;
+
+enum : uint8_t {
+    SPACE_LINK = 1,    // a junction or symbolic link: shown, size 0, never entered
+    SPACE_DENIED = 2,  // a folder that could not be read
+};
+
+struct SpaceFile {
+    uint64_t size;
+    uint64_t space;       // bytes it takes on the volume
+    uint32_t name;        // offset into the tree's names
+    uint16_t nameLength;
+    uint8_t flags;
+};
+
+struct SpaceFolder {
+    // Over the whole subtree, once the tree is finished.
+    uint64_t size = 0, space = 0;
+    uint32_t files = 0, folders = 0;
+    // Its own files that are not kept by name: how many, their bytes, and
+    // how many of them are not small (more than kSpaceKeptFiles large ones).
+    uint64_t restSize = 0, restSpace = 0;
+    uint32_t restFiles = 0, restLarge = 0;
+    uint32_t parent = kNoFolder, firstChild = kNoFolder, nextSibling = kNoFolder;
+    uint32_t name = 0;
+    uint16_t nameLength = 0;
+    uint8_t flags = 0;
+    bool attached = false;  // has a parent (or is the root)
+    // Largest first once finished (a heap by size while building).
+    std::vector<SpaceFile> kept;
+};
+
+class SpaceTree {
+public:
+    SpaceTree();
+
+    // The root is folder 0; it has no name.
+    const SpaceFolder& Folder(uint32_t index) const { return folders_[index]; }
+    uint32_t FolderCount() const { return static_cast<uint32_t>(folders_.size()); }
+    const char16_t* Name(uint32_t offset) const { return names_.data() + offset; }
+    // Files met under more names than one, counted at the first only.
+    uint64_t ExtraNames() const { return extraNames_; }
+    // Bytes the tree holds, for the benchmark and the status line.
+    size_t MemoryBytes() const;
+
+    // Building. A folder can be made before its place is known (the MFT
+    // lists a file before its folder) and attached later; only folders
+    // that reach the root count.
+    uint32_t NewFolder();
+    void AttachFolder(uint32_t folder, uint32_t parent, const char16_t* name, size_t length, uint8_t flags);
+    uint32_t AddFolder(uint32_t parent, const char16_t* name, size_t length, uint8_t flags) {
+        const uint32_t folder = NewFolder();
+        AttachFolder(folder, parent, name, length, flags);
+        return folder;
+    }
+    void MarkFolder(uint32_t folder, uint8_t flags) { folders_[folder].flags |= flags; }
+    // links: the number of the file's names, 0 when not known; a file whose
+    // identity was met already (and links is not 1) is not counted again.
+    void AddFile(uint32_t folder, const char16_t* name, size_t length, uint64_t size, uint64_t space,
+                 uint64_t identity, uint32_t links, uint8_t flags);
+    // Sums every folder reachable from the root and orders the kept files.
+    void Finish();
+
+    // The folders directly under folder, in no particular order.
+    std::vector<uint32_t> Children(uint32_t folder) const;
+
+private:
+    uint32_t Intern(const char16_t* name, size_t length);
+    bool FirstSight(uint64_t identity);
+
+    std::vector<SpaceFolder> folders_;
+    std::vector<char16_t> names_;
+    // Open addressing over identities (0 is empty: no identity is 0).
+    std::vector<uint64_t> seen_;
+    size_t seenCount_ = 0;
+    uint64_t extraNames_ = 0;
+};

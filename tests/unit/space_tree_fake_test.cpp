@@ -1,0 +1,122 @@
+// The folder tree's sums and counts, read by the walk on the fake: links,
+// hard links, a folder that cannot be read, a deep nest, and the files a
+// folder keeps by name.
+#include "largefiles/space_scan.h"
+#include "largefiles/space_tree.h"
+#include "tests/fakefs/fakefs.h"
+
+#include "platform/fs.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr uint64_t MiB = 1048576;
+
+std::unique_ptr<SpaceTree> Walk(const char16_t* root) {
+    SpaceTree* tree = nullptr;
+    EXPECT_EQ(ScanSpaceTreeWalk(root, 0, &tree, nullptr, nullptr, nullptr), 0);
+    return std::unique_ptr<SpaceTree>(tree);
+}
+
+// The child of folder with that name (kNoFolder when none).
+uint32_t Child(const SpaceTree& tree, uint32_t folder, const std::u16string& name) {
+    for (uint32_t child : tree.Children(folder))
+        if (tree.Name(tree.Folder(child).name) == name) return child;
+    return kNoFolder;
+}
+
+uint32_t Path(const SpaceTree& tree, std::initializer_list<const char16_t*> names) {
+    uint32_t at = 0;
+    for (const char16_t* name : names) {
+        at = Child(tree, at, name);
+        if (at == kNoFolder) break;
+    }
+    return at;
+}
+
+class SpaceTreeFake : public ::testing::Test {
+protected:
+    void SetUp() override { FakeFsReset(); }
+    void TearDown() override { FakeFsReset(); }
+};
+
+TEST_F(SpaceTreeFake, SumsCountEachFileOnceAndNeverEnterALink) {
+    FakeFsAddFile(u"C:\\a\\big.bin", 5 * MiB);
+    FakeFsAddFile(u"C:\\a\\small1.txt", 1000);
+    FakeFsAddFile(u"C:\\a\\small2.txt", 3000);
+    FakeFsAddFile(u"C:\\a\\deep\\movie.mp4", 20 * MiB);
+    // One file under two names, in two folders: counted once.
+    FakeFsAddHardLink(u"C:\\b\\same-movie.mp4", u"C:\\a\\deep\\movie.mp4");
+    FakeFsAddFile(u"C:\\elsewhere\\huge.iso", 700 * MiB);
+    FakeFsAddLink(u"C:\\b\\junction", u"C:\\elsewhere", true);
+    FakeFsAddLink(u"C:\\b\\file-link", u"C:\\elsewhere\\huge.iso", false);
+    const auto tree = Walk(u"C:\\b");
+    ASSERT_TRUE(tree);
+    const SpaceFolder& root = tree->Folder(0);
+    EXPECT_EQ(root.size, 20 * MiB) << "a link counts nothing and its target is not entered";
+    const uint32_t junction = Child(*tree, 0, u"junction");
+    ASSERT_NE(junction, kNoFolder) << "a link is shown as itself";
+    EXPECT_EQ(tree->Folder(junction).flags & SPACE_LINK, SPACE_LINK);
+    EXPECT_EQ(tree->Folder(junction).size, 0u);
+    EXPECT_EQ(tree->Folder(junction).firstChild, kNoFolder);
+
+    const auto all = Walk(u"C:\\");
+    const SpaceFolder& drive = all->Folder(0);
+    EXPECT_EQ(drive.size, 5 * MiB + 1000 + 3000 + 20 * MiB + 700 * MiB) << "the second name of movie.mp4 counted again";
+    EXPECT_EQ(all->ExtraNames(), 1u);
+    EXPECT_EQ(drive.files, 6u) << "five files and a file link: a second name is no second file";
+    EXPECT_EQ(drive.folders, 5u) << "a, deep, b, elsewhere and the junction";
+    const uint32_t a = Path(*all, {u"a"});
+    ASSERT_NE(a, kNoFolder);
+    const SpaceFolder& folder = all->Folder(a);
+    EXPECT_EQ(folder.size, 5 * MiB + 4000 + 20 * MiB) << "a folder holds its subfolders' bytes";
+    EXPECT_EQ(folder.restFiles, 2u) << "the small files are one sum";
+    EXPECT_EQ(folder.restSize, 4000u);
+    EXPECT_EQ(folder.space, 5 * MiB + 8192 + 20 * MiB) << "occupied space from the listing, by clusters";
+    ASSERT_EQ(folder.kept.size(), 1u);
+    EXPECT_EQ(std::u16string(all->Name(folder.kept[0].name)), u"big.bin");
+}
+
+TEST_F(SpaceTreeFake, AFolderThatCannotBeReadIsMarkedAndTheRestCounts) {
+    FakeFsAddFile(u"C:\\Users\\Other\\secret.bin", 9 * MiB);
+    FakeFsAddFile(u"C:\\Users\\Me\\mine.bin", 2 * MiB);
+    FakeFsFail(FakeOp::Open, u"C:\\Users\\Other", FS_ERROR_ACCESS_DENIED);
+    const auto tree = Walk(u"C:\\");
+    const uint32_t other = Path(*tree, {u"Users", u"Other"});
+    ASSERT_NE(other, kNoFolder) << "a denied folder is still listed";
+    EXPECT_EQ(tree->Folder(other).flags & SPACE_DENIED, SPACE_DENIED);
+    EXPECT_EQ(tree->Folder(0).size, 2 * MiB);
+    EXPECT_EQ(tree->Folder(Path(*tree, {u"Users", u"Me"})).flags, 0);
+}
+
+TEST_F(SpaceTreeFake, FortyLevelsDownStillCountAndKeptFilesAreTheLargest) {
+    std::u16string path = u"C:\\n";
+    for (int level = 1; level < 40; ++level) path += u"\\n";
+    FakeFsAddFile((path + u"\\bottom.bin").c_str(), 3 * MiB);
+    for (int i = 0; i < 40; ++i) {
+        std::u16string name = u"C:\\many\\f" + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)) +
+                              std::u16string(1, static_cast<char16_t>(u'a' + i / 26)) + u".bin";
+        FakeFsAddFile(name.c_str(), (i + 1) * MiB);
+    }
+    const auto tree = Walk(u"C:\\");
+    uint32_t at = 0;
+    for (int level = 0; level < 40; ++level) at = Child(*tree, at, u"n");
+    ASSERT_NE(at, kNoFolder) << "no depth limit";
+    EXPECT_EQ(tree->Folder(at).size, 3 * MiB);
+    EXPECT_EQ(tree->Folder(Child(*tree, 0, u"n")).folders, 39u);
+
+    const SpaceFolder& many = tree->Folder(Child(*tree, 0, u"many"));
+    ASSERT_EQ(many.kept.size(), kSpaceKeptFiles);
+    EXPECT_EQ(many.kept.front().size, 40 * MiB);
+    EXPECT_EQ(many.kept.back().size, 9 * MiB) << "the 32 largest, largest first";
+    EXPECT_EQ(many.restFiles, 8u);
+    EXPECT_EQ(many.restLarge, 8u) << "the rest are not small files";
+    EXPECT_EQ(many.restSize, (1 + 8) * 8 / 2 * MiB);
+    EXPECT_EQ(many.size, 40 * 41 / 2 * MiB);
+}
+
+}  // namespace
