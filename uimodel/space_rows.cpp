@@ -1,0 +1,115 @@
+#include "uimodel/space_rows.h"
+
+#include "text/format.h"
+#include "text/text16.h"
+
+#include <algorithm>
+
+namespace {
+
+char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+
+bool LessIgnoringCase(const char16_t* a, const char16_t* b) {
+    while (*a && Lower(*a) == Lower(*b)) ++a, ++b;
+    return Lower(*a) < Lower(*b);
+}
+
+}  // namespace
+
+std::vector<SpaceRow> SpaceRowsOf(const SpaceTree& tree, uint32_t folder, uint64_t usedBytes) {
+    std::vector<SpaceRow> rows;
+    if (folder >= tree.FolderCount()) return rows;
+    const SpaceFolder& shown = tree.Folder(folder);
+    for (uint32_t child : tree.Children(folder)) {
+        const SpaceFolder& f = tree.Folder(child);
+        rows.push_back(SpaceRow{SPACE_ROW_FOLDER, f.flags, child, 0, f.size, f.space, f.files, false});
+    }
+    for (uint32_t i = 0; i < shown.kept.size(); ++i) {
+        const SpaceFile& file = shown.kept[i];
+        rows.push_back(SpaceRow{SPACE_ROW_FILE, file.flags, kNoFolder, i, file.size, file.space, 1, false});
+    }
+    if (shown.restFiles)
+        rows.push_back(SpaceRow{SPACE_ROW_REST, 0, kNoFolder, 0, shown.restSize, shown.restSpace, shown.restFiles,
+                                shown.restLarge != 0});
+    if (folder == 0 && usedBytes > shown.space) {
+        const uint64_t unseen = usedBytes - shown.space;
+        rows.push_back(SpaceRow{SPACE_ROW_UNCOUNTED, 0, kNoFolder, 0, unseen, unseen, 0, false});
+    }
+    SortSpaceRows(tree, folder, &rows, SPACE_COL_SIZE, false);
+    return rows;
+}
+
+void SortSpaceRows(const SpaceTree& tree, uint32_t folder, std::vector<SpaceRow>* rows, SpaceColumn column,
+                   bool ascending) {
+    auto key = [column](const SpaceRow& row) -> uint64_t {
+        switch (column) {
+        case SPACE_COL_SPACE: return row.space;
+        case SPACE_COL_FILES: return row.files;
+        default: return row.size;
+        }
+    };
+    std::stable_sort(rows->begin(), rows->end(), [&](const SpaceRow& a, const SpaceRow& b) {
+        if (column == SPACE_COL_NAME) {
+            char16_t x[260], y[260];
+            SpaceRowName(tree, folder, a, x);
+            SpaceRowName(tree, folder, b, y);
+            return ascending ? LessIgnoringCase(x, y) : LessIgnoringCase(y, x);
+        }
+        return ascending ? key(a) < key(b) : key(a) > key(b);
+    });
+}
+
+void SpaceRowName(const SpaceTree& tree, uint32_t folder, const SpaceRow& row, char16_t* out) {
+    out[0] = 0;
+    switch (row.kind) {
+    case SPACE_ROW_FOLDER:
+        Text16CopyTruncated(out, 260, tree.Name(tree.Folder(row.folder).name));
+        break;
+    case SPACE_ROW_FILE:
+        Text16CopyTruncated(out, 260, tree.Name(tree.Folder(folder).kept[row.file].name));
+        break;
+    case SPACE_ROW_REST:
+        FormatText(out, 260, row.restHasLarge ? u"（其余 %d 个文件）" : u"（%d 个小文件）", static_cast<int32_t>(row.files));
+        break;
+    case SPACE_ROW_UNCOUNTED:
+        Text16CopyTruncated(out, 260, u"（未统计）");
+        break;
+    }
+}
+
+int32_t SpaceShare(uint64_t part, uint64_t total) {
+    if (total == 0) return 0;
+    if (part >= total) return 1000;
+    return static_cast<int32_t>(static_cast<unsigned __int128>(part) * 1000 / total);
+}
+
+FileKind FileKindOf(const char16_t* name) {
+    const char16_t* dot = nullptr;
+    for (const char16_t* p = name; *p; ++p)
+        if (*p == u'.') dot = p;
+    if (!dot) return KIND_OTHER;
+    char16_t ext[8];
+    size_t n = 0;
+    for (const char16_t* p = dot + 1; *p; ++p) {
+        if (n + 1 == sizeof ext / sizeof ext[0]) return KIND_OTHER;
+        ext[n++] = Lower(*p);
+    }
+    ext[n] = 0;
+    static const struct {
+        const char16_t* ext;
+        FileKind kind;
+    } kKinds[] = {
+        {u"mp4", KIND_VIDEO},   {u"mkv", KIND_VIDEO},     {u"avi", KIND_VIDEO},     {u"mov", KIND_VIDEO},
+        {u"wmv", KIND_VIDEO},   {u"flv", KIND_VIDEO},     {u"ts", KIND_VIDEO},      {u"m4v", KIND_VIDEO},
+        {u"webm", KIND_VIDEO},  {u"zip", KIND_ARCHIVE},   {u"rar", KIND_ARCHIVE},   {u"7z", KIND_ARCHIVE},
+        {u"gz", KIND_ARCHIVE},  {u"tar", KIND_ARCHIVE},   {u"iso", KIND_ARCHIVE},   {u"cab", KIND_ARCHIVE},
+        {u"xz", KIND_ARCHIVE},  {u"jpg", KIND_IMAGE},     {u"jpeg", KIND_IMAGE},    {u"png", KIND_IMAGE},
+        {u"gif", KIND_IMAGE},   {u"bmp", KIND_IMAGE},     {u"webp", KIND_IMAGE},    {u"heic", KIND_IMAGE},
+        {u"tif", KIND_IMAGE},   {u"tiff", KIND_IMAGE},    {u"psd", KIND_IMAGE},     {u"raw", KIND_IMAGE},
+        {u"exe", KIND_PROGRAM}, {u"dll", KIND_PROGRAM},   {u"sys", KIND_PROGRAM},   {u"msi", KIND_PROGRAM},
+        {u"msp", KIND_PROGRAM}, {u"ocx", KIND_PROGRAM},   {u"so", KIND_PROGRAM},
+    };
+    for (const auto& k : kKinds)
+        if (Text16Equal(ext, k.ext)) return k.kind;
+    return KIND_OTHER;
+}

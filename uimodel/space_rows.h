@@ -1,0 +1,47 @@
+// The space view's rows apart from the list control: what one folder of the
+// tree shows (its folders and files, its small files as one row, at the
+// root the bytes no scan could see), their order, and a file's kind for
+// the treemap's colour.
+#pragma once
+
+#include "largefiles/space_tree.h"
+
+#include <cstdint>
+#include <vector>
+
+enum SpaceRowKind : uint8_t {
+    SPACE_ROW_FOLDER,
+    SPACE_ROW_FILE,
+    SPACE_ROW_REST,       // the folder's files not listed by name
+    SPACE_ROW_UNCOUNTED,  // the root only: used bytes the scan could not see
+};
+
+struct SpaceRow {
+    SpaceRowKind kind;
+    uint8_t flags;      // SPACE_LINK, SPACE_DENIED
+    uint32_t folder;    // SPACE_ROW_FOLDER: the folder's index
+    uint32_t file;      // SPACE_ROW_FILE: its index among the shown folder's kept files
+    uint64_t size, space;
+    uint32_t files;     // files under a folder; 1 for a file; the rest's count
+    bool restHasLarge;  // SPACE_ROW_REST: some of them are 1 MB or more
+};
+
+// The rows of folder, largest first. usedBytes (root only; 0 elsewhere or
+// when not known) adds the 未统计 row: what the volume uses beyond the
+// space the scan counted.
+std::vector<SpaceRow> SpaceRowsOf(const SpaceTree& tree, uint32_t folder, uint64_t usedBytes);
+
+enum SpaceColumn { SPACE_COL_NAME, SPACE_COL_SIZE, SPACE_COL_SPACE, SPACE_COL_SHARE, SPACE_COL_FILES };
+// Stable: equal keys keep their order. Names compare without regard to case.
+void SortSpaceRows(const SpaceTree& tree, uint32_t folder, std::vector<SpaceRow>* rows, SpaceColumn column,
+                   bool ascending);
+
+// The row's name as the list shows it, into out (260 units).
+void SpaceRowName(const SpaceTree& tree, uint32_t folder, const SpaceRow& row, char16_t* out);
+
+// The share of total in tenths of a percent (0 to 1000).
+int32_t SpaceShare(uint64_t part, uint64_t total);
+
+enum FileKind { KIND_VIDEO, KIND_ARCHIVE, KIND_IMAGE, KIND_PROGRAM, KIND_OTHER };
+// By the name's extension, without regard to case.
+FileKind FileKindOf(const char16_t* name);
