@@ -47,7 +47,7 @@ void RestartElevated(HWND window, const wchar_t* exe) {
 }  // namespace
 
 LRESULT SwitchPrivilegeMode(HWND window) {
-    if (g_bLargeScanBusy.load() || g_bCleanBusy.load()) {
+    if (g_bLargeScanBusy.load() || g_bCleanBusy.load() || SpaceScanBusy()) {
         MessageBoxW(window, L"正在扫描或清理中，无法切换权限模式。", L"提示", MB_ICONWARNING);
         return 0;
     }

@@ -63,6 +63,7 @@ void ShowTrayMenu(HWND window) {
 
 LRESULT HideToTray(HWND window) {
     if (g_bLargeScanBusy.load()) StopLargeScan();
+    if (SpaceScanBusy()) StopSpaceScan();
     NOTIFYICONDATAW data = IconRecord(window, true);
     if (g_bTrayIconShown) {
         ShellNotifyIcon(NIM_MODIFY, &data);

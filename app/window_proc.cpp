@@ -27,7 +27,14 @@ LRESULT OnCommand(HWND window, int id) {
         return OnPreviewCommand();
     case IDC_TAB_CLEAN:
     case IDC_TAB_LARGE:
+    case IDC_TAB_SPACE:
         return OnTabCommand(id);
+    case IDC_BTN_ANALYZE:
+        return OnAnalyzeCommand(window);
+    case IDC_BTN_SPACE_UP:
+        return OnSpaceUpCommand();
+    case IDC_BTN_SPACE_OPEN:
+        return OnSpaceOpenCommand();
     case IDC_BTN_RESCAN:
         return OnRescanCommand(window);
     default:
@@ -39,6 +46,7 @@ LRESULT OnNotify(NMHDR* header) {
     if (!header) return 0;
     if (header->idFrom == IDC_LIST_CLEAN) return OnCleanupListNotify(header);
     if (header->idFrom == IDC_LIST_LARGE) return OnLargeListNotify(header);
+    if (header->idFrom == IDC_LIST_SPACE) return OnSpaceListNotify(header);
     return 0;
 }
 
@@ -96,6 +104,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return OnCleanFinished(window);
     case MSG_LARGE_SCAN_FINISHED:
         return OnLargeScanFinished(window);
+    case MSG_SPACE_SCAN_FINISHED:
+        return OnSpaceScanFinished(window, wParam, lParam);
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }

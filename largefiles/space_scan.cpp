@@ -79,7 +79,7 @@ private:
                 return;
             }
             stack_.push_back(Frame{sub, nullptr, folder});
-            Report(false);
+            if ((folders_ & 63) == 0) Report(false);
             return;
         }
         ++files_;

@@ -21,6 +21,14 @@ enum {
     IDC_WARNING_BAR = 119,
     IDC_STATIC_LARGE_WARN = 120,
     IDC_BTN_PREVIEW = 121,
+    IDC_TAB_SPACE = 122,
+    IDC_BTN_ANALYZE = 123,
+    IDC_STATIC_SPACE_STAT = 124,
+    IDC_STATIC_SPACE_PATH = 125,
+    IDC_BTN_SPACE_UP = 126,
+    IDC_BTN_SPACE_OPEN = 127,
+    IDC_LIST_SPACE = 128,
+    IDC_TREEMAP = 129,
     IDC_PREVIEW_TOTAL = 130,
     IDC_PREVIEW_LIST = 131,
     IDC_PREVIEW_OPEN = 132,
@@ -33,6 +41,7 @@ enum : uint32_t {
     MSG_LARGE_SCAN_FINISHED = 1125,  // large-file scan finished, cancelled or failed
     MSG_START_MEASURE = 1126,        // posted by the window to itself at creation
     MSG_PREVIEW_READY = 1132,        // to a preview window; lParam: its heap job, which it frees
+    MSG_SPACE_SCAN_FINISHED = 1135,  // wParam: how it ended; lParam: the SpaceTree, which the window owns from then
     MSG_TRAY_ICON = 1224,            // notification-area icon callback
 };
 enum { IDM_TRAY_SHOW = 10001, IDM_TRAY_EXIT = 10002 };

@@ -13,7 +13,8 @@
 
 HWND g_hTabClean, g_hTabLarge, g_hBtnMode, g_hWarningBar, g_hStaticTotal, g_hListClean, g_hBtnSelect, g_hBtnDeselect,
     g_hBtnDiskClean, g_hBtnRescan, g_hBtnCleanNative, g_hStaticLargeWarn, g_hBtnScanNative, g_hComboMinSize,
-    g_hStaticScanStat, g_hListLarge, g_hBtnPreview;
+    g_hStaticScanStat, g_hListLarge, g_hBtnPreview, g_hTabSpace, g_hBtnAnalyze, g_hStaticSpaceStat, g_hStaticSpacePath,
+    g_hBtnSpaceUp, g_hBtnSpaceOpen, g_hListSpace, g_hTreemap;
 
 namespace {
 
@@ -73,6 +74,7 @@ void CreateMainControls(HWND window) {
     if (!g_hTabClean) return;
     g_hTabLarge = Child(window, L"BUTTON", L"", owner, IDC_TAB_LARGE);
     if (!g_hTabLarge) return;
+    g_hTabSpace = Child(window, L"BUTTON", L"", owner, IDC_TAB_SPACE);
     g_hBtnMode = Child(window, L"BUTTON", L"", owner, IDC_BTN_MODE);
     if (!g_hBtnMode) return;
 
@@ -132,6 +134,24 @@ void CreateMainControls(HWND window) {
         SendMessageW(g_hListLarge, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_LABELTIP, LVS_EX_LABELTIP);
     }
 
+    g_hBtnAnalyze = Child(window, L"BUTTON", L"开始分析", WS_CHILD, IDC_BTN_ANALYZE);
+    g_hStaticSpaceStat = Child(window, L"STATIC", L"点击\"开始分析\"查看各文件夹占用的空间...", WS_CHILD | SS_CENTERIMAGE,
+                               IDC_STATIC_SPACE_STAT);
+    g_hStaticSpacePath = Child(window, L"STATIC", L"", WS_CHILD | SS_PATHELLIPSIS | SS_NOPREFIX, IDC_STATIC_SPACE_PATH);
+    g_hBtnSpaceUp = Child(window, L"BUTTON", L"上一级", WS_CHILD | WS_DISABLED, IDC_BTN_SPACE_UP);
+    g_hBtnSpaceOpen = Child(window, L"BUTTON", L"打开", WS_CHILD | WS_DISABLED, IDC_BTN_SPACE_OPEN);
+    g_hListSpace = Child(window, WC_LISTVIEWW, L"", listStyle | LVS_SINGLESEL, IDC_LIST_SPACE, WS_EX_CLIENTEDGE);
+    if (g_hListSpace) {
+        SetListStyles(g_hListSpace);
+        SendMessageW(g_hListSpace, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_LABELTIP, LVS_EX_LABELTIP);
+        AddColumn(g_hListSpace, 0, L"名称", ScaleByDpi(200));
+        AddColumn(g_hListSpace, 1, L"大小", ScaleByDpi(80));
+        AddColumn(g_hListSpace, 2, L"占用空间", ScaleByDpi(80));
+        AddColumn(g_hListSpace, 3, L"占比", ScaleByDpi(90));
+        AddColumn(g_hListSpace, 4, L"文件数", ScaleByDpi(70));
+    }
+    g_hTreemap = CreateTreemapView(window, IDC_TREEMAP);
+
     ApplyScale(window);
     RebuildCleanupList();
     ShowPage(0);
@@ -142,7 +162,8 @@ void ApplyScale(HWND window) {
     g_hControlFont = CreateUiFont(13);
     for (HWND control : {g_hWarningBar, g_hListClean, g_hListLarge, g_hStaticTotal, g_hStaticLargeWarn, g_hStaticScanStat,
                          g_hComboMinSize, g_hBtnScanNative, g_hBtnCleanNative, g_hBtnRescan, g_hBtnSelect, g_hBtnDeselect,
-                         g_hBtnDiskClean, g_hBtnPreview})
+                         g_hBtnDiskClean, g_hBtnPreview, g_hBtnAnalyze, g_hStaticSpaceStat, g_hStaticSpacePath, g_hBtnSpaceUp,
+                         g_hBtnSpaceOpen, g_hListSpace})
         SetFont(control, g_hControlFont);
     if (previous) DeleteObject(previous);  // no control holds it any more
     ForgetCachedFonts();
@@ -200,6 +221,15 @@ void LayoutMainWindow(int width, int height) {
     Move(g_hStaticScanStat, l.scanStatus);
     Move(g_hListLarge, l.largeList);
     FitLargeColumns(l.largeList.width);
+    Move(g_hTabSpace, l.tabSpace);
+    Move(g_hBtnAnalyze, l.analyzeButton);
+    Move(g_hStaticSpaceStat, l.spaceStatus);
+    Move(g_hStaticSpacePath, l.spacePath);
+    Move(g_hBtnSpaceUp, l.spaceUp);
+    Move(g_hBtnSpaceOpen, l.spaceOpen);
+    Move(g_hListSpace, l.spaceList);
+    FitSpaceColumns(l.spaceList.width);
+    Move(g_hTreemap, l.treemap);
 }
 
 LRESULT OnCreate(HWND window) {

@@ -10,7 +10,8 @@
 // Controls (layout.cpp creates them; they go with the window).
 extern HWND g_hTabClean, g_hTabLarge, g_hBtnMode, g_hWarningBar, g_hStaticTotal, g_hListClean, g_hBtnSelect,
     g_hBtnDeselect, g_hBtnDiskClean, g_hBtnRescan, g_hBtnCleanNative, g_hStaticLargeWarn, g_hBtnScanNative,
-    g_hComboMinSize, g_hStaticScanStat, g_hListLarge, g_hBtnPreview;
+    g_hComboMinSize, g_hStaticScanStat, g_hListLarge, g_hBtnPreview, g_hTabSpace, g_hBtnAnalyze, g_hStaticSpaceStat,
+    g_hStaticSpacePath, g_hBtnSpaceUp, g_hBtnSpaceOpen, g_hListSpace, g_hTreemap;
 
 // Painting state (paint.cpp).
 extern int32_t g_nCurrentPage;
@@ -113,3 +114,30 @@ LRESULT OnLargeListNotify(NMHDR* header);
 void FillLargeFileList();
 void OpenLargeFileLocation(int32_t index);
 void DeleteLargeFileAt(int32_t index);
+
+// space_page.cpp: the space view. Its scan runs on a worker; the tree and
+// the rows shown belong to the main thread.
+LRESULT OnAnalyzeCommand(HWND window);
+LRESULT OnSpaceScanFinished(HWND window, WPARAM outcome, LPARAM tree);
+LRESULT OnSpaceListNotify(NMHDR* header);
+LRESULT OnSpaceUpCommand();
+LRESULT OnSpaceOpenCommand();
+// True while a scan runs; StopSpaceScan asks it to stop (closing to the tray).
+bool SpaceScanBusy();
+void StopSpaceScan();
+// The list's column widths for its width at the current DPI.
+void FitSpaceColumns(int listWidth);
+// For the treemap: the rows shown (in list order), the selected one (-1),
+// selecting one, and showing a folder row's contents.
+struct SpaceRow;
+class SpaceTree;
+const SpaceRow* SpaceRowsShown(int32_t* count);
+const SpaceTree* SpaceTreeShown(uint32_t* folder);
+int32_t SpaceSelectedRow();
+void SelectSpaceRow(int32_t row);
+void ShowSpaceRow(int32_t row);
+
+// treemap_view.cpp: the treemap beside the space list.
+HWND CreateTreemapView(HWND parent, int id);
+// The rows or the selection changed.
+void RefreshTreemap();

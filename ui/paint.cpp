@@ -119,7 +119,7 @@ void SetStatusText(const char16_t* text) {
 void UpdateTicker() {
     // 20 wake-ups a second are for someone who can see the ticker: the
     // large-file page shown, in a window that is neither hidden nor minimized.
-    const bool run = g_hMainWnd && g_nCurrentPage != 0 && IsWindowVisible(g_hMainWnd) && !IsIconic(g_hMainWnd);
+    const bool run = g_hMainWnd && g_nCurrentPage == 1 && IsWindowVisible(g_hMainWnd) && !IsIconic(g_hMainWnd);
     if (run == (g_bTickerActive != 0)) return;
     g_bTickerActive = run ? 1 : 0;
     if (run) {
@@ -136,14 +136,17 @@ void ResetTickerCycle() {
 
 void ShowPage(int page) {
     g_nCurrentPage = page;
-    if (page) g_nTickerOffset = 0;
+    if (page == 1) g_nTickerOffset = 0;
     UpdateTicker();
     ShowControls({g_hStaticTotal, g_hListClean, g_hBtnSelect, g_hBtnDeselect, g_hBtnDiskClean, g_hBtnPreview, g_hBtnRescan,
                   g_hBtnCleanNative},
                  page == 0);
-    ShowControls({g_hStaticScanStat, g_hStaticLargeWarn, g_hBtnScanNative, g_hComboMinSize, g_hListLarge}, page != 0);
-    if (g_hTabClean) InvalidateRect(g_hTabClean, nullptr, TRUE);
-    if (g_hTabLarge) InvalidateRect(g_hTabLarge, nullptr, TRUE);
+    ShowControls({g_hStaticScanStat, g_hStaticLargeWarn, g_hBtnScanNative, g_hComboMinSize, g_hListLarge}, page == 1);
+    ShowControls({g_hBtnAnalyze, g_hStaticSpaceStat, g_hStaticSpacePath, g_hBtnSpaceUp, g_hBtnSpaceOpen, g_hListSpace,
+                  g_hTreemap},
+                 page == 2);
+    for (HWND tab : {g_hTabClean, g_hTabLarge, g_hTabSpace})
+        if (tab) InvalidateRect(tab, nullptr, TRUE);
     if (g_hMainWnd) InvalidateRect(g_hMainWnd, nullptr, FALSE);
 }
 
@@ -151,7 +154,8 @@ static void PaintSidebar(HDC dc, const MainLayout& layout) {
     Fill(dc, ToRect(layout.sidebar), kSidebar);
     const RECT tab0 = ToRect(layout.tabClean);
     const RECT tab1 = ToRect(layout.tabLarge);
-    const RECT& current = g_nCurrentPage == 0 ? tab0 : tab1;
+    const RECT tab2 = ToRect(layout.tabSpace);
+    const RECT& current = g_nCurrentPage == 0 ? tab0 : g_nCurrentPage == 1 ? tab1 : tab2;
     Fill(dc, current, kSelectedTab);
     Fill(dc, RECT{current.left, current.top, current.left + ScaleByDpi(3), current.bottom}, kAccent);
     SetBkMode(dc, TRANSPARENT);
@@ -160,6 +164,7 @@ static void PaintSidebar(HDC dc, const MainLayout& layout) {
     HGDIOBJ old = SelectObject(dc, font);
     Text(dc, tab0.left + ScaleByDpi(20), tab0.top + ScaleByDpi(13), L"垃圾清理", g_nCurrentPage == 0 ? kWhite : kDimCaption);
     Text(dc, tab1.left + ScaleByDpi(20), tab1.top + ScaleByDpi(13), L"大文件扫描", g_nCurrentPage == 1 ? kWhite : kDimCaption);
+    Text(dc, tab2.left + ScaleByDpi(20), tab2.top + ScaleByDpi(13), L"空间分析", g_nCurrentPage == 2 ? kWhite : kDimCaption);
     SelectObject(dc, old);
     DeleteObject(font);
 }
@@ -239,9 +244,10 @@ LRESULT OnPaint(HWND window) {
 
 LRESULT OnDrawItem(const DRAWITEMSTRUCT* item) {
     if (!item) return 0;
-    if (item->CtlType == ODT_BUTTON && (item->CtlID == IDC_TAB_CLEAN || item->CtlID == IDC_TAB_LARGE)) {
-        bool clean = item->CtlID == IDC_TAB_CLEAN;
-        DrawTab(item, clean ? g_nCurrentPage == 0 : g_nCurrentPage == 1, clean ? L"垃圾清理" : L"大文件扫描");
+    if (item->CtlType == ODT_BUTTON && (item->CtlID == IDC_TAB_CLEAN || item->CtlID == IDC_TAB_LARGE || item->CtlID == IDC_TAB_SPACE)) {
+        const int page = item->CtlID == IDC_TAB_CLEAN ? 0 : item->CtlID == IDC_TAB_LARGE ? 1 : 2;
+        static const wchar_t* const kCaptions[3] = {L"垃圾清理", L"大文件扫描", L"空间分析"};
+        DrawTab(item, g_nCurrentPage == page, kCaptions[page]);
     } else if (item->CtlType == ODT_BUTTON && item->CtlID == IDC_BTN_MODE) {
         DrawModeButton(item);
     } else if (item->CtlType != ODT_BUTTON && item->CtlID == IDC_STATIC_LARGE_WARN) {
@@ -291,6 +297,6 @@ LRESULT OnTimer(WPARAM timer) {
 }
 
 LRESULT OnTabCommand(int id) {
-    ShowPage(id == IDC_TAB_LARGE ? 1 : 0);
+    ShowPage(id == IDC_TAB_LARGE ? 1 : id == IDC_TAB_SPACE ? 2 : 0);
     return 0;
 }

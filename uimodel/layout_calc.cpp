@@ -64,6 +64,25 @@ MainLayout ComputeMainLayout(int W, int H, int dpi) {
     l.combo = {s(160) + s(130), s(44) + s(36) + s(16), s(93), s(200)};
     l.scanStatus = {s(233) + s(160), s(44) + s(36) + s(16), W - s(160) - s(253), s(32)};
     l.largeList = {s(160) + s(20), s(56) + s(44) + s(36), l.contentWidth, H - s(44) - s(44) - s(36) - s(56)};
+    l.tabSpace = {0, s(96), s(160), s(48)};
+    const int left = s(160) + s(20);
+    l.analyzeButton = {left, s(36) + s(12), s(100), s(32)};
+    l.spaceStatus = {left + s(100) + s(12), s(36) + s(12), l.contentWidth - s(100) - s(12), s(32)};
+    const int pathTop = s(36) + s(12) + s(32) + s(10);
+    l.spaceOpen = {left + l.contentWidth - s(80), pathTop, s(80), s(28)};
+    l.spaceUp = {l.spaceOpen.x - s(8) - s(80), pathTop, s(80), s(28)};
+    l.spacePath = {left, pathTop + s(4), l.spaceUp.x - s(12) - left, s(20)};
+    if (l.spacePath.width < s(40)) l.spacePath.width = s(40);
+    const int viewTop = pathTop + s(28) + s(10);
+    int viewHeight = H - s(44) - s(12) - viewTop;
+    if (viewHeight < s(60)) viewHeight = s(60);
+    // The list keeps room for its five columns; the treemap takes the rest.
+    int listWidth = l.contentWidth * 16 / 25;
+    if (listWidth < s(330)) listWidth = s(330);
+    int mapWidth = l.contentWidth - listWidth - s(10);
+    if (mapWidth < s(60)) mapWidth = s(60);
+    l.spaceList = {left, viewTop, listWidth, viewHeight};
+    l.treemap = {left + listWidth + s(10), viewTop, mapWidth, viewHeight};
     l.sidebar = {0, 0, s(160), H};
     l.page = {s(160), 0, W - s(160), H};
     l.statusBand = {s(160), H - s(44), W - s(160), s(44)};

@@ -17,6 +17,9 @@ struct MainLayout {
     LayoutRect selectAll, deselectAll, totalLabel, cleanList;
     LayoutRect diskClean, preview, rescan, clean;
     LayoutRect ticker, scanButton, combo, scanStatus, largeList;
+    // The space view: 开始分析 and its status, the path line with 上一级
+    // and 打开, then the list beside the treemap.
+    LayoutRect tabSpace, analyzeButton, spaceStatus, spacePath, spaceUp, spaceOpen, spaceList, treemap;
     // Painted by the window itself: the dark sidebar, the white page beside
     // it, the status band at the page's foot (its top line included) and
     // where the status text starts.

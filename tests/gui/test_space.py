@@ -1,0 +1,82 @@
+"""The space view: a seeded tree on C: (sparse files, so terabytes take no
+disk), its largest rows, two levels down and back, and the treemap."""
+import os
+import shutil
+import time
+
+from harness import Session, check, write_file
+
+GIB = 1 << 30
+FOLDER_BLUE = (41, 128, 185)
+VIDEO_PURPLE = (142, 68, 173)
+
+
+def seed(h):
+    base = os.path.join(h.c_drive(), "space-seed")
+    shutil.rmtree(base, ignore_errors=True)
+    write_file(os.path.join(base, "videos", "a.mp4"), 1024 * GIB)
+    write_file(os.path.join(base, "videos", "b.mkv"), 256 * GIB)
+    write_file(os.path.join(base, "archives", "x.zip"), 256 * GIB)
+    for name in ("1.txt", "2.txt", "3.txt"):
+        write_file(os.path.join(base, name), 1000)
+    h.after_test(lambda: shutil.rmtree(base, ignore_errors=True))
+
+
+def names(s):
+    return [r["texts"][0] for r in s.list_rows(128)["rows"]]
+
+
+def path_shown(s):
+    return s.controls()[125]["text"]
+
+
+def treemap_corner_has(s, colour):
+    """The treemap's top left, inside the selection's outline: the largest row."""
+    r = s.controls()[129]["rect"]
+    return s.shot().count_near(colour, r[0] + 8, r[1] + 8, r[0] + 28, r[1] + 28, 30) > 300
+
+
+def test_the_space_view_shows_folders_by_size_and_goes_down_and_back(h):
+    seed(h)
+    with Session(h) as s:
+        s.click_control(122)
+        s.wait(lambda: s.controls()[128]["visible"] == 1 and s.controls()[129]["visible"] == 1, "the space page", 20)
+        check(s.controls()[102]["visible"] == 0, "the large-file list stays on its own page")
+        s.click_control(123)
+        s.wait(lambda: s.controls()[124]["text"].startswith("分析完成："), "the analysis to finish", 120)
+        check(s.controls()[124]["text"].startswith("分析完成：C: 中已统计 "), s.controls()[124]["text"])
+        check(path_shown(s) == "C:\\", path_shown(s))
+        rows = s.list_rows(128)
+        check([c["title"] for c in rows["columns"]] == ["名称", "大小", "占用空间", "占比", "文件数"], rows["columns"])
+        top = rows["rows"][0]
+        check(top["texts"][0] == "space-seed" and top["texts"][1] == "1536.00 GB", top)
+        check(top["texts"][4] == "6", f"files under it: {top}")
+        check(top["selected"] == 1, "the first row is selected")
+        check(float(top["texts"][3].rstrip("%")) > 50, f"its share: {top}")
+        check(treemap_corner_has(s, FOLDER_BLUE), "the largest row's rectangle is not in its place")
+
+        # Down with a double-click, then with Return on the selected row.
+        cell = top["cells"][0]
+        s.double_click(cell[0] + 20, (cell[1] + cell[3]) // 2)
+        s.wait(lambda: path_shown(s).endswith("space-seed"), "the folder to open", 20)
+        check(names(s) == ["videos", "archives", "（3 个小文件）"], names(s))
+        s.xdo("key", "Return")
+        s.wait(lambda: path_shown(s).endswith("videos"), "the second level", 20)
+        rows = s.list_rows(128)["rows"]
+        check([(r["texts"][0], r["texts"][1]) for r in rows] == [("a.mp4", "1024.00 GB"), ("b.mkv", "256.00 GB")], rows)
+        check(s.controls()[126]["enabled"] == 1, "上一级 enabled below the root")
+        time.sleep(0.5)
+        check(treemap_corner_has(s, VIDEO_PURPLE), "a video takes the video colour")
+
+        # Back with Backspace: the folder we came from is selected.
+        s.xdo("key", "BackSpace")
+        s.wait(lambda: path_shown(s).endswith("space-seed"), "the way back", 20)
+        selected = [r["texts"][0] for r in s.list_rows(128)["rows"] if r["selected"]]
+        check(selected == ["videos"], selected)
+        s.click_control(126)
+        s.wait(lambda: path_shown(s) == "C:\\", "上一级 to the root", 20)
+        check(s.controls()[126]["enabled"] == 0, "上一级 disabled at the root")
+        s.shot().save(h.artifacts + "/space-view.png")
+
+
+TESTS = [test_the_space_view_shows_folders_by_size_and_goes_down_and_back]
