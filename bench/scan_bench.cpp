@@ -10,6 +10,9 @@
 //                                                   the walk; the first line says
 //                                                   which. --cancel first runs one
 //                                                   search cancelled at once.
+//   norvale_scan_bench tree ROOT                     the space view's walk (ScanSpaceTreeWalk)
+//   norvale_scan_bench tree-mft IMAGE                the space view's tree from an image's MFT;
+//                                                   also says how many bytes it read
 //   norvale_scan_bench size ROOT                     DirectorySize (native only)
 //   norvale_scan_bench delete ROOT                   cleans ROOT's contents as an item (native only)
 // Prints the result and the process's peak memory in KiB; --list first
@@ -20,6 +23,7 @@
 #include "largefiles/mft.h"
 #include "largefiles/route.h"
 #include "largefiles/scanner.h"
+#include "largefiles/space_scan.h"
 #include "text/text16.h"
 
 #include <cstdio>
@@ -73,6 +77,26 @@ bool Has(int argc, char** argv, const char* option) {
     return false;
 }
 
+uint64_t g_bytesRead = 0;
+
+bool CountingReadImage(void* volume, uint64_t offset, void* buffer, size_t length) {
+    g_bytesRead += length;
+    return ReadImage(volume, offset, buffer, length);
+}
+
+int PrintTree(int32_t result, SpaceTree* tree) {
+    if (result != 0 || !tree) {
+        std::fprintf(stderr, result == kScanNotNtfs ? "not an NTFS volume, or its MFT cannot be read\n" : "out of memory\n");
+        return 1;
+    }
+    const SpaceFolder& root = tree->Folder(0);
+    std::printf("%u folders, %u files, %llu bytes, %llu on disk; tree %zu KiB, peak RSS %ld KiB\n", root.folders,
+                root.files, static_cast<unsigned long long>(root.size), static_cast<unsigned long long>(root.space),
+                tree->MemoryBytes() / 1024, PeakKiB());
+    delete tree;
+    return 0;
+}
+
 int PrintResult(int32_t result, LargeFileEntry* entries, int32_t count, bool list) {
     if (result != 0) {
         std::fprintf(stderr, result == kScanNotNtfs ? "not an NTFS volume, or its MFT cannot be read\n" : "out of memory\n");
@@ -90,7 +114,7 @@ int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr,
                      "usage: %s scan ROOT MINIMUM [--list] | mft IMAGE MINIMUM [--list] | drive X: MINIMUM [--list] "
-                     "[--cancel] | size ROOT | delete ROOT\n",
+                     "[--cancel] | tree ROOT | tree-mft IMAGE | size ROOT | delete ROOT\n",
                      argv[0]);
         return 2;
     }
@@ -111,6 +135,20 @@ int main(int argc, char** argv) {
         int32_t result = ScanMftLargeFiles(ReadImage, image, u"C:\\", minimum, &entries, &count, nullptr, nullptr, nullptr);
         std::fclose(image);
         return PrintResult(result, entries, count, list);
+    }
+    if (std::strcmp(argv[1], "tree") == 0) {
+        SpaceTree* tree = nullptr;
+        const int32_t result = ScanSpaceTreeWalk(root, 0, &tree, nullptr, nullptr, nullptr);
+        return PrintTree(result, tree);
+    }
+    if (std::strcmp(argv[1], "tree-mft") == 0) {
+        FILE* image = std::fopen(argv[2], "rb");
+        if (!image) return 1;
+        SpaceTree* tree = nullptr;
+        const int32_t result = ScanSpaceTreeMft(CountingReadImage, image, &tree, nullptr, nullptr, nullptr);
+        std::fclose(image);
+        std::printf("read %llu bytes of the volume\n", static_cast<unsigned long long>(g_bytesRead));
+        return PrintTree(result, tree);
     }
     if (std::strcmp(argv[1], "drive") == 0 && argc > 3) {
         char16_t drive[4] = {root[0], u':', u'\\', 0};

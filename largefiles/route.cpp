@@ -17,50 +17,50 @@ void Say(ScanRouteInfo* info, ScanRoute route, const char16_t* why, uint32_t err
     FormatText(info->why, 96, why, static_cast<int32_t>(error));
 }
 
+// The MFT where the volume opens and is NTFS, else the walk (also after any
+// failure of the MFT before something was published). what names the
+// search in the trace.
+template <typename ReadMft, typename Walk>
+int32_t ThroughMftOrWalk(const char16_t* root, const char16_t* what, ScanRouteInfo* info, ReadMft readMft, Walk walk) {
+    FsVolume volume = FsOpenVolume(root);
+    if (!volume) {
+        const uint32_t error = FsLastError();
+        Say(info, ROUTE_WALK, u"the volume cannot be opened (error %d)", error);
+        Trace(u"[%s] 无法打开卷 (错误 %d)，逐个目录扫描", what, static_cast<int32_t>(error));
+    } else {
+        const int32_t result = readMft(volume);
+        FsCloseVolume(volume);
+        if (result != kScanNotNtfs) {
+            Say(info, ROUTE_MFT, u"", 0);
+            Trace(u"[%s] 读取主文件表 (MFT)，结果 %d", what, result);
+            return result;
+        }
+        Say(info, ROUTE_WALK, u"not NTFS, or its MFT cannot be read", 0);
+        Trace(u"[%s] 不是 NTFS 或主文件表无法读取，逐个目录扫描", what);
+    }
+    return walk();
+}
+
 }  // namespace
 
 int32_t ScanDriveLargeFiles(const char16_t* root, uint64_t minimumSize, LargeFileEntry** outEntries, int32_t* outCount,
                             ScanProgressCallback progress, ScanCancelledCallback cancelled, void* context,
                             ScanRouteInfo* info) {
     if (!root) return 0;
-    FsVolume volume = FsOpenVolume(root);
-    if (!volume) {
-        const uint32_t error = FsLastError();
-        Say(info, ROUTE_WALK, u"the volume cannot be opened (error %d)", error);
-        Trace(u"[大文件扫描] 无法打开卷 (错误 %d)，逐个目录扫描", static_cast<int32_t>(error));
-    } else {
-        const int32_t result =
-            ScanMftLargeFiles(ReadVolume, volume, root, minimumSize, outEntries, outCount, progress, cancelled, context);
-        FsCloseVolume(volume);
-        if (result != kScanNotNtfs) {
-            Say(info, ROUTE_MFT, u"", 0);
-            Trace(u"[大文件扫描] 读取主文件表 (MFT)，结果 %d", result);
-            return result;
-        }
-        Say(info, ROUTE_WALK, u"not NTFS, or its MFT cannot be read", 0);
-        Trace(u"[大文件扫描] 不是 NTFS 或主文件表无法读取，逐个目录扫描");
-    }
-    return ScanLargeFiles(root, minimumSize, outEntries, outCount, progress, cancelled, context);
+    return ThroughMftOrWalk(
+        root, u"大文件扫描", info,
+        [&](FsVolume volume) {
+            return ScanMftLargeFiles(ReadVolume, volume, root, minimumSize, outEntries, outCount, progress, cancelled,
+                                     context);
+        },
+        [&] { return ScanLargeFiles(root, minimumSize, outEntries, outCount, progress, cancelled, context); });
 }
 
 int32_t ScanDriveSpaceTree(const char16_t* root, uint64_t usedBytes, SpaceTree** out, ScanProgressCallback progress,
                            ScanCancelledCallback cancelled, void* context, ScanRouteInfo* info) {
     if (!root || !out) return -1;
-    FsVolume volume = FsOpenVolume(root);
-    if (!volume) {
-        const uint32_t error = FsLastError();
-        Say(info, ROUTE_WALK, u"the volume cannot be opened (error %d)", error);
-        Trace(u"[空间分析] 无法打开卷 (错误 %d)，逐个目录扫描", static_cast<int32_t>(error));
-    } else {
-        const int32_t result = ScanSpaceTreeMft(ReadVolume, volume, out, progress, cancelled, context);
-        FsCloseVolume(volume);
-        if (result != kScanNotNtfs) {
-            Say(info, ROUTE_MFT, u"", 0);
-            Trace(u"[空间分析] 读取主文件表 (MFT)，结果 %d", result);
-            return result;
-        }
-        Say(info, ROUTE_WALK, u"not NTFS, or its MFT cannot be read", 0);
-        Trace(u"[空间分析] 不是 NTFS 或主文件表无法读取，逐个目录扫描");
-    }
-    return ScanSpaceTreeWalk(root, usedBytes, out, progress, cancelled, context);
+    return ThroughMftOrWalk(
+        root, u"空间分析", info,
+        [&](FsVolume volume) { return ScanSpaceTreeMft(ReadVolume, volume, out, progress, cancelled, context); },
+        [&] { return ScanSpaceTreeWalk(root, usedBytes, out, progress, cancelled, context); });
 }

@@ -20,21 +20,26 @@ namespace {
 
 HFONT g_hControlFont = nullptr;  // the shared 13-pixel font at the current DPI
 
-// The large-file list's column widths at 96 DPI.
-// The large-file list's column widths at 96 DPI; the path column takes what
-// the others leave.
-const int kLargeColumns[4] = {380, 90, 90, 80};
+// Column widths at 96 DPI. The first column (the large list's path, the
+// space list's name) takes what the others leave, and at least the first
+// number given.
+const int kLargeColumns[4] = {120, 90, 90, 80};
+const int kSpaceColumns[5] = {80, 70, 70, 64, 52};
 
-void FitLargeColumns(int listWidth) {
-    if (!g_hListLarge) return;
+void FitColumns(HWND list, const int* widths, int count, int listWidth) {
+    if (!list) return;
     int others = 0;
-    for (int column = 1; column < 4; ++column) {
-        SendMessageW(g_hListLarge, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), ScaleByDpi(kLargeColumns[column]));
-        others += ScaleByDpi(kLargeColumns[column]);
+    for (int column = 1; column < count; ++column) {
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), ScaleByDpi(widths[column]));
+        others += ScaleByDpi(widths[column]);
     }
-    int path = listWidth - others - GetSystemMetrics(SM_CXVSCROLL) - 2 * GetSystemMetrics(SM_CXEDGE) - 2;
-    SendMessageW(g_hListLarge, LVM_SETCOLUMNWIDTH, 0, path > ScaleByDpi(120) ? path : ScaleByDpi(120));
+    const int first = listWidth - others - GetSystemMetrics(SM_CXVSCROLL) - 2 * GetSystemMetrics(SM_CXEDGE) - 2;
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, first > ScaleByDpi(widths[0]) ? first : ScaleByDpi(widths[0]));
 }
+
+void FitLargeColumns(int listWidth) { FitColumns(g_hListLarge, kLargeColumns, 4, listWidth); }
+
+void FitSpaceColumns(int listWidth) { FitColumns(g_hListSpace, kSpaceColumns, 5, listWidth); }
 
 HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int id, DWORD exStyle = 0) {
     return CreateWindowExW(exStyle, cls, text, style, 0, 0, 10, 10, parent,
@@ -126,7 +131,7 @@ void CreateMainControls(HWND window) {
     Trace(u"[UI] g_hListLarge=%p", g_hListLarge);
     if (g_hListLarge) {
         SetListStyles(g_hListLarge);
-        AddColumn(g_hListLarge, 0, L"文件路径", ScaleByDpi(kLargeColumns[0]));
+        AddColumn(g_hListLarge, 0, L"文件路径", ScaleByDpi(380));
         AddColumn(g_hListLarge, 1, L"大小", ScaleByDpi(kLargeColumns[1]));
         AddColumn(g_hListLarge, 2, L"占用空间", ScaleByDpi(kLargeColumns[2]));
         AddColumn(g_hListLarge, 3, L"操作", ScaleByDpi(kLargeColumns[3]));
@@ -171,6 +176,11 @@ void ApplyScale(HWND window) {
         RECT list;
         GetWindowRect(g_hListLarge, &list);
         FitLargeColumns(list.right - list.left);
+    }
+    if (g_hListSpace) {
+        RECT list;
+        GetWindowRect(g_hListSpace, &list);
+        FitSpaceColumns(list.right - list.left);
     }
     if (g_hComboMinSize) {
         int field = ScaleByDpi(32) - 2 * GetSystemMetrics(SM_CYEDGE);

@@ -125,8 +125,6 @@ LRESULT OnSpaceOpenCommand();
 // True while a scan runs; StopSpaceScan asks it to stop (closing to the tray).
 bool SpaceScanBusy();
 void StopSpaceScan();
-// The list's column widths for its width at the current DPI.
-void FitSpaceColumns(int listWidth);
 // For the treemap: the rows shown (in list order), the selected one (-1),
 // selecting one, and showing a folder row's contents.
 struct SpaceRow;

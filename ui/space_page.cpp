@@ -37,8 +37,6 @@ std::vector<SpaceRow> g_spaceRows;
 SpaceColumn g_nSpaceSortColumn = SPACE_COL_SIZE;
 bool g_bSpaceSortAscending = false;
 
-const int kSpaceColumns[5] = {0, 70, 70, 64, 52};  // at 96 DPI; the name takes what is left
-
 bool IsSpaceScanCancelled() { return g_bSpaceScanBusy.load(std::memory_order_relaxed) == 0; }
 
 void OnSpaceProgress(int32_t percent, int32_t directories, int32_t files, void*) {
@@ -283,17 +281,6 @@ void OpenRow(int32_t index) {
 bool SpaceScanBusy() { return g_bSpaceScanBusy.load() != 0; }
 
 void StopSpaceScan() { g_bSpaceScanBusy.store(0); }
-
-void FitSpaceColumns(int listWidth) {
-    if (!g_hListSpace) return;
-    int others = 0;
-    for (int column = 1; column < 5; ++column) {
-        SendMessageW(g_hListSpace, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), ScaleByDpi(kSpaceColumns[column]));
-        others += ScaleByDpi(kSpaceColumns[column]);
-    }
-    const int name = listWidth - others - GetSystemMetrics(SM_CXVSCROLL) - 2 * GetSystemMetrics(SM_CXEDGE) - 2;
-    SendMessageW(g_hListSpace, LVM_SETCOLUMNWIDTH, 0, name > ScaleByDpi(80) ? name : ScaleByDpi(80));
-}
 
 LRESULT OnAnalyzeCommand(HWND window) {
     // A scan asked to stop may still be finishing.
