@@ -13,6 +13,9 @@
 //   norvale_scan_bench tree ROOT                     the space view's walk (ScanSpaceTreeWalk)
 //   norvale_scan_bench tree-mft IMAGE                the space view's tree from an image's MFT;
 //                                                   also says how many bytes it read
+//   norvale_scan_bench tree-model FOLDERS FILES      a tree filled as a Win32 walk fills it
+//                                                   (no link counts: every file id kept),
+//                                                   for its memory
 //   norvale_scan_bench size ROOT                     DirectorySize (native only)
 //   norvale_scan_bench delete ROOT                   cleans ROOT's contents as an item (native only)
 // Prints the result and the process's peak memory in KiB; --list first
@@ -24,6 +27,7 @@
 #include "largefiles/route.h"
 #include "largefiles/scanner.h"
 #include "largefiles/space_scan.h"
+#include "text/format.h"
 #include "text/text16.h"
 
 #include <cstdio>
@@ -114,7 +118,7 @@ int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr,
                      "usage: %s scan ROOT MINIMUM [--list] | mft IMAGE MINIMUM [--list] | drive X: MINIMUM [--list] "
-                     "[--cancel] | tree ROOT | tree-mft IMAGE | size ROOT | delete ROOT\n",
+                     "[--cancel] | tree ROOT | tree-mft IMAGE | tree-model FOLDERS FILES | size ROOT | delete ROOT\n",
                      argv[0]);
         return 2;
     }
@@ -140,6 +144,24 @@ int main(int argc, char** argv) {
         SpaceTree* tree = nullptr;
         const int32_t result = ScanSpaceTreeWalk(root, 0, &tree, nullptr, nullptr, nullptr);
         return PrintTree(result, tree);
+    }
+    if (std::strcmp(argv[1], "tree-model") == 0 && argc > 3) {
+        const uint32_t folders = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10));
+        const uint64_t files = std::strtoull(argv[3], nullptr, 10);
+        SpaceTree* tree = new SpaceTree();
+        char16_t name[64];
+        for (uint32_t i = 1; i <= folders; ++i) {
+            FormatText(name, 64, u"folder-%d", static_cast<int32_t>(i));
+            tree->AddFolder(i / 10, name, Text16Length(name), 0);
+        }
+        for (uint64_t i = 0; i < files; ++i) {
+            FormatText(name, 64, u"file-%d.dat", static_cast<int32_t>(i));
+            // One file in 20 of 5 MB, the rest 50 KB, as a drive's files run.
+            const uint64_t size = i % 20 == 0 ? 5242880 : 51200;
+            tree->AddFile(static_cast<uint32_t>(i % (folders + 1)), name, Text16Length(name), size, size, i + 1, 0, 0);
+        }
+        tree->Finish();
+        return PrintTree(0, tree);
     }
     if (std::strcmp(argv[1], "tree-mft") == 0) {
         FILE* image = std::fopen(argv[2], "rb");

@@ -18,26 +18,35 @@ uint64_t Mix(uint64_t x) {
 
 SpaceTree::SpaceTree() {
     folders_.emplace_back();
+    rest_.emplace_back();
     folders_[0].attached = true;
-    names_.push_back(0);  // offset 0: the empty name
+    Intern(u"", 0);  // offset 0: the empty name
 }
 
 size_t SpaceTree::MemoryBytes() const {
-    size_t bytes = folders_.capacity() * sizeof(SpaceFolder) + names_.capacity() * sizeof(char16_t) +
-                   seen_.capacity() * sizeof(uint64_t);
-    for (const SpaceFolder& folder : folders_) bytes += folder.kept.capacity() * sizeof(SpaceFile);
+    size_t bytes = folders_.bytes() + rest_.bytes() + (names_.size() << kNameBlockBits) * sizeof(char16_t);
+    for (const std::vector<uint64_t>& shard : seen_) bytes += shard.capacity() * sizeof(uint64_t);
+    for (uint32_t i = 0; i < folders_.size(); ++i) bytes += folders_[i].kept.capacity() * sizeof(SpaceFile);
     return bytes;
 }
 
 uint32_t SpaceTree::NewFolder() {
     folders_.emplace_back();
-    return static_cast<uint32_t>(folders_.size() - 1);
+    rest_.emplace_back();
+    return folders_.size() - 1;
 }
 
 uint32_t SpaceTree::Intern(const char16_t* name, size_t length) {
-    const uint32_t offset = static_cast<uint32_t>(names_.size());
-    names_.insert(names_.end(), name, name + length);
-    names_.push_back(0);
+    if (length > kNameBlockMask - 1) length = kNameBlockMask - 1;  // no file name is this long
+    if (names_.empty() || nameUsed_ + length + 1 > kNameBlockMask + 1) {
+        names_.emplace_back(new char16_t[kNameBlockMask + 1]);
+        nameUsed_ = 0;
+    }
+    const uint32_t offset = static_cast<uint32_t>((names_.size() - 1) << kNameBlockBits) + nameUsed_;
+    char16_t* at = names_.back().get() + nameUsed_;
+    std::memcpy(at, name, length * sizeof(char16_t));
+    at[length] = 0;
+    nameUsed_ += static_cast<uint32_t>(length + 1);
     return offset;
 }
 
@@ -45,7 +54,7 @@ void SpaceTree::AttachFolder(uint32_t folder, uint32_t parent, const char16_t* n
     if (folder == 0 || folder >= folders_.size() || parent >= folders_.size()) return;
     SpaceFolder& f = folders_[folder];
     if (f.attached) return;  // one place per folder: the first claim holds
-    if (length > 0xFFFF) length = 0xFFFF;
+    if (length > kNameBlockMask - 1) length = kNameBlockMask - 1;
     f.parent = parent;
     f.name = Intern(name, length);
     f.nameLength = static_cast<uint16_t>(length);
@@ -54,44 +63,52 @@ void SpaceTree::AttachFolder(uint32_t folder, uint32_t parent, const char16_t* n
 }
 
 bool SpaceTree::FirstSight(uint64_t identity) {
-    if ((seenCount_ + 1) * 2 > seen_.size()) {
-        std::vector<uint64_t> grown(seen_.empty() ? 1024 : seen_.size() * 2, 0);
-        for (uint64_t kept : seen_) {
+    // The top bits pick the table; the rest, scaled to the table's size,
+    // the slot (so a table need not be a power of two).
+    auto slot = [](uint64_t id, size_t size) {
+        return static_cast<size_t>((static_cast<unsigned __int128>(Mix(id) << 6) * size) >> 64);
+    };
+    const int index = static_cast<int>(Mix(identity) >> 58);
+    std::vector<uint64_t>& seen = seen_[index];
+    if ((seenCount_[index] + 1) * 5 > seen.size() * 4) {
+        std::vector<uint64_t> grown(seen.empty() ? 64 : seen.size() + seen.size() / 2, 0);
+        for (uint64_t kept : seen) {
             if (!kept) continue;
-            size_t at = Mix(kept) & (grown.size() - 1);
-            while (grown[at]) at = (at + 1) & (grown.size() - 1);
+            size_t at = slot(kept, grown.size());
+            while (grown[at]) at = at + 1 == grown.size() ? 0 : at + 1;
             grown[at] = kept;
         }
-        seen_.swap(grown);
+        seen.swap(grown);
     }
-    size_t at = Mix(identity) & (seen_.size() - 1);
-    while (seen_[at]) {
-        if (seen_[at] == identity) return false;
-        at = (at + 1) & (seen_.size() - 1);
+    size_t at = slot(identity, seen.size());
+    while (seen[at]) {
+        if (seen[at] == identity) return false;
+        at = at + 1 == seen.size() ? 0 : at + 1;
     }
-    seen_[at] = identity;
-    ++seenCount_;
+    seen[at] = identity;
+    ++seenCount_[index];
     return true;
 }
 
 void SpaceTree::AddFile(uint32_t folder, const char16_t* name, size_t length, uint64_t size, uint64_t space,
                         uint64_t identity, uint32_t links, uint8_t flags) {
-    if (folder >= folders_.size()) return;
+    if (folder >= rest_.size()) return;  // no folder, or the tree is finished
     if (links != 1 && identity != 0 && !FirstSight(identity)) {
         ++extraNames_;
         return;
     }
-    SpaceFolder& f = folders_[folder];
-    auto rest = [&f](uint64_t bytes, uint64_t onDisk) {
-        f.restSize += bytes;
-        f.restSpace += onDisk;
-        f.restFiles++;
-        if (bytes >= kSpaceSmallFile) f.restLarge++;
+    Rest& r = rest_[folder];
+    auto rest = [&r](uint64_t bytes, uint64_t onDisk) {
+        r.size += bytes;
+        r.space += onDisk;
+        r.files++;
+        if (bytes >= kSpaceSmallFile) r.large++;
     };
     if (size < kSpaceSmallFile) {
         rest(size, space);
         return;
     }
+    SpaceFolder& f = folders_[folder];
     if (f.kept.size() == kSpaceKeptFiles) {
         if (f.kept.front().size >= size) {
             rest(size, space);
@@ -102,7 +119,7 @@ void SpaceTree::AddFile(uint32_t folder, const char16_t* name, size_t length, ui
         rest(f.kept.back().size, f.kept.back().space);
         f.kept.pop_back();
     }
-    if (length > 0xFFFF) length = 0xFFFF;
+    if (length > kNameBlockMask - 1) length = kNameBlockMask - 1;
     f.kept.push_back(SpaceFile{size, space, Intern(name, length), static_cast<uint16_t>(length), flags});
     std::push_heap(f.kept.begin(), f.kept.end(), Smaller);
 }
@@ -115,8 +132,17 @@ std::vector<uint32_t> SpaceTree::Children(uint32_t folder) const {
 }
 
 void SpaceTree::Finish() {
-    for (SpaceFolder& f : folders_) f.firstChild = f.nextSibling = kNoFolder;
-    for (uint32_t i = static_cast<uint32_t>(folders_.size()); i-- > 1;) {
+    for (uint32_t i = 0; i < folders_.size(); ++i) {
+        SpaceFolder& f = folders_[i];
+        f.firstChild = f.nextSibling = kNoFolder;
+        const Rest& r = rest_[i];
+        f.restSize = r.size;
+        f.restSpace = r.space;
+        f.restFiles = r.files;
+        f.restLarge = r.large;
+    }
+    rest_.clear();
+    for (uint32_t i = folders_.size(); i-- > 1;) {
         SpaceFolder& f = folders_[i];
         if (!f.attached || f.parent == i) continue;
         f.nextSibling = folders_[f.parent].firstChild;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 constexpr uint32_t kNoFolder = 0xFFFFFFFFu;
@@ -45,14 +46,40 @@ struct SpaceFolder {
     std::vector<SpaceFile> kept;
 };
 
+// An array in blocks of 4096: growth never copies it nor holds room for
+// twice what is kept, and an index is a shift and a mask away.
+template <typename T>
+class Blocks {
+public:
+    T& operator[](uint32_t i) { return blocks_[i >> kBits][i & kMask]; }
+    const T& operator[](uint32_t i) const { return blocks_[i >> kBits][i & kMask]; }
+    uint32_t size() const { return size_; }
+    void emplace_back() {
+        if ((size_ & kMask) == 0) blocks_.emplace_back(new T[kMask + 1]());
+        ++size_;
+    }
+    void clear() {
+        blocks_.clear();
+        blocks_.shrink_to_fit();
+        size_ = 0;
+    }
+    size_t bytes() const { return blocks_.size() * (kMask + 1) * sizeof(T); }
+
+private:
+    static constexpr uint32_t kBits = 12;
+    static constexpr uint32_t kMask = (1u << kBits) - 1;
+    std::vector<std::unique_ptr<T[]>> blocks_;
+    uint32_t size_ = 0;
+};
+
 class SpaceTree {
 public:
     SpaceTree();
 
     // The root is folder 0; it has no name.
     const SpaceFolder& Folder(uint32_t index) const { return folders_[index]; }
-    uint32_t FolderCount() const { return static_cast<uint32_t>(folders_.size()); }
-    const char16_t* Name(uint32_t offset) const { return names_.data() + offset; }
+    uint32_t FolderCount() const { return folders_.size(); }
+    const char16_t* Name(uint32_t offset) const { return names_[offset >> kNameBlockBits].get() + (offset & kNameBlockMask); }
     // Files met under more names than one, counted at the first only.
     uint64_t ExtraNames() const { return extraNames_; }
     // Bytes the tree holds, for the benchmark and the status line.
@@ -73,7 +100,8 @@ public:
     // identity was met already (and links is not 1) is not counted again.
     void AddFile(uint32_t folder, const char16_t* name, size_t length, uint64_t size, uint64_t space,
                  uint64_t identity, uint32_t links, uint8_t flags);
-    // Sums every folder reachable from the root and orders the kept files.
+    // Sums every folder reachable from the root and orders the kept files;
+    // once, at the end: the tree takes no files after it.
     void Finish();
 
     // The folders directly under folder, in no particular order.
@@ -83,10 +111,23 @@ private:
     uint32_t Intern(const char16_t* name, size_t length);
     bool FirstSight(uint64_t identity);
 
-    std::vector<SpaceFolder> folders_;
-    std::vector<char16_t> names_;
-    // Open addressing over identities (0 is empty: no identity is 0).
-    std::vector<uint64_t> seen_;
-    size_t seenCount_ = 0;
+    Blocks<SpaceFolder> folders_;
+    // While building: each folder's small files, apart from the folders so
+    // that the file after file updates touch 24 bytes, not a whole folder.
+    struct Rest {
+        uint64_t size, space;
+        uint32_t files, large;
+    };
+    Blocks<Rest> rest_;
+    static constexpr uint32_t kNameBlockBits = 15;
+    static constexpr uint32_t kNameBlockMask = (1u << kNameBlockBits) - 1;
+    std::vector<std::unique_ptr<char16_t[]>> names_;  // blocks of 2^15 units; a name never spans two
+    uint32_t nameUsed_ = 0;                           // in the last block
+    // Identities met, in 64 open-addressing tables by the hash's top bits
+    // (0 is empty: no identity is 0), each at most 4/5 full and grown by
+    // half on its own, so growing never holds a second copy of them all.
+    static constexpr int kSeenShards = 64;
+    std::vector<uint64_t> seen_[kSeenShards];
+    size_t seenCount_[kSeenShards] = {};
     uint64_t extraNames_ = 0;
 };
