@@ -13,6 +13,10 @@
 //   norvale_scan_bench tree ROOT                     the space view's walk (ScanSpaceTreeWalk)
 //   norvale_scan_bench tree-mft IMAGE                the space view's tree from an image's MFT;
 //                                                   also says how many bytes it read
+//   norvale_scan_bench tree-drive X: [--list]        the space view's route on a drive: the
+//                                                   first line says which; --list prints
+//                                                   every folder as SIZE FILES FOLDERS
+//                                                   FLAGS PATH (tab-separated)
 //   norvale_scan_bench tree-model FOLDERS FILES      a tree filled as a Win32 walk fills it
 //                                                   (no link counts: every file id kept),
 //                                                   for its memory
@@ -33,6 +37,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -101,6 +106,17 @@ int PrintTree(int32_t result, SpaceTree* tree) {
     return 0;
 }
 
+void ListFolders(const SpaceTree& tree, uint32_t folder, const std::string& path) {
+    const SpaceFolder& f = tree.Folder(folder);
+    std::printf("%llu\t%u\t%u\t%u\t%s\n", static_cast<unsigned long long>(f.size), f.files, f.folders,
+                static_cast<unsigned>(f.flags), path.empty() ? "\\" : path.c_str());
+    char name[1024];
+    for (uint32_t child : tree.Children(folder)) {
+        if (!Utf16ToUtf8(tree.Name(tree.Folder(child).name), name, sizeof name)) continue;
+        ListFolders(tree, child, path + "\\" + name);
+    }
+}
+
 int PrintResult(int32_t result, LargeFileEntry* entries, int32_t count, bool list) {
     if (result != 0) {
         std::fprintf(stderr, result == kScanNotNtfs ? "not an NTFS volume, or its MFT cannot be read\n" : "out of memory\n");
@@ -118,7 +134,7 @@ int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr,
                      "usage: %s scan ROOT MINIMUM [--list] | mft IMAGE MINIMUM [--list] | drive X: MINIMUM [--list] "
-                     "[--cancel] | tree ROOT | tree-mft IMAGE | tree-model FOLDERS FILES | size ROOT | delete ROOT\n",
+                     "[--cancel] | tree ROOT | tree-mft IMAGE | tree-drive X: [--list] | tree-model FOLDERS FILES | size ROOT | delete ROOT\n",
                      argv[0]);
         return 2;
     }
@@ -143,6 +159,20 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[1], "tree") == 0) {
         SpaceTree* tree = nullptr;
         const int32_t result = ScanSpaceTreeWalk(root, 0, &tree, nullptr, nullptr, nullptr);
+        return PrintTree(result, tree);
+    }
+    if (std::strcmp(argv[1], "tree-drive") == 0) {
+        char16_t drive[4] = {root[0], u':', u'\\', 0};
+        ScanRouteInfo info;
+        SpaceTree* tree = nullptr;
+        const int32_t result = ScanDriveSpaceTree(drive, 0, &tree, nullptr, nullptr, nullptr, &info);
+        char why[256];
+        if (info.route == ROUTE_MFT) {
+            std::printf("route: mft\n");
+        } else {
+            std::printf("route: walk (%s)\n", Utf16ToUtf8(info.why, why, sizeof why) ? why : "?");
+        }
+        if (result == 0 && tree && argc > 3 && std::strcmp(argv[3], "--list") == 0) ListFolders(*tree, 0, "");
         return PrintTree(result, tree);
     }
     if (std::strcmp(argv[1], "tree-model") == 0 && argc > 3) {
