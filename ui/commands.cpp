@@ -19,6 +19,12 @@ uint64_t g_nFreedBytes = 0;
 
 const char16_t kWorkerFailed[] = u"无法启动后台任务，请稍后重试。";
 
+void SayWorkerNotStarted(HWND window, HWND label) {
+    if (label) SetWindowTextW(label, WideText(kWorkerFailed));
+    SetStatusText(kWorkerFailed);
+    MessageBoxW(window, WideText(kWorkerFailed), L"提示", MB_ICONWARNING);
+}
+
 namespace {
 
 // The system drive's free space when the run began (read just after the
@@ -85,8 +91,7 @@ void StartRun(HWND window) {
         // No worker will ever clear the flag: undo the start and say so.
         g_bCleanBusy.store(0);
         EnableRunControls(true);
-        SetStatusText(kWorkerFailed);
-        MessageBoxW(window, WideText(kWorkerFailed), L"提示", MB_ICONWARNING);
+        SayWorkerNotStarted(window, nullptr);
     }
 }
 
@@ -143,8 +148,7 @@ LRESULT OnCleanCommand(HWND window) {
         LockCleanupTicks(false);
         EnableRunControls(true);
         Enable(g_hBtnRescan, !g_bMeasuring);
-        SetStatusText(kWorkerFailed);
-        MessageBoxW(window, WideText(kWorkerFailed), L"提示", MB_ICONWARNING);
+        SayWorkerNotStarted(window, nullptr);
     }
     return 0;
 }
@@ -231,8 +235,7 @@ LRESULT OnRescanCommand(HWND window) {
     if (g_hListClean) SwitchToCatalogueView();
     if (!StartMeasuring(window)) {
         Enable(g_hBtnRescan, true);
-        SetStatusText(kWorkerFailed);
-        MessageBoxW(window, WideText(kWorkerFailed), L"提示", MB_ICONWARNING);
+        SayWorkerNotStarted(window, nullptr);
     }
     return 0;
 }

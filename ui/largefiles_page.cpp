@@ -139,10 +139,7 @@ LRESULT OnLargeScanCommand(HWND window) {
     if (!StartLargeScanWorker(window)) {
         StopLargeScan();
         if (g_hBtnScanNative) EnableWindow(g_hBtnScanNative, TRUE);
-        const char16_t failed[] = u"无法启动后台任务，请稍后重试。";
-        if (g_hStaticScanStat) SetWindowTextW(g_hStaticScanStat, WideText(failed));
-        SetStatusText(failed);
-        MessageBoxW(window, WideText(failed), L"提示", MB_ICONWARNING);
+        SayWorkerNotStarted(window, g_hStaticScanStat);
     }
     return 0;
 }

@@ -98,6 +98,9 @@ LRESULT OnCleanFinished(HWND window);
 LRESULT OnRescanCommand(HWND window);
 LRESULT OnDiskCleanCommand();
 extern const char16_t kWorkerFailed[];
+// A worker could not start: the page's label (when given), the status line
+// and a message say so.
+void SayWorkerNotStarted(HWND window, HWND label);
 
 // preview_window.cpp: 查看文件, one window at a time (null when none), which
 // the message loop gives its keys (Tab, Esc) first.

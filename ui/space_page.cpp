@@ -293,10 +293,7 @@ LRESULT OnAnalyzeCommand(HWND window) {
     if (!StartSpaceScanWorker(window)) {
         g_bSpaceScanBusy.store(0);
         if (g_hBtnAnalyze) EnableWindow(g_hBtnAnalyze, TRUE);
-        const char16_t failed[] = u"无法启动后台任务，请稍后重试。";
-        if (g_hStaticSpaceStat) SetWindowTextW(g_hStaticSpaceStat, WideText(failed));
-        SetStatusText(failed);
-        MessageBoxW(window, WideText(failed), L"提示", MB_ICONWARNING);
+        SayWorkerNotStarted(window, g_hStaticSpaceStat);
     }
     return 0;
 }
