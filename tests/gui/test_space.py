@@ -7,6 +7,7 @@ import time
 from harness import Session, check, write_file
 
 GIB = 1 << 30
+IDOK = 1
 FOLDER_BLUE = (41, 128, 185)
 VIDEO_PURPLE = (142, 68, 173)
 
@@ -67,6 +68,15 @@ def test_the_space_view_shows_folders_by_size_and_goes_down_and_back(h):
         s.click(r[2] - 12, r[3] - 12)
         s.wait(lambda: [x["texts"][0] for x in s.list_rows(128)["rows"] if x["selected"]] == ["archives"],
                "a click on the treemap to select its row", 20)
+        # The folder listed was swapped for a link since: 打开 opens nothing.
+        seeded = os.path.join(h.c_drive(), "space-seed")
+        os.rename(os.path.join(seeded, "archives"), os.path.join(seeded, "archives-moved"))
+        os.symlink(os.path.join(seeded, "archives-moved"), os.path.join(seeded, "archives"))
+        s.click_control(127)
+        notice = s.dialog()
+        check("该项目已不在原处，请重新分析。" in [c["text"] for c in notice["children"]], notice)
+        s.answer(notice, IDOK)
+        s.wait(lambda: not s.dialogs(), "the notice to close", 20)
         s.click_control(129)  # the middle: videos, the larger one
         s.wait(lambda: [x["texts"][0] for x in s.list_rows(128)["rows"] if x["selected"]] == ["videos"],
                "the treemap to select videos", 20)
