@@ -158,7 +158,14 @@ class Session:
         return {c["id"]: c for c in (self.probe("controls") or []) if c["id"] > 0}
 
     def list_rows(self, control_id):
-        return self.probe("list", str(control_id))
+        # The probe can come back empty-handed on a loaded machine (seen once
+        # in five runs with both cores busy); the list is there, so ask again.
+        end = time.time() + 10
+        while True:
+            rows = self.probe("list", str(control_id))
+            if rows is not None or time.time() > end:
+                return rows
+            time.sleep(0.2)
 
     def dialogs(self):
         return self.probe("dialogs") or []
