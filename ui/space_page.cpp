@@ -24,7 +24,7 @@ namespace {
 enum SpaceOutcome : WPARAM { SPACE_DONE, SPACE_STOPPED, SPACE_FAILED };
 
 // 1 from 开始分析 until the worker has published; clearing it is the stop
-// request. The worker's life is g_nLiveWorkers'.
+// request. Written by OnAnalyzeCommand (set) and StopSpaceScan (clear) alone.
 std::atomic<int32_t> g_bSpaceScanBusy{0};
 std::atomic<int32_t> g_bSpaceWorkerLive{0};
 // Bytes the drive used when the scan began (written before the worker starts).
@@ -53,7 +53,7 @@ uint32_t SpaceScanWorker(HWND window) {
     const int32_t result =
         ScanDriveSpaceTree(root, g_nSpaceUsed.load(), &tree, OnSpaceProgress, IsSpaceScanCancelled, nullptr, nullptr);
     const WPARAM outcome = result != 0 ? SPACE_FAILED : IsSpaceScanCancelled() ? SPACE_STOPPED : SPACE_DONE;
-    g_bSpaceScanBusy.store(0);
+    StopSpaceScan();  // the scan is over: nothing left to stop
     if (!PostWindowMessage(window, MSG_SPACE_SCAN_FINISHED, outcome, reinterpret_cast<intptr_t>(tree))) delete tree;
     return 0;
 }
@@ -291,7 +291,7 @@ LRESULT OnAnalyzeCommand(HWND window) {
     if (g_hStaticSpaceStat) SetWindowTextW(g_hStaticSpaceStat, L"正在分析...");
     SetStatusText(u"正在分析磁盘空间...");
     if (!StartSpaceScanWorker(window)) {
-        g_bSpaceScanBusy.store(0);
+        StopSpaceScan();
         if (g_hBtnAnalyze) EnableWindow(g_hBtnAnalyze, TRUE);
         SayWorkerNotStarted(window, g_hStaticSpaceStat);
     }
