@@ -102,19 +102,6 @@ LRESULT DrawLargeRow(NMLVCUSTOMDRAW* draw) {
 }
 
 // The header shows which column the rows are sorted by, and which way.
-void ShowSortArrow() {
-    HWND headerControl = reinterpret_cast<HWND>(SendMessageW(g_hListLarge, LVM_GETHEADER, 0, 0));
-    if (!headerControl) return;
-    const int columns = static_cast<int>(SendMessageW(headerControl, HDM_GETITEMCOUNT, 0, 0));
-    for (int column = 0; column < columns; ++column) {
-        HDITEMW item = {};
-        item.mask = HDI_FORMAT;
-        if (!SendMessageW(headerControl, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item))) continue;
-        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
-        if (column == g_nLargeSortColumn) item.fmt |= g_bLargeSortDescending ? HDF_SORTDOWN : HDF_SORTUP;
-        SendMessageW(headerControl, HDM_SETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
-    }
-}
 
 void ExplainFileWindowsHolds(const char16_t* path) {
     char16_t text[512];
@@ -239,7 +226,7 @@ LRESULT OnLargeListNotify(NMHDR* header) {
     case LVN_COLUMNCLICK: {
         ChooseLargeSortColumn(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
         SendMessageW(g_hListLarge, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(CompareRows));
-        ShowSortArrow();
+        ShowListSortArrow(g_hListLarge, g_nLargeSortColumn, !g_bLargeSortDescending);
         break;
     }
     case NM_DBLCLK: {

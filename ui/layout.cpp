@@ -37,6 +37,24 @@ void FitColumns(HWND list, const int* widths, int count, int listWidth) {
     SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, first > ScaleByDpi(widths[0]) ? first : ScaleByDpi(widths[0]));
 }
 
+}  // namespace
+
+void ShowListSortArrow(HWND list, int sorted, bool ascending) {
+    HWND header = list ? reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)) : nullptr;
+    if (!header) return;
+    const int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    for (int column = 0; column < columns; ++column) {
+        HDITEMW item = {};
+        item.mask = HDI_FORMAT;
+        if (!SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item))) continue;
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (column == sorted) item.fmt |= ascending ? HDF_SORTUP : HDF_SORTDOWN;
+        SendMessageW(header, HDM_SETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+namespace {
+
 void FitLargeColumns(int listWidth) { FitColumns(g_hListLarge, kLargeColumns, 4, listWidth); }
 
 void FitSpaceColumns(int listWidth) { FitColumns(g_hListSpace, kSpaceColumns, 5, listWidth); }

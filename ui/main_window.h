@@ -38,6 +38,8 @@ int WindowMonitorDpi(HWND window);
 
 // layout.cpp
 void CreateMainControls(HWND window);
+// The arrow on the sorted column's header (sorted -1: none).
+void ShowListSortArrow(HWND list, int sorted, bool ascending);
 void LayoutMainWindow(int width, int height);
 // What depends on g_nDpi: the controls' font, the large list's columns, the
 // combo's item heights, then the layout pass.
@@ -140,5 +142,6 @@ void ShowSpaceRow(int32_t row);
 
 // treemap_view.cpp: the treemap beside the space list.
 HWND CreateTreemapView(HWND parent, int id);
-// The rows or the selection changed.
+// The rows changed: laid out again. The selection changed: drawn again.
 void RefreshTreemap();
+void RedrawTreemap();

@@ -34,6 +34,7 @@ std::atomic<uint64_t> g_nSpaceUsed{0};
 SpaceTree* g_pSpaceTree = nullptr;
 uint32_t g_nSpaceFolder = 0;
 std::vector<SpaceRow> g_spaceRows;
+uint64_t g_nSpaceRowsTotal = 0;  // the rows' sizes together: 占比's whole, kept off the paint path
 SpaceColumn g_nSpaceSortColumn = SPACE_COL_SIZE;
 bool g_bSpaceSortAscending = false;
 
@@ -97,11 +98,6 @@ std::u16string FolderPath(uint32_t folder) {
     return path;
 }
 
-uint64_t ShownTotal() {
-    uint64_t total = 0;
-    for (const SpaceRow& row : g_spaceRows) total += row.size;
-    return total;
-}
 
 void SetCell(int row, int column, const char16_t* text) {
     LVITEMW cell = {};
@@ -110,25 +106,15 @@ void SetCell(int row, int column, const char16_t* text) {
     SendMessageW(g_hListSpace, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
 }
 
-void ShowSortArrow() {
-    HWND header = reinterpret_cast<HWND>(SendMessageW(g_hListSpace, LVM_GETHEADER, 0, 0));
-    if (!header) return;
-    for (int column = 0; column < 5; ++column) {
-        HDITEMW item = {};
-        item.mask = HDI_FORMAT;
-        if (!SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item))) continue;
-        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
-        if (column == g_nSpaceSortColumn) item.fmt |= g_bSpaceSortAscending ? HDF_SORTUP : HDF_SORTDOWN;
-        SendMessageW(header, HDM_SETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
-    }
-}
 
 // Fills the list from g_spaceRows (row i is list item i) and selects row `select`.
 void FillSpaceList(int32_t select) {
     if (!g_hListSpace) return;
     SendMessageW(g_hListSpace, WM_SETREDRAW, FALSE, 0);
     SendMessageW(g_hListSpace, LVM_DELETEALLITEMS, 0, 0);
-    const uint64_t total = ShownTotal();
+    g_nSpaceRowsTotal = 0;
+    for (const SpaceRow& row : g_spaceRows) g_nSpaceRowsTotal += row.size;
+    const uint64_t total = g_nSpaceRowsTotal;
     for (size_t i = 0; i < g_spaceRows.size(); ++i) {
         const SpaceRow& row = g_spaceRows[i];
         char16_t name[260];
@@ -167,7 +153,7 @@ void FillSpaceList(int32_t select) {
     }
     SendMessageW(g_hListSpace, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(g_hListSpace, nullptr, TRUE);
-    ShowSortArrow();
+    ShowListSortArrow(g_hListSpace, g_nSpaceSortColumn, g_bSpaceSortAscending);
     if (g_hStaticSpacePath) SetWindowTextW(g_hStaticSpacePath, WideText(FolderPath(g_nSpaceFolder).c_str()));
     if (g_hBtnSpaceUp) EnableWindow(g_hBtnSpaceUp, g_nSpaceFolder != 0);
     if (g_hBtnSpaceOpen) EnableWindow(g_hBtnSpaceOpen, g_pSpaceTree != nullptr);
@@ -210,7 +196,7 @@ LRESULT DrawSpaceRow(NMLVCUSTOMDRAW* draw) {
                                               : selected ? GetSysColor(COLOR_BTNFACE) : RGB(255, 255, 255));
         FillRect(dc, &cell, back);
         DeleteObject(back);
-        const int32_t share = SpaceShare(g_spaceRows[row].size, ShownTotal());
+        const int32_t share = SpaceShare(g_spaceRows[row].size, g_nSpaceRowsTotal);
         RECT bar = {cell.left + ScaleByDpi(3), cell.top + ScaleByDpi(3), 0, cell.bottom - ScaleByDpi(3)};
         const int room = cell.right - cell.left - ScaleByDpi(6);
         bar.right = bar.left + (room > 0 ? room * share / 1000 : 0);
@@ -335,7 +321,7 @@ LRESULT OnSpaceListNotify(NMHDR* header) {
         if (reinterpret_cast<const NMLVKEYDOWN*>(header)->wVKey == VK_BACK) OnSpaceUpCommand();
         return 0;
     case LVN_ITEMCHANGED:
-        RefreshTreemap();
+        RedrawTreemap();
         return 0;
     case LVN_COLUMNCLICK: {
         const SpaceColumn column = static_cast<SpaceColumn>(reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem);
@@ -344,7 +330,7 @@ LRESULT OnSpaceListNotify(NMHDR* header) {
         g_bSpaceSortAscending = column == g_nSpaceSortColumn ? !g_bSpaceSortAscending : column == SPACE_COL_NAME;
         g_nSpaceSortColumn = column;
         if (!g_pSpaceTree) {
-            ShowSortArrow();
+            ShowListSortArrow(g_hListSpace, g_nSpaceSortColumn, g_bSpaceSortAscending);
             return 0;
         }
         const int32_t selected = SpaceSelectedRow();

@@ -174,5 +174,9 @@ HWND CreateTreemapView(HWND parent, int id) {
 
 void RefreshTreemap() {
     g_cellsValid = false;
+    RedrawTreemap();
+}
+
+void RedrawTreemap() {
     if (g_hTreemap) InvalidateRect(g_hTreemap, nullptr, FALSE);
 }
