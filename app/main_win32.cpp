@@ -46,6 +46,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // Before anything loads a library on demand: a portable exe lies in
     // Downloads, beside whatever else was downloaded there.
     RestrictLibrarySearch();
+    HoldOwnImage();
     // The shell's calls (known folders, Explorer, the recycle bin) want an
     // apartment-threaded main thread, without OLE1 DDE.
     const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));

@@ -1,6 +1,7 @@
 // Restarting the program in the other privilege mode.
 #include "app/shell.h"
 #include "platform/privilege_ops.h"
+#include "platform/system_win32.h"
 #include "ui/app_state.h"
 #include "ui/main_window.h"
 
@@ -28,18 +29,27 @@ void EndOrStay(HWND window, bool started) {
     MessageBoxW(window, L"无法切换权限模式（可能被 UAC 阻止）。", L"提示", MB_ICONWARNING);
 }
 
+// A restart starts the file at the program's path. It must be the file that
+// runs now, held since start-up: checked after the question, right before
+// the start, so no answer given meanwhile lets another file through.
+bool StillOwnImage(HWND window, const wchar_t* exe) {
+    if (OwnImageIsAt(exe)) return true;
+    MessageBoxW(window, L"程序文件已被更改，无法切换模式", L"提示", MB_ICONWARNING);
+    return false;
+}
+
 // Only the desktop shell's token gives ordinary rights. The default verb
 // would start the copy with this process's elevation: a request for
 // ordinary rights must never end in administrator rights, so a failed start
 // keeps this instance.
 void RestartUnelevated(HWND window, const wchar_t* exe) {
-    if (!Confirm(window, L"确定要以普通权限重新启动程序吗？")) return;
+    if (!Confirm(window, L"确定要以普通权限重新启动程序吗？") || !StillOwnImage(window, exe)) return;
     GiveUpInstanceGuard();
     EndOrStay(window, PrivilegeStartUnelevated(exe));
 }
 
 void RestartElevated(HWND window, const wchar_t* exe) {
-    if (!Confirm(window, L"确定要以管理员权限重新启动程序吗？")) return;
+    if (!Confirm(window, L"确定要以管理员权限重新启动程序吗？") || !StillOwnImage(window, exe)) return;
     GiveUpInstanceGuard();
     EndOrStay(window, PrivilegeStartElevated(exe));
 }

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <cstring>
 #include <string>
 
 namespace {
@@ -15,6 +16,17 @@ std::wstring SystemFolder() {
     return (length == 0 || length >= MAX_PATH) ? std::wstring() : std::wstring(path, length);
 }
 
+// Libraries that the system's own libraries load on demand (the common
+// controls load the theme library, which loads msimg32; the user32 of some
+// systems loads imm32 and version). Where such a load ignores the search
+// limit (Windows 7 before KB2533623, Wine's resolution of a system library's
+// delay-loaded imports), the program's folder would be searched first.
+// Loaded here from System32 by its full path, each is then found loaded by
+// name and never searched for.
+const wchar_t* const kPreloaded[] = {L"version.dll", L"imm32.dll",  L"uxtheme.dll", L"msimg32.dll", L"dwmapi.dll",
+                                     L"userenv.dll", L"profapi.dll", L"cryptbase.dll", L"winmm.dll", L"wtsapi32.dll",
+                                     L"setupapi.dll", L"shcore.dll", L"propsys.dll"};
+
 }  // namespace
 
 void RestrictLibrarySearch() {
@@ -26,6 +38,66 @@ void RestrictLibrarySearch() {
     if (set) set(kSearchSystem32);
     // Without it (Windows 7 before KB2533623) the program's folder stays out
     // of the search for the libraries loaded here, by their full path.
+    for (const wchar_t* name : kPreloaded) LoadSystemLibrary(name);
+}
+
+namespace {
+
+HANDLE g_hOwnImage = INVALID_HANDLE_VALUE;
+
+bool FileIdentity(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
+    return GetFileInformationByHandle(file, info) != FALSE;
+}
+
+// The headers are mapped as the file holds them and never written: a file
+// whose first SizeOfHeaders bytes differ is not the image that runs.
+bool HeadersMatchImage(HANDLE file) {
+    const BYTE* base = reinterpret_cast<const BYTE*>(GetModuleHandleW(nullptr));
+    const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    if (!base || dos->e_magic != IMAGE_DOS_SIGNATURE) return false;
+    const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    if (nt->Signature != IMAGE_NT_SIGNATURE) return false;
+    const DWORD size = nt->OptionalHeader.SizeOfHeaders;
+    if (size == 0 || size > 0x10000) return false;
+    std::string bytes(size, '\0');
+    DWORD read = 0;
+    LARGE_INTEGER start = {};
+    if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN) || !ReadFile(file, &bytes[0], size, &read, nullptr) ||
+        read != size)
+        return false;
+    return memcmp(bytes.data(), base, size) == 0;
+}
+
+}  // namespace
+
+void HoldOwnImage() {
+    if (g_hOwnImage != INVALID_HANDLE_VALUE) return;
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    // Read access makes the sharing rule bite: no one may then open the file
+    // to write, rename or delete it while this handle lives.
+    HANDLE file = CreateFileW(path, FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    if (!HeadersMatchImage(file)) {
+        CloseHandle(file);
+        return;
+    }
+    g_hOwnImage = file;
+}
+
+bool OwnImageIsAt(const wchar_t* path) {
+    if (g_hOwnImage == INVALID_HANDLE_VALUE || !path) return false;
+    HANDLE file = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION held, now;
+    const bool same = FileIdentity(g_hOwnImage, &held) && FileIdentity(file, &now) &&
+                      held.dwVolumeSerialNumber == now.dwVolumeSerialNumber &&
+                      held.nFileIndexHigh == now.nFileIndexHigh && held.nFileIndexLow == now.nFileIndexLow;
+    CloseHandle(file);
+    return same;
 }
 
 HMODULE LoadSystemLibrary(const wchar_t* name) {

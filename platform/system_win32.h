@@ -12,6 +12,16 @@
 // up at run time). Call first thing, before any library is loaded on demand.
 void RestrictLibrarySearch();
 
+// Holds the program's own file from start-up until the process ends, shared
+// for reading only: Windows lets a running image be renamed, and whatever
+// then stood at its path is what a restart would start. The file held must
+// be the image that runs (its headers as mapped in memory); otherwise
+// nothing is held. Call once, early.
+void HoldOwnImage();
+// Whether the file at path is the one held since start-up, by identity.
+// False when nothing is held or path cannot be opened.
+bool OwnImageIsAt(const wchar_t* path);
+
 // Loads a system library from the system folder alone; null when it is not
 // there.
 HMODULE LoadSystemLibrary(const wchar_t* name);

@@ -281,6 +281,13 @@ int Hold(const wchar_t* path) {
     return 0;
 }
 
+// Renames a file as any process of the user's could.
+int Rename(const wchar_t* from, const wchar_t* to) {
+    BOOL renamed = MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING);
+    std::printf("{\"renamed\":%d,\"error\":%lu}\n", renamed ? 1 : 0, renamed ? 0ul : GetLastError());
+    return 0;
+}
+
 // Stays on the desktop "shell" until killed. Wine closes a desktop a moment
 // after the last thread on it leaves; a short-lived probe that came and went
 // before the program had reached the desktop closed it under the starting
@@ -357,6 +364,7 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"hold-mutex") return HoldMutex();
     if (command == L"windows" && argc > 2) return WindowsOfClass(argv[2], 0);
     if (command == L"run" && argc > 3) return Run(argv[2], argv[3]);
+    if (command == L"rename" && argc > 3) return Rename(argv[2], argv[3]);
     if (command == L"second-start" && argc > 2) return SecondStart(argv[2]);
     return 2;
 }
