@@ -11,6 +11,7 @@
 #include "platform/fs.h"
 #include "engine/events.h"
 #include "platform/post.h"
+#include "text/format.h"
 #include "text/text16.h"
 
 namespace {
@@ -40,20 +41,27 @@ uint64_t SubdirPatternSize(const char16_t* dir, const char16_t* pattern, int32_t
 
 namespace {
 
-// The walk over each fixed drive's recycle-bin folder.
+// The walk over the folder of the user the program runs as in each fixed
+// drive's recycle bin. Other accounts' folders are theirs: the system empties
+// only the caller's, so neither a measurement nor a preview counts them (an
+// elevated run could read their deleted files' names).
 void WalkRecycleBins(Walk* walk) {
+    char16_t sid[184];
+    if (!FsCurrentUserSid(sid, 184)) return;
     char16_t drives[512];
     uint32_t length = FsLogicalDriveStrings(drives, 512);
     if (length == 0 || length >= 512) return;
     for (const char16_t* root = drives; *root; root += Text16Length(root) + 1) {
         if (FsDriveType(root) != FS_DRIVE_FIXED) continue;
+        char16_t bins[kPathUnits];
         char16_t bin[kPathUnits];
-        size_t rootLength = Text16Length(root);
-        static const char16_t kBin[] = u"$Recycle.Bin";
-        if (rootLength + sizeof kBin / sizeof kBin[0] > static_cast<size_t>(kPathUnits)) continue;
-        for (size_t i = 0; i < rootLength; ++i) bin[i] = root[i];
-        for (size_t i = 0; i < sizeof kBin / sizeof kBin[0]; ++i) bin[rootLength + i] = kBin[i];
-        HeldFolder held = {FsOpenDir(bin, false), Text16Length(bin)};
+        if (FormatText(bins, kPathUnits, u"%s$Recycle.Bin", root) < 0 ||
+            FormatText(bin, kPathUnits, u"%s\\%s", bins, sid) < 0)
+            continue;
+        FsDir binsFolder = FsOpenDir(bins, false);
+        if (!binsFolder) continue;
+        HeldFolder held = {FsOpenSubdir(binsFolder, sid, false), Text16Length(bin)};
+        FsCloseDir(binsFolder, false);
         if (!held.dir) continue;
         WalkFrom(walk, bin);
         WalkMatching(walk, held, u"*", false);

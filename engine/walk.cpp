@@ -70,6 +70,9 @@ void TakeEntry(Walk* walk, HeldFolder parent, const FsEntry& entry) {
             CountFailure(walk, FS_ERROR_FILENAME_EXCED_RANGE);
             return;
         }
+        // Its listing would be fetched from the cloud: left as it is, like a
+        // folder on another volume, neither counted nor removed.
+        if (FsDataIsRemote(entry.attributes)) return;
         // Only the folder the listing showed: one renamed into its place
         // since then is neither entered nor removed.
         if (walk->action == WALK_COLLECT) ChildPath(walk, parent.length, entry.name);
@@ -121,7 +124,8 @@ bool TakenAlready(const Walk* walk, const char16_t* name) {
 }
 
 bool IsPlainFolder(const FsEntry& entry) {
-    return (entry.attributes & FS_ATTR_DIRECTORY) && !(entry.attributes & FS_ATTR_REPARSE_POINT);
+    return (entry.attributes & FS_ATTR_DIRECTORY) && !(entry.attributes & FS_ATTR_REPARSE_POINT) &&
+           !FsDataIsRemote(entry.attributes);
 }
 
 }  // namespace

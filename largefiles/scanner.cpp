@@ -92,6 +92,8 @@ void ListDirectory(Walk& walk, const ScanDirNode& node, Results* results) {
         if (walk.Cancelled()) break;
         if (IsDotName(entry.name) || IsScanSkippedName(entry.name) || (entry.attributes & FS_ATTR_REPARSE_POINT)) continue;
         bool directory = (entry.attributes & FS_ATTR_DIRECTORY) != 0;
+        // A cloud folder's listing would be fetched: not entered.
+        if (directory && FsDataIsRemote(entry.attributes)) continue;
         if (!directory && !results) continue;
         size_t nameLength = Text16Length(entry.name);
         if (length + 1 + nameLength >= kScanPathUnits) continue;
@@ -119,7 +121,14 @@ void ListDirectory(Walk& walk, const ScanDirNode& node, Results* results) {
         record.id = ListedFileId(node.path, &held, entry.name);
         // Asked for the results alone: one more call per listed file, none
         // for the thousands that are smaller.
-        if (!FsFileSpace(walk.child, &record.space)) record.space = size;
+        // A cloud file's space is read from its listing alone: opening it
+        // would fetch it. Its data is elsewhere, so it takes what the listing
+        // says, or nothing.
+        if (FsDataIsRemote(entry.attributes)) {
+            record.space = entry.space == FS_NO_SPACE ? 0 : entry.space;
+        } else if (!FsFileSpace(walk.child, &record.space)) {
+            record.space = size;
+        }
         results->found++;
     } while (FsFindNext(find, &entry));
     FsFindClose(find);

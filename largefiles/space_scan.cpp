@@ -73,6 +73,9 @@ private:
             }
             const uint32_t folder = tree_->AddFolder(parent, entry.name, length, 0);
             ++folders_;
+            // A cloud folder's listing would be fetched onto the drive: shown
+            // as it is, never entered.
+            if (FsDataIsRemote(entry.attributes)) return;
             FsDir sub = FsOpenSubdir(stack_.back().dir, entry.name, false, entry.id);
             if (!sub) {
                 if (!IsMissing(FsLastError())) tree_->MarkFolder(folder, SPACE_DENIED);

@@ -19,6 +19,9 @@ enum : uint32_t {
     FS_ATTR_ARCHIVE = 0x20,
     FS_ATTR_NORMAL = 0x80,
     FS_ATTR_REPARSE_POINT = 0x400,
+    FS_ATTR_OFFLINE = 0x1000,
+    FS_ATTR_RECALL_ON_OPEN = 0x40000,
+    FS_ATTR_RECALL_ON_DATA_ACCESS = 0x400000,
     FS_INVALID_ATTRIBUTES = 0xFFFFFFFFu,
 };
 
@@ -74,6 +77,15 @@ struct FsEntry {
     uint32_t links;
 };
 constexpr uint64_t FS_NO_SPACE = ~0ull;
+
+// An entry whose data, or whose folder's listing, lies in a remote store (a
+// cloud file "on demand", an archived file): opening it makes the system
+// fetch it onto the drive that is full. Such an entry is measured from its
+// directory entry alone, a folder of them is never entered, and a file of
+// them is deleted without its data being recalled.
+inline bool FsDataIsRemote(uint32_t attributes) {
+    return (attributes & (FS_ATTR_OFFLINE | FS_ATTR_RECALL_ON_OPEN | FS_ATTR_RECALL_ON_DATA_ACCESS)) != 0;
+}
 
 // A link is a reparse entry that leads somewhere else: a name surrogate, or a
 // tag that is 0 or not known to be a plain file's (compression, dedup, cloud
@@ -232,8 +244,14 @@ bool FsExpandEnvironment(const char16_t* source, char16_t* dst, uint32_t capacit
 uint32_t FsLogicalDriveStrings(char16_t* buffer, uint32_t capacity);
 uint32_t FsDriveType(const char16_t* root);
 
+// The string form ("S-1-5-21-...") of the security id of the user the process
+// runs as: each drive's recycle bin holds one folder of that name per user.
+// False, with out empty, when it cannot be read or does not fit.
+bool FsCurrentUserSid(char16_t* out, uint32_t capacity);
+
 // Empties the recycle bins of all drives without asking, showing progress or
-// playing a sound. The outcome is not reported.
+// playing a sound: the bins of the user the process runs as, the only ones
+// the system empties for it. The outcome is not reported.
 void FsEmptyRecycleBins();
 
 // ---- Driver packages in the driver store ----

@@ -589,6 +589,11 @@ uint32_t FsLogicalDriveStrings(char16_t* buffer, uint32_t capacity) {
 
 uint32_t FsDriveType(const char16_t*) { return 0; }
 
+bool FsCurrentUserSid(char16_t* out, uint32_t capacity) {
+    if (out && capacity) out[0] = 0;
+    return false;
+}
+
 void FsEmptyRecycleBins() {}
 
 // Linux has no drive volumes to open: ERROR_NOT_SUPPORTED.

@@ -10,6 +10,7 @@
 #include <winternl.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <sddl.h>
 
 #include <atomic>
 #include <cstring>
@@ -167,6 +168,9 @@ const ULONG kFileSynchronousIoNonalert = 0x20;
 const ULONG kFileNonDirectoryFile = 0x40;
 const ULONG kFileOpenForBackupIntent = 0x4000;
 const ULONG kFileOpenReparsePoint = 0x200000;
+// A cloud or archived file's data stays where it is: an open to delete it, or
+// to read its attributes, fetches nothing.
+const ULONG kFileOpenNoRecall = 0x400000;
 const LONG kStatusInvalidParameter = static_cast<LONG>(0xC000000Du);
 const LONG kStatusFileIsADirectory = static_cast<LONG>(0xC00000BAu);
 const LONG kStatusReparsePointEncountered = static_cast<LONG>(0xC000050Bu);
@@ -235,7 +239,8 @@ HANDLE OpenRelative(HANDLE parent, const wchar_t* name, DWORD access, DWORD shar
         IO_STATUS_BLOCK status = {};
         HANDLE handle = nullptr;
         LONG result = nt.createFile(&handle, access | SYNCHRONIZE, &object, &status, nullptr, 0, share, kFileOpen,
-                                    options | kFileSynchronousIoNonalert | kFileOpenForBackupIntent | kFileOpenReparsePoint,
+                                    options | kFileSynchronousIoNonalert | kFileOpenForBackupIntent | kFileOpenReparsePoint |
+                                        kFileOpenNoRecall,
                                     nullptr, 0);
         if (result >= 0 && result != kStatusStoppedOnSymlink) return handle;
         if (result >= 0) CloseHandle(handle);
@@ -792,6 +797,25 @@ bool FsProcessElevated() {
         FreeSid(administrators);
     }
     return member != FALSE;
+}
+
+bool FsCurrentUserSid(char16_t* out, uint32_t capacity) {
+    if (!out || capacity == 0) return false;
+    out[0] = 0;
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    alignas(8) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD length = 0;
+    const bool read = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &length) != FALSE;
+    CloseHandle(token);
+    if (!read) return false;
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text)) return false;
+    const size_t units = wcslen(text);
+    const bool fits = units < capacity;
+    if (fits) memcpy(out, text, (units + 1) * sizeof(wchar_t));
+    LocalFree(text);
+    return fits;
 }
 
 bool FsExpandEnvironment(const char16_t* source, char16_t* dst, uint32_t capacity) {

@@ -53,6 +53,8 @@ struct State {
     std::map<char16_t, std::vector<uint8_t>> volumes;  // by upper-case drive letter
     std::map<int, std::u16string> systemFolders;
     bool elevated = false;
+    std::u16string userSid = kFakeUserSid;
+    int recalls = 0;
     std::vector<std::pair<FsDriverPackage, bool>> driverPackages;  // with whether a device uses it
 };
 
@@ -274,7 +276,8 @@ FsFind ListNode(Node* dir, const char16_t* namePattern) {
         e.id = id;
         // Whole 4 KiB clusters, as NTFS gives a file that is not resident;
         // the number of names is never known, as in a Win32 listing.
-        e.space = (attributes & FS_ATTR_DIRECTORY) ? 0 : (size + 4095) / 4096 * 4096;
+        // A cloud file's data is elsewhere: it takes no clusters here.
+        e.space = (attributes & FS_ATTR_DIRECTORY) || FsDataIsRemote(attributes) ? 0 : (size + 4095) / 4096 * 4096;
         e.links = 0;
         listing->entries.push_back(e);
     };
@@ -325,7 +328,13 @@ bool RemoveDirNode(Node* node) {
     return true;
 }
 
+// An open of an entry whose data is remote: on Windows that fetches it.
+void NoteOpen(const Node* node) {
+    if (node && FsDataIsRemote(node->attributes)) g_state->recalls++;
+}
+
 FsDir HoldNode(Node* node, std::u16string path, bool forRemoval) {
+    NoteOpen(node);
     if (!node) {
         t_lastError = FS_ERROR_FILE_NOT_FOUND;
         return nullptr;
@@ -568,6 +577,7 @@ FsFind FsFindFirstEx(const char16_t* pattern, FsEntry* entry, bool) {
     const char16_t* namePattern = pattern + split + 1;
     if (Failing(FakeOp::List, dirPath.c_str())) return nullptr;
     Node* dir = Resolve(dirPath.c_str(), true);
+    NoteOpen(dir);
     if (!dir || !(dir->attributes & FS_ATTR_DIRECTORY)) {
         t_lastError = FS_ERROR_PATH_NOT_FOUND;
         return nullptr;
@@ -770,6 +780,7 @@ bool FsProcessElevated() {
 bool FsFileSpace(const char16_t* path, uint64_t* bytes) {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     Node* node = Resolve(path, false);
+    NoteOpen(node);
     if (!node || (node->attributes & FS_ATTR_DIRECTORY)) {
         t_lastError = FS_ERROR_FILE_NOT_FOUND;
         return false;
@@ -832,11 +843,34 @@ uint32_t FsDriveType(const char16_t* root) {
     return 1;  // DRIVE_NO_ROOT_DIR
 }
 
+bool FsCurrentUserSid(char16_t* out, uint32_t capacity) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    if (!out || capacity == 0) return false;
+    out[0] = 0;
+    const std::u16string& sid = g_state->userSid;
+    if (sid.empty() || sid.size() >= capacity) return false;
+    std::copy(sid.begin(), sid.end(), out);
+    out[sid.size()] = 0;
+    return true;
+}
+
+int FakeFsRecalls() {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    return g_state->recalls;
+}
+
+void FakeFsSetUserSid(const char16_t* sid) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    g_state->userSid = sid ? sid : u"";
+}
+
+// As the system does: the caller's own bin on each drive, no one else's.
 void FsEmptyRecycleBins() {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     g_state->recycleEmptyCalls++;
     for (const auto& drive : g_state->drives) {
-        std::u16string bin = drive.first + u"$Recycle.Bin";
+        if (g_state->userSid.empty()) continue;
+        std::u16string bin = drive.first + u"$Recycle.Bin\\" + g_state->userSid;
         if (Failing(FakeOp::DeleteFile, bin.c_str())) continue;  // a bin that will not empty
         Node* node = Resolve(bin.c_str(), false);
         if (node && (node->attributes & FS_ATTR_DIRECTORY) && !(node->attributes & FS_ATTR_REPARSE_POINT)) {

@@ -76,4 +76,12 @@ void FakeFsSetElevated(bool elevated);
 void FakeFsAddDriverPackage(const FsDriverPackage& package, bool inUse);
 int FakeFsDriverPackageCount();
 void FakeFsAddDrive(const char16_t* root, uint32_t type);
+// The security id the process runs as, kFakeUserSid unless set; empty: it
+// cannot be read. Emptying the bins empties this user's folder in each.
+constexpr const char16_t* kFakeUserSid = u"S-1-5-21-7-1001";
+void FakeFsSetUserSid(const char16_t* sid);
+// Opens, listings and space reads of entries whose data is remote
+// (FsDataIsRemote): each would make Windows fetch it. Deletions are not
+// counted: Windows deletes them without a recall.
+int FakeFsRecalls();
 int FakeFsRecycleEmptyCalls();

@@ -32,8 +32,11 @@ TEST_F(MeasureFake, RecycleBinsOfFixedDrivesOnly) {
     FakeFsAddDrive(u"E:\\", 2);               // removable
     FakeFsAddDrive(u"F:\\", 4);               // network
     FakeFsAddDrive(u"G:\\", FS_DRIVE_FIXED);
-    FakeFsAddFile(u"C:\\$Recycle.Bin\\S-1-5-21\\$R1.dat", 1000);
-    FakeFsAddFile(u"C:\\$Recycle.Bin\\S-1-5-21\\$I1.dat", 24);
+    FakeFsAddFile(u"C:\\$Recycle.Bin\\S-1-5-21-7-1001\\$R1.dat", 1000);
+    FakeFsAddFile(u"C:\\$Recycle.Bin\\S-1-5-21-7-1001\\$I1.dat", 24);
+    // Another account's bin: the system never empties it for this user.
+    FakeFsAddFile(u"C:\\$Recycle.Bin\\S-1-5-21-7-1002\\$R2.dat", 3145729);
+    FakeFsAddFile(u"C:\\$Recycle.Bin\\$R3.dat", 777);
     FakeFsAddFile(u"D:\\data.bin", 5000);
     FakeFsAddFile(u"E:\\$Recycle.Bin\\x.dat", 70000);
     FakeFsAddFile(u"F:\\$Recycle.Bin\\x.dat", 80000);
@@ -41,6 +44,13 @@ TEST_F(MeasureFake, RecycleBinsOfFixedDrivesOnly) {
     EXPECT_EQ(RecycleBinSize(), 1024u);
     // The item is measured through the drives, never through its bare name.
     EXPECT_EQ(MeasureItem(&g_CleanupGroups[4].items[0]), 1024u);
+    // Whose bin is unknown: none is counted.
+    FakeFsSetUserSid(u"");
+    EXPECT_EQ(RecycleBinSize(), 0u);
+    // The user's folder swapped for a link to another's is not followed.
+    FakeFsSetUserSid(kFakeUserSid);
+    FakeFsSwapNow(u"C:\\$Recycle.Bin\\S-1-5-21-7-1001", u"C:\\$Recycle.Bin\\S-1-5-21-7-1002");
+    EXPECT_EQ(RecycleBinSize(), 0u);
 }
 
 TEST_F(MeasureFake, NoDrivesMeansNoRecycleBin) { EXPECT_EQ(RecycleBinSize(), 0u); }

@@ -12,6 +12,10 @@
 #include <cstdlib>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 class MeasureScenario : public ::testing::Test {
@@ -126,3 +130,35 @@ TEST_F(MeasureScenario, TheSystemsOwnFoldersAreRefusedAsLocations) {
 }
 
 }  // namespace
+
+#ifdef _WIN32
+// Each drive's recycle bin holds a folder per account. Only the one of the
+// user the program runs as is counted: the system empties no other for it.
+TEST(RecycleBinScenario, OnlyTheRunningUsersBinCounts) {
+    if (std::string(TreeBackendName()) != "win32") GTEST_SKIP() << "real bins only";
+    char16_t sid[184];
+    ASSERT_TRUE(FsCurrentUserSid(sid, 184));
+    const std::wstring own = L"C:\\$Recycle.Bin\\" + std::wstring(reinterpret_cast<const wchar_t*>(sid));
+    const std::wstring other = L"C:\\$Recycle.Bin\\S-1-5-21-11-12-13-1002";
+    CreateDirectoryW(L"C:\\$Recycle.Bin", nullptr);
+    if (!CreateDirectoryW(other.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        GTEST_SKIP() << "no rights to make another account's bin here";
+    CreateDirectoryW(own.c_str(), nullptr);
+    const uint64_t before = RecycleBinSize();
+    auto write = [](const std::wstring& path, DWORD bytes) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        std::string data(bytes, 'x');
+        DWORD written = 0;
+        WriteFile(file, data.data(), bytes, &written, nullptr);
+        CloseHandle(file);
+    };
+    write(other + L"\\$Rnorvale-other.dat", 3 * 1048576 + 1);
+    write(own + L"\\$Rnorvale-own.dat", 4096);
+    const uint64_t after = RecycleBinSize();
+    DeleteFileW((other + L"\\$Rnorvale-other.dat").c_str());
+    RemoveDirectoryW(other.c_str());
+    DeleteFileW((own + L"\\$Rnorvale-own.dat").c_str());
+    EXPECT_EQ(after - before, 4096u);
+}
+#endif

@@ -35,7 +35,7 @@ void Seed() {
     FakeFsAddLink(u"C:\\loc\\shortcut", u"C:\\outside\\x", false);
     FakeFsAddLink(u"C:\\loc\\p1\\junction", u"C:\\outside", true);
     FakeFsAddDrive(u"C:\\", FS_DRIVE_FIXED);
-    FakeFsAddFile(u"C:\\$Recycle.Bin\\S-1\\$Rabc.doc", 80);
+    FakeFsAddFile(u"C:\\$Recycle.Bin\\S-1-5-21-7-1001\\$Rabc.doc", 80);
     FakeFsAddFile(u"C:\\store\\old_pkg\\old.sys", 90);
     FsDriverPackage package{};
     Text16CopyTruncated(package.published, 32, u"oem1.inf");

@@ -253,21 +253,22 @@ TEST_F(RemoveFake, ExpansionThatDoesNotFitRemovesNothing) {
 
 TEST_F(RemoveFake, RecycleBinEmptyAndFull) {
     FakeFsAddDrive(u"C:\\", FS_DRIVE_FIXED);
-    FakeFsAddDir(u"C:\\$Recycle.Bin\\S-1");
+    FakeFsAddDir(u"C:\\$Recycle.Bin\\S-1-5-21-7-1001");
+    FakeFsAddFile(u"C:\\$Recycle.Bin\\S-1-5-21-7-1002\\$Rother", 9000);
     uint64_t freed = 7;
     EXPECT_EQ(CleanItem(&g_CleanupGroups[4].items[0], &freed), CS_NOTHING);
     EXPECT_EQ(freed, 0u);
     EXPECT_EQ(FakeFsRecycleEmptyCalls(), 1) << "the empty call is made all the same";
 
-    FakeFsAddFile(u"C:\\$Recycle.Bin\\S-1\\$R1", 3000);
-    FakeFsAddFile(u"C:\\$Recycle.Bin\\S-1\\$I1", 40);
+    FakeFsAddFile(u"C:\\$Recycle.Bin\\S-1-5-21-7-1001\\$R1", 3000);
+    FakeFsAddFile(u"C:\\$Recycle.Bin\\S-1-5-21-7-1001\\$I1", 40);
     EXPECT_EQ(CleanItem(&g_CleanupGroups[4].items[0], &freed), CS_DONE);
     EXPECT_EQ(freed, 3040u);
     EXPECT_EQ(FakeFsRecycleEmptyCalls(), 2);
 
     // Bins that stay as full as before: the emptying failed, whatever it said.
-    FakeFsAddFile(u"C:\\$Recycle.Bin\\S-1\\$R2", 500);
-    FakeFsFail(FakeOp::DeleteFile, u"C:\\$Recycle.Bin", 5);
+    FakeFsAddFile(u"C:\\$Recycle.Bin\\S-1-5-21-7-1001\\$R2", 500);
+    FakeFsFail(FakeOp::DeleteFile, u"C:\\$Recycle.Bin\\S-1-5-21-7-1001", 5);
     uint64_t remaining = 0;
     EXPECT_EQ(CleanItem(&g_CleanupGroups[4].items[0], &freed, &remaining), CS_FAILED);
     EXPECT_EQ(freed, 0u);
