@@ -263,7 +263,28 @@ bool CloseKeepingError(HANDLE handle, bool result) {
     return result;
 }
 
+std::atomic<bool> g_posixDelete{true};
+
+// Whether a failed extended disposition means the system does not know it
+// (before Windows 10 1709, file systems other than NTFS; Wine fails it with
+// 87 or 3), so the plain disposition is the one to use.
+bool ExtendedDispositionUnknown(DWORD error) {
+    return error == ERROR_INVALID_PARAMETER || error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED ||
+           error == ERROR_PATH_NOT_FOUND;
+}
+
+// Marks the open entry for deletion. Where the system has it, with POSIX
+// semantics (as DeleteFileW itself since Windows 10 1903): the name goes
+// when this handle closes, even while another process still has the file
+// open, and it is the entry this handle holds that goes, whatever its path
+// names by then.
 bool SetDeletion(HANDLE handle) {
+    if (g_posixDelete.load(std::memory_order_relaxed)) {
+        FILE_DISPOSITION_INFO_EX ex = {FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS};
+        if (SetFileInformationByHandle(handle, kFileDispositionInfoEx, &ex, sizeof ex)) return true;
+        if (!ExtendedDispositionUnknown(GetLastError())) return false;
+        g_posixDelete.store(false, std::memory_order_relaxed);
+    }
     FILE_DISPOSITION_INFO disposition = {TRUE};
     return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
 }
@@ -277,10 +298,11 @@ bool SetDeletion(HANDLE handle) {
 bool MarkForDeletion(HANDLE handle, DWORD attributes, DWORD reparseTag, bool clearReadOnly) {
     if (!clearReadOnly || !(attributes & FILE_ATTRIBUTE_READONLY) || FsIsLink(attributes, reparseTag))
         return SetDeletion(handle);
-    FILE_DISPOSITION_INFO_EX ex = {FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_IGNORE_READONLY_ATTRIBUTE};
+    FILE_DISPOSITION_INFO_EX ex = {FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_IGNORE_READONLY_ATTRIBUTE |
+                                   (g_posixDelete.load(std::memory_order_relaxed) ? FILE_DISPOSITION_FLAG_POSIX_SEMANTICS : 0u)};
     if (SetFileInformationByHandle(handle, kFileDispositionInfoEx, &ex, sizeof ex)) return true;
     DWORD error = GetLastError();
-    if (error != ERROR_INVALID_PARAMETER && error != ERROR_INVALID_FUNCTION && error != ERROR_NOT_SUPPORTED) return false;
+    if (!ExtendedDispositionUnknown(error)) return false;
     FILE_STANDARD_INFO standard;
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
         (!GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) || standard.NumberOfLinks > 1)) {

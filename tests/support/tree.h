@@ -32,6 +32,15 @@ bool TreeFileLink(const std::u16string& relative, const std::u16string& targetRe
 // directory link to targetRelative in its place (Windows: from the Linux side
 // under Wine). False where that cannot be done.
 bool TreeSwapForLink(const std::u16string& relative, const std::u16string& targetRelative);
+// Arms another process that, at the first delete in the folder `watched`
+// (or its first open, with onOpen), moves the folder at `swapped` aside and
+// puts a directory link to targetRelative in its place. Returns once armed;
+// TreeSwapFinished waits until it has swapped or given up. False where no
+// such process can be run (Windows: Wine's Linux side only).
+bool TreeSwapOnEvent(const std::u16string& watched, bool onOpen, const std::u16string& swapped,
+                     const std::u16string& targetRelative);
+void TreeSwapFinished();
+
 // A second hard link at relative to the file at targetRelative; false where
 // there are none. And whether a file carries the read-only bit.
 bool TreeHardLink(const std::u16string& relative, const std::u16string& targetRelative);

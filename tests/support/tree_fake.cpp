@@ -101,3 +101,6 @@ bool TreeDirLinksRemovable() { return true; }
 std::string TreeNativePath(const std::u16string&) { return std::string(); }
 
 const char* TreeBackendName() { return "fake"; }
+
+bool TreeSwapOnEvent(const std::u16string&, bool, const std::u16string&, const std::u16string&) { return false; }
+void TreeSwapFinished() {}

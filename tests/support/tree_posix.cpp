@@ -186,3 +186,6 @@ bool TreeDirLinksRemovable() { return true; }
 std::string TreeNativePath(const std::u16string& relative) { return Native(TreePath(relative)); }
 
 const char* TreeBackendName() { return "posix"; }
+
+bool TreeSwapOnEvent(const std::u16string&, bool, const std::u16string&, const std::u16string&) { return false; }
+void TreeSwapFinished() {}

@@ -292,6 +292,37 @@ bool TreeSwapForLink(const std::u16string& relative, const std::u16string& targe
     return WaitFor([&] { return IsReparsePoint(Long(path)); });
 }
 
+namespace {
+std::wstring g_swapDone;
+}
+
+bool TreeSwapOnEvent(const std::u16string& watched, bool onOpen, const std::u16string& swapped,
+                     const std::u16string& targetRelative) {
+    if (!WineUnixFileName()) return false;
+    const std::u16string ready = TreePath(u"") + u".swap-ready";
+    const std::u16string done = TreePath(u"") + u".swap-done";
+    DeleteFileW(Long(ready).c_str());
+    DeleteFileW(Long(done).c_str());
+    const std::string unixRoot = UnixPath(TreePath(u""));
+    const std::string script = std::string(NORVALE_SOURCE_DIR) + "/tests/support/swap_on_event.py";
+    if (unixRoot.empty()) return false;
+    const std::string arguments = "'" + script + "' '" + UnixPath(TreePath(watched)) + "' " + (onOpen ? "open" : "delete") +
+                                  " '" + UnixPath(TreePath(swapped)) + "' '" + UnixPath(TreePath(targetRelative)) + "' '" +
+                                  unixRoot + ".swap-ready' '" + unixRoot + ".swap-done'";
+    if (!StartHost(L"/bin/sh", "-c \"exec /usr/bin/python3 " + arguments + "\"")) return false;
+    g_hostLinks.emplace_back(UnixPath(TreePath(swapped)), TreePath(swapped));
+    g_swapDone = Long(done);
+    for (int i = 0; i < 200; ++i) {
+        if (GetFileAttributesW(Long(ready).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+void TreeSwapFinished() {
+    for (int i = 0; i < 700 && GetFileAttributesW(g_swapDone.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
+}
+
 bool TreeHardLink(const std::u16string& relative, const std::u16string& targetRelative) {
     return CreateHardLinkW(Long(TreePath(relative)).c_str(), Long(TreePath(targetRelative)).c_str(), nullptr) != FALSE;
 }

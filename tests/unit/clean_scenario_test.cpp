@@ -16,6 +16,7 @@
 #include <windows.h>
 #endif
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -398,6 +399,42 @@ TEST_F(CleanScenario, ABindMountFromTheSameDeviceIsNotEntered) {
     std::system(("umount '" + mountPoint + "'").c_str());
     EXPECT_TRUE(kept);
     EXPECT_FALSE(TreeExists(u"loc\\junk.tmp"));
+}
+#endif
+
+#ifdef _WIN32
+// The same race from Wine's Linux side, where the program deletes by handle
+// but Wine removes a file marked for deletion by its path when the handle
+// closes: a folder swapped for a link between the mark and the close would
+// send the removal to the file of the same name outside. Half the trials
+// swap the folder being emptied at its first delete, half the location's
+// parent at its first open. NORVALE_RACE_TRIALS sets how many.
+TEST_F(CleanScenario, FoldersSwappedDuringARunUnderWine) {
+    const char* asked = std::getenv("NORVALE_RACE_TRIALS");
+    const int trials = asked ? std::atoi(asked) : 10;
+    int reached = 0;
+    for (int run = 0; run < trials; ++run) {
+        const bool parentSwap = run % 2 == 1;
+        TreeFresh();
+        for (int i = 0; i < 200; ++i) {
+            std::u16string name = u"f" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) +
+                                  std::u16string(1, static_cast<char16_t>(u'a' + i / 26));
+            TreeFile(u"p\\loc\\sub\\" + name, 1);
+            TreeFileContent(u"precious\\" + name, "keep");
+            TreeFileContent(u"precious\\loc\\sub\\" + name, "keep");
+        }
+        const std::string manifest = TreeManifest(u"precious");
+        if (!TreeSwapOnEvent(parentSwap ? u"p\\loc" : u"p\\loc\\sub", parentSwap,
+                             parentSwap ? u"p" : u"p\\loc\\sub", u"precious"))
+            GTEST_SKIP() << "no second process on " << TreeBackendName();
+        TestItem item(TreePath(u"p\\loc"), CM_CONTENTS);
+        CleanItem(&item.item, nullptr);
+        TreeSwapFinished();
+        if (TreeManifest(u"precious") != manifest) ++reached;
+        EXPECT_TRUE(TreeExists(parentSwap ? u"p.moved" : u"p\\loc\\sub.moved")) << "no swap in run " << run;
+    }
+    std::printf("swap race: %d of %d trials reached outside\n", reached, trials);
+    EXPECT_EQ(reached, 0);
 }
 #endif
 
