@@ -2,6 +2,7 @@
 #include "app/shell.h"
 #include "platform/privilege_ops.h"
 #include "platform/system_win32.h"
+#include "text/format.h"
 #include "ui/app_state.h"
 #include "ui/main_window.h"
 
@@ -34,6 +35,7 @@ void EndOrStay(HWND window, bool started) {
 // the start, so no answer given meanwhile lets another file through.
 bool StillOwnImage(HWND window, const wchar_t* exe) {
     if (OwnImageIsAt(exe)) return true;
+    Trace(u"[系统] restart refused: the file at the program's path is not the running image");
     MessageBoxW(window, L"程序文件已被更改，无法切换模式", L"提示", MB_ICONWARNING);
     return false;
 }
