@@ -217,14 +217,17 @@ int32_t Search::Publish(const char16_t* root, const std::vector<uint16_t>& upcas
 
 }  // namespace
 
-int32_t ScanMftLargeFiles(VolumeReader read, void* volume, const char16_t* root, uint64_t minimumSize,
-                          LargeFileEntry** outEntries, int32_t* outCount, ScanProgressCallback progress,
-                          ScanCancelledCallback cancelled, void* context) {
-    if (!read || !root || !outEntries || !outCount) return kScanNotNtfs;
+namespace {
+
+// The search over what read() delivers to the sink (0, or the reader's
+// outcomes) and publishes as ScanMftLargeFiles does.
+template <typename Read>
+int32_t SearchRecords(Read read, const char16_t* root, uint64_t minimumSize, LargeFileEntry** outEntries,
+                      int32_t* outCount, ScanProgressCallback progress, void* context) {
     try {
         Search search(minimumSize ? minimumSize : kScanDefaultMinimum, progress, context);
         std::vector<uint16_t> upcase;
-        const int32_t outcome = ReadMftRecords(read, volume, &search, &upcase, cancelled);
+        const int32_t outcome = read(&search, &upcase);
         if (outcome == kMftCancelled) {
             // A cancelled search publishes an empty array.
             LargeFileEntry* empty = static_cast<LargeFileEntry*>(std::calloc(1, sizeof(LargeFileEntry)));
@@ -242,4 +245,26 @@ int32_t ScanMftLargeFiles(VolumeReader read, void* volume, const char16_t* root,
     } catch (const std::bad_alloc&) {
         return -1;  // nothing was published: the array is the last allocation
     }
+}
+
+}  // namespace
+
+int32_t ScanMftLargeFiles(VolumeReader read, void* volume, const char16_t* root, uint64_t minimumSize,
+                          LargeFileEntry** outEntries, int32_t* outCount, ScanProgressCallback progress,
+                          ScanCancelledCallback cancelled, void* context) {
+    if (!read || !root || !outEntries || !outCount) return kScanNotNtfs;
+    return SearchRecords(
+        [&](RecordSink* sink, std::vector<uint16_t>* upcase) { return ReadMftRecords(read, volume, sink, upcase, cancelled); },
+        root, minimumSize, outEntries, outCount, progress, context);
+}
+
+int32_t ScanRecordsLargeFiles(std::vector<std::pair<uint64_t, ntfs::RecordFacts>>& records, const char16_t* root,
+                              uint64_t minimumSize, LargeFileEntry** outEntries, int32_t* outCount) {
+    if (!root || !outEntries || !outCount) return kScanNotNtfs;
+    return SearchRecords(
+        [&](RecordSink* sink, std::vector<uint16_t>*) {
+            DeliverRecords(records, sink);
+            return 0;
+        },
+        root, minimumSize, outEntries, outCount, nullptr, nullptr);
 }

@@ -1,5 +1,7 @@
 #include "largefiles/mft_reader.h"
 
+#include "largefiles/finder.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -181,7 +183,7 @@ public:
             auto found = extensions_.find(entry.first);
             if (found != extensions_.end()) {
                 for (RecordFacts& extension : found->second) {
-                    if (extension.baseSequence != facts.sequence) continue;
+                    if (!FinderExtensionIsCurrent(extension.baseSequence, facts.sequence)) continue;
                     for (Name& name : extension.names) facts.names.push_back(std::move(name));
                     if (extension.hasSize && !facts.hasSize) {
                         facts.hasSize = true;
@@ -274,6 +276,12 @@ int32_t ReadMftRecords(VolumeReader read, void* volume, RecordSink* sink, std::v
     }
     deferred.Finish();
     return 0;
+}
+
+void DeliverRecords(std::vector<std::pair<uint64_t, RecordFacts>>& records, RecordSink* sink) {
+    Deferred deferred(sink);
+    for (auto& record : records) deferred.Take(record.first, record.second);
+    deferred.Finish();
 }
 
 }  // namespace ntfs

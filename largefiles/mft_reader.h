@@ -7,6 +7,7 @@
 #include "largefiles/mft_record.h"
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace ntfs {
@@ -35,5 +36,10 @@ constexpr int32_t kMftCancelled = -3;
 // for listing order. Cancellation is polled once per 4 MiB read.
 int32_t ReadMftRecords(VolumeReader read, void* volume, RecordSink* sink, std::vector<uint16_t>* upcase,
                        ScanCancelledCallback cancelled);
+
+// Hands records that come from elsewhere than a volume (made-up ones, in
+// tests) to sink as ReadMftRecords hands what it reads: in this order,
+// metafiles left out, extension records attached to their bases at the end.
+void DeliverRecords(std::vector<std::pair<uint64_t, RecordFacts>>& records, RecordSink* sink);
 
 }  // namespace ntfs

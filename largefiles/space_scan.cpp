@@ -219,3 +219,19 @@ int32_t ScanSpaceTreeMft(VolumeReader read, void* volume, SpaceTree** out, ScanP
         return -1;
     }
 }
+
+int32_t ScanSpaceTreeRecords(std::vector<std::pair<uint64_t, RecordFacts>>& records, SpaceTree** out) {
+    if (!out) return -1;
+    SpaceTree* tree = nullptr;
+    try {
+        tree = new SpaceTree();
+        TreeRecords sink(tree, nullptr, nullptr);
+        DeliverRecords(records, &sink);
+        tree->Finish();
+        *out = tree;
+        return 0;
+    } catch (const std::bad_alloc&) {
+        delete tree;
+        return -1;
+    }
+}

@@ -30,3 +30,7 @@ int32_t ScanSpaceTreeWalk(const char16_t* root, uint64_t usedBytes, SpaceTree** 
 // when the volume is not NTFS or its MFT cannot be read.
 int32_t ScanSpaceTreeMft(VolumeReader read, void* volume, SpaceTree** out, ScanProgressCallback progress,
                          ScanCancelledCallback cancelled, void* context);
+
+// The same tree from records from elsewhere than a volume (made-up ones, in
+// tests), in MFT order. 0, or -1 for memory.
+int32_t ScanSpaceTreeRecords(std::vector<std::pair<uint64_t, ntfs::RecordFacts>>& records, SpaceTree** out);
