@@ -3,6 +3,9 @@
 #include "largefiles/finder.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
@@ -204,6 +207,103 @@ private:
     std::unordered_map<uint64_t, std::vector<RecordFacts>> extensions_;
 };
 
+// Reads the MFT's chunks ahead of the parser, on a thread of its own, into
+// kReadBuffers buffers of one chunk each (4 MiB): the disk never waits for
+// the parser while a buffer is free, and memory stays at 4 MiB a buffer
+// whatever the MFT's size. Where no thread can be made, the parser's thread
+// reads each chunk when it needs it, into the first buffer.
+constexpr int kReadBuffers = 3;
+
+class ReadAhead {
+public:
+    ReadAhead(const StreamReader& reader, const std::vector<Run>& mft, uint64_t total, size_t chunk, uint32_t cluster)
+        : reader_(reader), mft_(mft), total_(total), chunk_(chunk), cluster_(cluster) {}
+    ~ReadAhead() {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+
+    // False when the buffers cannot be had.
+    bool Start() {
+        for (AlignedBuffer& buffer : buffers_)
+            if (!buffer.Reserve(chunk_)) return false;
+        try {
+            thread_ = std::thread([this] { Fill(); });
+        } catch (...) {
+            // No thread: Next reads in place.
+        }
+        return true;
+    }
+
+    // The chunk at byte start of the MFT (the next in order), its length in
+    // *bytes; null when it could not be read.
+    uint8_t* Next(uint64_t start, size_t* bytes) {
+        *bytes = Length(start);
+        const int slot = static_cast<int>((start / chunk_) % kReadBuffers);
+        if (!thread_.joinable()) {
+            return reader_.Read(mft_, start, *bytes, buffers_[0].Data()) ? buffers_[0].Data() : nullptr;
+        }
+        std::unique_lock<std::mutex> guard(lock_);
+        changed_.wait(guard, [&] { return state_[slot] != kEmpty; });
+        return state_[slot] == kRead ? buffers_[slot].Data() : nullptr;
+    }
+
+    // The parser is done with the chunk Next gave last.
+    void Done() {
+        if (!thread_.joinable()) return;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            state_[parsed_ % kReadBuffers] = kEmpty;
+            ++parsed_;
+        }
+        changed_.notify_all();
+    }
+
+private:
+    enum : int { kEmpty = 0, kRead = 1, kFailed = 2 };
+
+    size_t Length(uint64_t start) const {
+        const uint64_t left = total_ - start;
+        return static_cast<size_t>(std::min<uint64_t>(chunk_, (left + cluster_ - 1) / cluster_ * cluster_));
+    }
+
+    void Fill() {
+        uint64_t index = 0;
+        for (uint64_t start = 0; start < total_; start += chunk_, ++index) {
+            const int slot = static_cast<int>(index % kReadBuffers);
+            {
+                std::unique_lock<std::mutex> guard(lock_);
+                changed_.wait(guard, [&] { return stop_ || state_[slot] == kEmpty; });
+                if (stop_) return;
+            }
+            const bool read = reader_.Read(mft_, start, Length(start), buffers_[slot].Data());
+            {
+                std::lock_guard<std::mutex> guard(lock_);
+                state_[slot] = read ? kRead : kFailed;
+            }
+            changed_.notify_all();
+            if (!read) return;
+        }
+    }
+
+    const StreamReader& reader_;
+    const std::vector<Run>& mft_;
+    uint64_t total_;
+    size_t chunk_;
+    uint32_t cluster_;
+    AlignedBuffer buffers_[kReadBuffers];
+    std::mutex lock_;
+    std::condition_variable changed_;
+    int state_[kReadBuffers] = {};
+    uint64_t parsed_ = 0;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
 }  // namespace
 
 int32_t ReadMftRecords(VolumeReader read, void* volume, RecordSink* sink, std::vector<uint16_t>* upcase,
@@ -255,23 +355,24 @@ int32_t ReadMftRecords(VolumeReader read, void* volume, RecordSink* sink, std::v
 
     const uint64_t totalBytes = records * g.record;
     const size_t chunk = static_cast<size_t>(std::max<uint64_t>(kChunkBytes / g.cluster * g.cluster, g.cluster));
-    AlignedBuffer buffer;
-    if (!buffer.Reserve(chunk)) return -1;
+    ReadAhead ahead(reader, mft, totalBytes, chunk, g.cluster);
+    if (!ahead.Start()) return -1;
     RecordFacts facts;
     Deferred deferred(sink);
     sink->Progress(0);
     for (uint64_t start = 0; start < totalBytes; start += chunk) {
         if (cancelled && cancelled()) return kMftCancelled;
-        const uint64_t left = totalBytes - start;
-        const size_t bytes = static_cast<size_t>(std::min<uint64_t>(chunk, (left + g.cluster - 1) / g.cluster * g.cluster));
-        if (!reader.Read(mft, start, bytes, buffer.Data())) return kScanNotNtfs;
+        size_t bytes = 0;
+        uint8_t* data = ahead.Next(start, &bytes);
+        if (!data) return kScanNotNtfs;
         const uint64_t firstRecord = start / g.record;
         const uint64_t inChunk = std::min<uint64_t>(bytes / g.record, records - firstRecord);
         for (uint64_t i = 0; i < inChunk; ++i) {
-            uint8_t* record = buffer.Data() + i * g.record;
+            uint8_t* record = data + i * g.record;
             if (!ApplyFixups(record, g.record) || !ReadFacts(record, g.record, &facts)) continue;
             deferred.Take(firstRecord + i, facts);
         }
+        ahead.Done();
         sink->Progress(static_cast<int32_t>((firstRecord + inChunk) * 99 / records));
     }
     deferred.Finish();
