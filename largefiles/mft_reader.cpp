@@ -214,95 +214,92 @@ private:
 // reads each chunk when it needs it, into the first buffer.
 constexpr int kReadBuffers = 3;
 
-class ReadAhead {
-public:
-    ReadAhead(const StreamReader& reader, const std::vector<Run>& mft, uint64_t total, size_t chunk, uint32_t cluster)
-        : reader_(reader), mft_(mft), total_(total), chunk_(chunk), cluster_(cluster) {}
+struct ReadAhead {
+    enum : int { kEmpty = 0, kRead = 1, kFailed = 2 };
+    const StreamReader* reader;
+    const std::vector<Run>* mft;
+    uint64_t total;
+    size_t chunk;
+    uint32_t cluster;
+    AlignedBuffer buffers[kReadBuffers];
+    std::mutex lock;
+    std::condition_variable changed;
+    int state[kReadBuffers] = {};  // under lock
+    uint64_t parsed = 0;
+    bool stop = false;  // under lock
+    std::thread thread;
+    // The reader thread ends with the read, whatever way it ends.
     ~ReadAhead() {
         {
-            std::lock_guard<std::mutex> guard(lock_);
-            stop_ = true;
+            std::lock_guard<std::mutex> guard(lock);
+            stop = true;
         }
-        changed_.notify_all();
-        if (thread_.joinable()) thread_.join();
+        changed.notify_all();
+        if (thread.joinable()) thread.join();
     }
-
-    // False when the buffers cannot be had.
-    bool Start() {
-        for (AlignedBuffer& buffer : buffers_)
-            if (!buffer.Reserve(chunk_)) return false;
-        try {
-            thread_ = std::thread([this] { Fill(); });
-        } catch (...) {
-            // No thread: Next reads in place.
-        }
-        return true;
-    }
-
-    // The chunk at byte start of the MFT (the next in order), its length in
-    // *bytes; null when it could not be read.
-    uint8_t* Next(uint64_t start, size_t* bytes) {
-        *bytes = Length(start);
-        const int slot = static_cast<int>((start / chunk_) % kReadBuffers);
-        if (!thread_.joinable()) {
-            return reader_.Read(mft_, start, *bytes, buffers_[0].Data()) ? buffers_[0].Data() : nullptr;
-        }
-        std::unique_lock<std::mutex> guard(lock_);
-        changed_.wait(guard, [&] { return state_[slot] != kEmpty; });
-        return state_[slot] == kRead ? buffers_[slot].Data() : nullptr;
-    }
-
-    // The parser is done with the chunk Next gave last.
-    void Done() {
-        if (!thread_.joinable()) return;
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            state_[parsed_ % kReadBuffers] = kEmpty;
-            ++parsed_;
-        }
-        changed_.notify_all();
-    }
-
-private:
-    enum : int { kEmpty = 0, kRead = 1, kFailed = 2 };
-
-    size_t Length(uint64_t start) const {
-        const uint64_t left = total_ - start;
-        return static_cast<size_t>(std::min<uint64_t>(chunk_, (left + cluster_ - 1) / cluster_ * cluster_));
-    }
-
-    void Fill() {
-        uint64_t index = 0;
-        for (uint64_t start = 0; start < total_; start += chunk_, ++index) {
-            const int slot = static_cast<int>(index % kReadBuffers);
-            {
-                std::unique_lock<std::mutex> guard(lock_);
-                changed_.wait(guard, [&] { return stop_ || state_[slot] == kEmpty; });
-                if (stop_) return;
-            }
-            const bool read = reader_.Read(mft_, start, Length(start), buffers_[slot].Data());
-            {
-                std::lock_guard<std::mutex> guard(lock_);
-                state_[slot] = read ? kRead : kFailed;
-            }
-            changed_.notify_all();
-            if (!read) return;
-        }
-    }
-
-    const StreamReader& reader_;
-    const std::vector<Run>& mft_;
-    uint64_t total_;
-    size_t chunk_;
-    uint32_t cluster_;
-    AlignedBuffer buffers_[kReadBuffers];
-    std::mutex lock_;
-    std::condition_variable changed_;
-    int state_[kReadBuffers] = {};
-    uint64_t parsed_ = 0;
-    bool stop_ = false;
-    std::thread thread_;
 };
+
+size_t ChunkLength(const ReadAhead& ahead, uint64_t start) {
+    const uint64_t left = ahead.total - start;
+    return static_cast<size_t>(std::min<uint64_t>(ahead.chunk, (left + ahead.cluster - 1) / ahead.cluster * ahead.cluster));
+}
+
+// The reader thread: each chunk in order into the next free buffer.
+void FillAhead(ReadAhead* ahead) {
+    uint64_t index = 0;
+    for (uint64_t start = 0; start < ahead->total; start += ahead->chunk, ++index) {
+        const int slot = static_cast<int>(index % kReadBuffers);
+        {
+            std::unique_lock<std::mutex> guard(ahead->lock);
+            ahead->changed.wait(guard, [&] { return ahead->stop || ahead->state[slot] == ReadAhead::kEmpty; });
+            if (ahead->stop) return;
+        }
+        const bool read = ahead->reader->Read(*ahead->mft, start, ChunkLength(*ahead, start), ahead->buffers[slot].Data());
+        {
+            std::lock_guard<std::mutex> guard(ahead->lock);
+            ahead->state[slot] = read ? ReadAhead::kRead : ReadAhead::kFailed;
+        }
+        ahead->changed.notify_all();
+        if (!read) return;
+    }
+}
+
+// False when the buffers cannot be had.
+bool StartAhead(ReadAhead* ahead) {
+    for (AlignedBuffer& buffer : ahead->buffers)
+        if (!buffer.Reserve(ahead->chunk)) return false;
+    try {
+        ahead->thread = std::thread(FillAhead, ahead);
+    } catch (...) {
+        // No thread: NextChunk reads in place.
+    }
+    return true;
+}
+
+// The chunk at byte start of the MFT (the next in order), its length in
+// *bytes; null when it could not be read.
+uint8_t* NextChunk(ReadAhead* ahead, uint64_t start, size_t* bytes) {
+    *bytes = ChunkLength(*ahead, start);
+    if (!ahead->thread.joinable()) {
+        uint8_t* data = ahead->buffers[0].Data();
+        return ahead->reader->Read(*ahead->mft, start, *bytes, data) ? data : nullptr;
+    }
+    const int slot = static_cast<int>((start / ahead->chunk) % kReadBuffers);
+    std::unique_lock<std::mutex> guard(ahead->lock);
+    ahead->changed.wait(guard, [&] { return ahead->state[slot] != ReadAhead::kEmpty; });
+    return ahead->state[slot] == ReadAhead::kRead ? ahead->buffers[slot].Data() : nullptr;
+}
+
+// The parser is done with the chunk NextChunk gave last: its buffer is free.
+void ChunkParsed(ReadAhead* ahead) {
+    if (!ahead->thread.joinable()) return;
+    {
+        std::lock_guard<std::mutex> guard(ahead->lock);
+        ahead->state[ahead->parsed % kReadBuffers] = ReadAhead::kEmpty;
+        ++ahead->parsed;
+    }
+    ahead->changed.notify_all();
+}
 
 }  // namespace
 
@@ -355,15 +352,20 @@ int32_t ReadMftRecords(VolumeReader read, void* volume, RecordSink* sink, std::v
 
     const uint64_t totalBytes = records * g.record;
     const size_t chunk = static_cast<size_t>(std::max<uint64_t>(kChunkBytes / g.cluster * g.cluster, g.cluster));
-    ReadAhead ahead(reader, mft, totalBytes, chunk, g.cluster);
-    if (!ahead.Start()) return -1;
+    ReadAhead ahead;
+    ahead.reader = &reader;
+    ahead.mft = &mft;
+    ahead.total = totalBytes;
+    ahead.chunk = chunk;
+    ahead.cluster = g.cluster;
+    if (!StartAhead(&ahead)) return -1;
     RecordFacts facts;
     Deferred deferred(sink);
     sink->Progress(0);
     for (uint64_t start = 0; start < totalBytes; start += chunk) {
         if (cancelled && cancelled()) return kMftCancelled;
         size_t bytes = 0;
-        uint8_t* data = ahead.Next(start, &bytes);
+        uint8_t* data = NextChunk(&ahead, start, &bytes);
         if (!data) return kScanNotNtfs;
         const uint64_t firstRecord = start / g.record;
         const uint64_t inChunk = std::min<uint64_t>(bytes / g.record, records - firstRecord);
@@ -372,7 +374,7 @@ int32_t ReadMftRecords(VolumeReader read, void* volume, RecordSink* sink, std::v
             if (!ApplyFixups(record, g.record) || !ReadFacts(record, g.record, &facts)) continue;
             deferred.Take(firstRecord + i, facts);
         }
-        ahead.Done();
+        ChunkParsed(&ahead);
         sink->Progress(static_cast<int32_t>((firstRecord + inChunk) * 99 / records));
     }
     deferred.Finish();
