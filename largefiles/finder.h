@@ -3,26 +3,29 @@
 //
 // Producers. The walk (FinderWalk below) lists the drive folder by folder,
 // each folder held open and every child opened relative to it, never
-// through a path; the MFT reader (mft_reader.h) reads the volume's master
-// file table. Both deliver FinderRecords: a name in a folder with the file's
-// size, the bytes it takes on the volume, attributes, file id and number of
-// names. The walk's folder keys are the sink's own (what it returned for the
-// folder); the MFT's are record numbers with the sequence their name was
-// written for, resolved by the MFT sinks through FinderParentIsCurrent.
+// through a path, and hands each entry on as a FinderRecord: a name in a
+// folder with the file's size, the bytes it takes on the volume,
+// attributes, file id and number of names. The MFT reader (mft_reader.h)
+// hands on the same facts per record (ntfs::RecordFacts, to an
+// ntfs::RecordSink), with what only the MFT has and the rules below judge:
+// each name's folder as a record number and the sequence the name was
+// written for, its name space, and extension records. Times are in neither
+// yet: no sink uses them.
 //
 // Sinks. The large-file list (scanner.h, mft.h) and the space tree
-// (space_scan.h) are the two sinks. A sink is a plain table of functions
-// and its own state; the walk calls every function of it on ONE thread (the
-// one that called FinderWalk), in one order whatever the number of threads
-// listing folders: a folder's entries in its listing's order, and its
-// subfolders in the sink's order (FinderOrder). So a sink needs no lock and
-// its results are the same with 1 thread or 16.
+// (space_scan.h) are a sink of each producer. A walk sink is a plain table
+// of functions and its own state; the walk calls every function of it on
+// ONE thread (the one that called FinderWalk), in one order whatever the
+// number of threads listing folders: a folder's entries in its listing's
+// order, and its subfolders in the sink's order (FinderOrder). So a sink
+// needs no lock and its results are the same with 1 thread or 16. The MFT
+// sinks are called in MFT order on the thread that called the reader.
 //
 // Running totals for a reader on another thread (the space view's live
 // fill): a sink keeps them in a FinderTotals, written with relaxed atomic
 // stores by the sink's thread alone and readable at any moment from any
-// thread; a reader never touches the sink's other state until the producer
-// has returned.
+// thread (ScanSpaceTreeWalk takes one); a reader never touches the sink's
+// other state (the tree) until the producer has returned.
 #pragma once
 
 #include "platform/fs.h"

@@ -152,6 +152,15 @@ TEST_F(SpaceTreeFake, OneThreadOrEightBuildTheSameTree) {
         return text;
     };
     const std::string one = describe(1);
+    // The running totals a reader on another thread sees end at the tree's.
+    FinderTotals totals;
+    SpaceTree* raw = nullptr;
+    ASSERT_EQ(ScanSpaceTreeWalk(u"C:\\t", 0, &raw, nullptr, nullptr, nullptr, 4, &totals), 0);
+    std::unique_ptr<SpaceTree> tree(raw);
+    EXPECT_EQ(totals.folders.load(), tree->Folder(0).folders);
+    EXPECT_EQ(totals.files.load(), tree->Folder(0).files + tree->ExtraNames()) << "every name met";
+    // Bytes met go by name: each second name of the shared 1 MiB file adds its bytes again.
+    EXPECT_EQ(totals.bytes.load(), tree->Folder(0).space + tree->ExtraNames() * MiB);
     ASSERT_GT(one.size(), 1000u);
     for (int round = 0; round < 5; ++round) EXPECT_EQ(describe(8), one) << "round " << round;
 }
