@@ -234,7 +234,20 @@ void Begin(Pool& pool, Node* node, bool offer, const FinderSink& sink) {
             if (at != pool.work.rend()) pool.work.erase(std::next(at).base());
             mine = true;
         } else {
-            pool.changed.wait(guard, [node] { return node->state.load(std::memory_order_acquire) == NODE_DONE; });
+            // A worker lists it: meanwhile this thread lists what comes
+            // later rather than wait idle.
+            while (node->state.load(std::memory_order_acquire) != NODE_DONE) {
+                if (pool.work.empty() || pool.ahead >= kFinderAhead) {
+                    pool.changed.wait(guard);
+                    continue;
+                }
+                Node* later = pool.work.back();
+                pool.work.pop_back();
+                later->state.store(NODE_TAKEN, std::memory_order_relaxed);
+                guard.unlock();
+                ListAndOffer(pool, later, true, offer);
+                guard.lock();
+            }
         }
     }
     if (mine) ListAndOffer(pool, node, false, offer);
