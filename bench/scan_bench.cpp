@@ -1,7 +1,7 @@
 // Runs one of the program's walks, for timing against find and du by
 // bench/run, and the large-file search of a drive as the program runs it.
 //
-//   norvale_scan_bench scan ROOT MINIMUM [--list]    both passes of ScanLargeFiles
+//   norvale_scan_bench scan ROOT MINIMUM [--list]    the large-file walk (ScanLargeFiles, one pass)
 //   norvale_scan_bench mft IMAGE MINIMUM [--list]    ScanMftLargeFiles over an NTFS
 //                                                   image file as the volume "C:"
 //   norvale_scan_bench drive X: MINIMUM [--list] [--cancel]
@@ -21,6 +21,13 @@
 //                                                   (no link counts: every file id kept),
 //                                                   for its memory
 //   norvale_scan_bench size ROOT                     DirectorySize (native only)
+//   norvale_scan_bench measure PROFILE               the first measurement of the catalogue
+//                                                   (MeasureCatalogue) with the profile's
+//                                                   folders as LOCALAPPDATA, TEMP and the
+//                                                   home (native only); prints the sum
+//   --threads N (scan, tree, measure): the threads that list folders (or
+//   measure items); without it, the program's default (twice the
+//   processors, at most 16).
 //   norvale_scan_bench delete ROOT                   cleans ROOT's contents as an item (native only)
 // Prints the result and the process's peak memory in KiB; --list first
 // prints each file found as SIZE<TAB>PATH (UTF-8), in the order found.
@@ -80,10 +87,18 @@ void List(const LargeFileEntry* entries, int32_t count) {
 }
 
 bool Has(int argc, char** argv, const char* option) {
-    for (int i = 4; i < argc; ++i) {
+    for (int i = 3; i < argc; ++i) {
         if (std::strcmp(argv[i], option) == 0) return true;
     }
     return false;
+}
+
+// The value after --threads; 0 (the program's default) without one.
+int32_t Threads(int argc, char** argv) {
+    for (int i = 3; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--threads") == 0) return static_cast<int32_t>(std::strtol(argv[i + 1], nullptr, 10));
+    }
+    return 0;
 }
 
 uint64_t g_bytesRead = 0;
@@ -134,7 +149,9 @@ int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr,
                      "usage: %s scan ROOT MINIMUM [--list] | mft IMAGE MINIMUM [--list] | drive X: MINIMUM [--list] "
-                     "[--cancel] | tree ROOT | tree-mft IMAGE | tree-drive X: [--list] | tree-model FOLDERS FILES | size ROOT | delete ROOT\n",
+                     "[--cancel] | tree ROOT | tree-mft IMAGE | tree-drive X: [--list] | tree-model FOLDERS FILES | size ROOT "
+                     "| delete ROOT | measure PROFILE\n"
+                     "  --threads N  the walk's listing threads (scan, tree, measure); default: twice the processors, at most 16\n",
                      argv[0]);
         return 2;
     }
@@ -142,23 +159,26 @@ int main(int argc, char** argv) {
     if (!Utf8ToUtf16(argv[2], root, 4096)) return 2;
     const bool list = Has(argc, argv, "--list");
     const uint64_t minimum = argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 0;
+    const int32_t threads = Threads(argc, argv);
     LargeFileEntry* entries = nullptr;
     int32_t count = 0;
     if (std::strcmp(argv[1], "scan") == 0 && argc > 3) {
         // Scanned first: as arguments, entries and count could be read before the scan fills them.
-        const int32_t result = ScanLargeFiles(root, minimum, &entries, &count, nullptr, nullptr, nullptr);
+        const int32_t result = ScanLargeFiles(root, minimum, &entries, &count, nullptr, nullptr, nullptr, threads);
         return PrintResult(result, entries, count, list);
     }
     if (std::strcmp(argv[1], "mft") == 0 && argc > 3) {
         FILE* image = std::fopen(argv[2], "rb");
         if (!image) return 1;
-        int32_t result = ScanMftLargeFiles(ReadImage, image, u"C:\\", minimum, &entries, &count, nullptr, nullptr, nullptr);
+        int32_t result =
+            ScanMftLargeFiles(CountingReadImage, image, u"C:\\", minimum, &entries, &count, nullptr, nullptr, nullptr);
         std::fclose(image);
+        if (!list) std::printf("read %llu bytes of the volume\n", static_cast<unsigned long long>(g_bytesRead));
         return PrintResult(result, entries, count, list);
     }
     if (std::strcmp(argv[1], "tree") == 0) {
         SpaceTree* tree = nullptr;
-        const int32_t result = ScanSpaceTreeWalk(root, 0, &tree, nullptr, nullptr, nullptr);
+        const int32_t result = ScanSpaceTreeWalk(root, 0, &tree, nullptr, nullptr, nullptr, threads);
         return PrintTree(result, tree);
     }
     if (std::strcmp(argv[1], "tree-drive") == 0) {
@@ -225,6 +245,20 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[1], "size") == 0) {
         unsigned long long size = DirectorySize(root);
         std::printf("%llu bytes, peak RSS %ld KiB\n", size, PeakKiB());
+        return 0;
+    }
+    if (std::strcmp(argv[1], "measure") == 0) {
+        const std::string profile = argv[2];
+        setenv("HOME", profile.c_str(), 1);
+        setenv("USERPROFILE", profile.c_str(), 1);
+        setenv("LOCALAPPDATA", (profile + "/AppData/Local").c_str(), 1);
+        setenv("APPDATA", (profile + "/AppData/Roaming").c_str(), 1);
+        setenv("TEMP", (profile + "/AppData/Local/Temp").c_str(), 1);
+        MeasureCatalogue(nullptr, threads);
+        unsigned long long sum = 0;
+        for (const CleanupGroup& group : g_CleanupGroups)
+            for (int32_t i = 0; i < group.itemCount; ++i) sum += ItemSize(group.items[i]);
+        std::printf("%llu bytes over the catalogue, peak RSS %ld KiB\n", sum, PeakKiB());
         return 0;
     }
     if (std::strcmp(argv[1], "delete") == 0) {

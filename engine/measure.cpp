@@ -14,6 +14,13 @@
 #include "text/format.h"
 #include "text/text16.h"
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 namespace {
 
 uint64_t MeasureFolder(const char16_t* dir, const char16_t* pattern, int32_t depth) {
@@ -120,22 +127,68 @@ uint64_t MeasureItem(const CleanupItem* item) {
     return walk.bytes;
 }
 
-uint32_t SizeScanWorker(void* window) {
-    int32_t total = 0;
-    for (const CleanupGroup& group : g_CleanupGroups) total += group.itemCount;
+uint32_t MeasureCatalogue(void* window, int32_t threads) {
+    std::vector<CleanupItem*> items;
+    for (CleanupGroup& group : g_CleanupGroups)
+        for (int32_t i = 0; i < group.itemCount; ++i) items.push_back(&group.items[i]);
+    const int32_t total = static_cast<int32_t>(items.size());
     PostWindowMessage(window, MSG_MEASURE_BEGIN, static_cast<uintptr_t>(total), 0);
-    int32_t measured = 0;
-    for (CleanupGroup& group : g_CleanupGroups) {
-        for (int32_t i = 0; i < group.itemCount; ++i) {
-            SetItemSize(group.items[i], MeasureItem(&group.items[i]));
-            ++measured;
-            PostWindowMessage(window, MSG_MEASURE_PROGRESS, static_cast<uintptr_t>(measured), 0);
-        }
+    if (threads <= 0) {
+        const unsigned processors = std::thread::hardware_concurrency();
+        threads = static_cast<int32_t>(std::min(processors ? 2 * processors : 2u, 16u));
     }
+    // Items are measured side by side, taken in catalogue order; this thread
+    // stores each size and posts its progress in catalogue order, measuring
+    // too while the item it waits for is still being measured.
+    std::vector<uint64_t> sizes(items.size(), 0);
+    std::vector<char> done(items.size(), 0);
+    std::atomic<int32_t> next{0};
+    std::mutex lock;
+    std::condition_variable measured;
+    auto measureOne = [&]() {
+        const int32_t index = next.fetch_add(1);
+        if (index >= total) return false;
+        const uint64_t size = MeasureItem(items[static_cast<size_t>(index)]);
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            sizes[static_cast<size_t>(index)] = size;
+            done[static_cast<size_t>(index)] = 1;
+        }
+        measured.notify_all();
+        return true;
+    };
+    std::vector<std::thread> workers;
+    try {
+        for (int32_t i = 1; i < threads && i < total; ++i)
+            workers.emplace_back([&measureOne] {
+                while (measureOne()) {
+                }
+            });
+    } catch (...) {
+        // Fewer threads measure; the sizes and messages are the same.
+    }
+    for (int32_t i = 0; i < total; ++i) {
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> guard(lock);
+                if (done[static_cast<size_t>(i)]) break;
+                if (next.load() >= total) {
+                    measured.wait(guard, [&] { return done[static_cast<size_t>(i)] != 0; });
+                    break;
+                }
+            }
+            measureOne();
+        }
+        SetItemSize(*items[static_cast<size_t>(i)], sizes[static_cast<size_t>(i)]);
+        PostWindowMessage(window, MSG_MEASURE_PROGRESS, static_cast<uintptr_t>(i + 1), 0);
+    }
+    for (std::thread& worker : workers) worker.join();
     NoteSharedFolders();
     PostWindowMessage(window, MSG_MEASURE_FINISHED, 0, 0);
     return 0;
 }
+
+uint32_t SizeScanWorker(void* window) { return MeasureCatalogue(window, 0); }
 
 uint32_t MeasureSelectedWorker(void* window) {
     static_assert(sizeof(uintptr_t) >= sizeof(uint64_t), "the estimate travels in wParam");

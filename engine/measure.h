@@ -33,8 +33,12 @@ uint64_t MeasureHeldLocation(const CleanupItem& item, HeldFolder location);
 
 // Thread body: measures all 44 items into their `size`, posting
 // MSG_MEASURE_BEGIN (the count), MSG_MEASURE_PROGRESS after each item (items
-// so far) and MSG_MEASURE_FINISHED to window.
+// so far) and MSG_MEASURE_FINISHED to window. MeasureCatalogue(window, 0).
 uint32_t SizeScanWorker(void* window);
+// The same on `threads` threads (0: twice the processors, at most 16):
+// items are measured side by side, and the sizes are stored and the
+// messages posted in catalogue order, as with one thread.
+uint32_t MeasureCatalogue(void* window, int32_t threads);
 
 // Before cleaning: fresh sizes for the selected items; the others keep
 // theirs. Returns the sum over the selected items.

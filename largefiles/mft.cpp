@@ -1,5 +1,6 @@
 #include "largefiles/mft.h"
 
+#include "largefiles/finder.h"
 #include "largefiles/mft_reader.h"
 #include "largefiles/scan_rules.h"
 
@@ -82,7 +83,14 @@ private:
     void* context_;
     std::unordered_map<uint64_t, Folder> folders_;
     std::vector<FileResult> results_;
+    // The names of the files that are not results, by FinderNameKey: a
+    // result that claims one of them is not vouched for. 8 bytes a name.
+    std::vector<uint64_t> claims_;
 };
+
+uint64_t ClaimKey(uint64_t folder, uint16_t sequence, const std::u16string& name) {
+    return FinderNameKey((static_cast<uint64_t>(sequence) << 48) | folder, name.data(), name.size());
+}
 
 void Search::Keep(uint64_t number, RecordFacts& facts) {
     DropShadowedDosNames(&facts.names);
@@ -93,14 +101,18 @@ void Search::Keep(uint64_t number, RecordFacts& facts) {
         for (Name& name : facts.names) {
             // A folder has one parent; its first long name is the one listed.
             if (number == kRootRecord) break;
-            if (!folder.named || (folder.name.nameSpace == kNamespaceDos && name.nameSpace != kNamespaceDos)) {
+            if (!folder.named || FinderPrefersName(name.nameSpace, folder.name.nameSpace)) {
                 folder.name = std::move(name);
                 folder.named = true;
             }
         }
         return;
     }
-    if (facts.reparse || !facts.hasSize || facts.size < minimum_ || facts.names.empty()) return;
+    if (facts.reparse || !facts.hasSize || facts.size < minimum_ || facts.names.empty()) {
+        // Not listed, but its names are taken in their folders.
+        for (const Name& name : facts.names) claims_.push_back(ClaimKey(name.parent, name.parentSequence, name.text));
+        return;
+    }
     results_.push_back(
         FileResult{facts.size, facts.space, (static_cast<uint64_t>(facts.sequence) << 48) | number, std::move(facts.names)});
 }
@@ -112,20 +124,21 @@ std::vector<Child> Search::LinkChildren() {
     std::vector<Child> children;
     auto parentOf = [this](const Name& name) -> Folder* {
         auto found = folders_.find(name.parent);
-        if (found == folders_.end() || found->second.sequence != name.parentSequence) return nullptr;
+        if (found == folders_.end() || !FinderParentIsCurrent(name.parentSequence, found->second.sequence)) return nullptr;
         return &found->second;
     };
     for (auto& entry : folders_) {
         if (entry.first == kRootRecord || !entry.second.named) continue;
         Folder* parent = parentOf(entry.second.name);
-        if (!parent || parent == &entry.second || !IsWin32Name(entry.second.name.text)) continue;
+        const std::u16string& text = entry.second.name.text;
+        if (!parent || parent == &entry.second || !FinderWin32Name(text.data(), text.size())) continue;
         parent->children.push_back(static_cast<uint32_t>(children.size()));
         children.push_back(Child{true, entry.first, 0, &entry.second.name.text});
     }
     for (size_t r = 0; r < results_.size(); ++r) {
         for (const Name& name : results_[r].names) {
             Folder* parent = parentOf(name);
-            if (!parent || !IsWin32Name(name.text)) continue;
+            if (!parent || !FinderWin32Name(name.text.data(), name.text.size())) continue;
             parent->children.push_back(static_cast<uint32_t>(children.size()));
             children.push_back(Child{false, 0, static_cast<uint32_t>(r), &name.text});
         }
@@ -156,13 +169,15 @@ std::vector<LargeFileEntry> Search::ListInWalkOrder(const char16_t* root, const 
         std::vector<uint32_t>& list = folder.children;
         std::sort(list.begin(), list.end(),
                   [&](uint32_t a, uint32_t b) { return collation.Less(*children[a].name, *children[b].name); });
-        // One folder cannot hold one name twice: two records claiming it (one
-        // of them damaged) are neither vouched for.
+        // One folder cannot hold one name twice (finder.h): the folder's
+        // other files count, whatever their size.
         std::unordered_map<std::u16string, int> claims;
         for (uint32_t index : list) ++claims[*children[index].name];
         for (uint32_t index : list) {
             const Child& child = children[index];
-            if (claims[*child.name] > 1) continue;
+            if (claims[*child.name] > 1 ||
+                std::binary_search(claims_.begin(), claims_.end(), ClaimKey(node.record, folder.sequence, *child.name)))
+                continue;
             const std::u16string& name = *child.name;
             const size_t base = node.path.back() == u'\\' ? length - 1 : length;
             if (IsScanSkippedName(name.c_str()) || base + 1 + name.size() >= kScanPathUnits) continue;
@@ -188,6 +203,7 @@ std::vector<LargeFileEntry> Search::ListInWalkOrder(const char16_t* root, const 
 }
 
 int32_t Search::Publish(const char16_t* root, const std::vector<uint16_t>& upcase, LargeFileEntry** out, int32_t* count) {
+    std::sort(claims_.begin(), claims_.end());
     const std::vector<Child> children = LinkChildren();
     if (folders_.find(kRootRecord) == folders_.end()) return kScanNotNtfs;
     const std::vector<LargeFileEntry> found = ListInWalkOrder(root, children, upcase);
@@ -201,14 +217,17 @@ int32_t Search::Publish(const char16_t* root, const std::vector<uint16_t>& upcas
 
 }  // namespace
 
-int32_t ScanMftLargeFiles(VolumeReader read, void* volume, const char16_t* root, uint64_t minimumSize,
-                          LargeFileEntry** outEntries, int32_t* outCount, ScanProgressCallback progress,
-                          ScanCancelledCallback cancelled, void* context) {
-    if (!read || !root || !outEntries || !outCount) return kScanNotNtfs;
+namespace {
+
+// The search over what read() delivers to the sink (0, or the reader's
+// outcomes) and publishes as ScanMftLargeFiles does.
+template <typename Read>
+int32_t SearchRecords(Read read, const char16_t* root, uint64_t minimumSize, LargeFileEntry** outEntries,
+                      int32_t* outCount, ScanProgressCallback progress, void* context) {
     try {
         Search search(minimumSize ? minimumSize : kScanDefaultMinimum, progress, context);
         std::vector<uint16_t> upcase;
-        const int32_t outcome = ReadMftRecords(read, volume, &search, &upcase, cancelled);
+        const int32_t outcome = read(&search, &upcase);
         if (outcome == kMftCancelled) {
             // A cancelled search publishes an empty array.
             LargeFileEntry* empty = static_cast<LargeFileEntry*>(std::calloc(1, sizeof(LargeFileEntry)));
@@ -226,4 +245,26 @@ int32_t ScanMftLargeFiles(VolumeReader read, void* volume, const char16_t* root,
     } catch (const std::bad_alloc&) {
         return -1;  // nothing was published: the array is the last allocation
     }
+}
+
+}  // namespace
+
+int32_t ScanMftLargeFiles(VolumeReader read, void* volume, const char16_t* root, uint64_t minimumSize,
+                          LargeFileEntry** outEntries, int32_t* outCount, ScanProgressCallback progress,
+                          ScanCancelledCallback cancelled, void* context) {
+    if (!read || !root || !outEntries || !outCount) return kScanNotNtfs;
+    return SearchRecords(
+        [&](RecordSink* sink, std::vector<uint16_t>* upcase) { return ReadMftRecords(read, volume, sink, upcase, cancelled); },
+        root, minimumSize, outEntries, outCount, progress, context);
+}
+
+int32_t ScanRecordsLargeFiles(std::vector<std::pair<uint64_t, ntfs::RecordFacts>>& records, const char16_t* root,
+                              uint64_t minimumSize, LargeFileEntry** outEntries, int32_t* outCount) {
+    if (!root || !outEntries || !outCount) return kScanNotNtfs;
+    return SearchRecords(
+        [&](RecordSink* sink, std::vector<uint16_t>*) {
+            DeliverRecords(records, sink);
+            return 0;
+        },
+        root, minimumSize, outEntries, outCount, nullptr, nullptr);
 }

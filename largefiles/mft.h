@@ -6,10 +6,13 @@
 // paths of 260 units or more are found.
 #pragma once
 
+#include "largefiles/mft_record.h"
 #include "largefiles/scanner.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 // The one way to the volume: reads length bytes at byte offset into buffer,
 // true when all of them were read. Offsets and lengths are multiples of the
@@ -31,3 +34,8 @@ constexpr int32_t kScanNotNtfs = -2;
 int32_t ScanMftLargeFiles(VolumeReader read, void* volume, const char16_t* root, uint64_t minimumSize,
                           LargeFileEntry** outEntries, int32_t* outCount, ScanProgressCallback progress,
                           ScanCancelledCallback cancelled, void* context);
+
+// The same search over records from elsewhere than a volume (made-up ones,
+// in tests: no image needed), in MFT order, listed in code-unit order.
+int32_t ScanRecordsLargeFiles(std::vector<std::pair<uint64_t, ntfs::RecordFacts>>& records, const char16_t* root,
+                              uint64_t minimumSize, LargeFileEntry** outEntries, int32_t* outCount);

@@ -1,6 +1,11 @@
 #include "largefiles/mft_reader.h"
 
+#include "largefiles/finder.h"
+
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
@@ -181,7 +186,7 @@ public:
             auto found = extensions_.find(entry.first);
             if (found != extensions_.end()) {
                 for (RecordFacts& extension : found->second) {
-                    if (extension.baseSequence != facts.sequence) continue;
+                    if (!FinderExtensionIsCurrent(extension.baseSequence, facts.sequence)) continue;
                     for (Name& name : extension.names) facts.names.push_back(std::move(name));
                     if (extension.hasSize && !facts.hasSize) {
                         facts.hasSize = true;
@@ -201,6 +206,100 @@ private:
     std::unordered_map<uint64_t, RecordFacts> listed_;
     std::unordered_map<uint64_t, std::vector<RecordFacts>> extensions_;
 };
+
+// Reads the MFT's chunks ahead of the parser, on a thread of its own, into
+// kReadBuffers buffers of one chunk each (4 MiB): the disk never waits for
+// the parser while a buffer is free, and memory stays at 4 MiB a buffer
+// whatever the MFT's size. Where no thread can be made, the parser's thread
+// reads each chunk when it needs it, into the first buffer.
+constexpr int kReadBuffers = 3;
+
+struct ReadAhead {
+    enum : int { kEmpty = 0, kRead = 1, kFailed = 2 };
+    const StreamReader* reader;
+    const std::vector<Run>* mft;
+    uint64_t total;
+    size_t chunk;
+    uint32_t cluster;
+    AlignedBuffer buffers[kReadBuffers];
+    std::mutex lock;
+    std::condition_variable changed;
+    int state[kReadBuffers] = {};  // under lock
+    uint64_t parsed = 0;
+    bool stop = false;  // under lock
+    std::thread thread;
+    // The reader thread ends with the read, whatever way it ends.
+    ~ReadAhead() {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            stop = true;
+        }
+        changed.notify_all();
+        if (thread.joinable()) thread.join();
+    }
+};
+
+size_t ChunkLength(const ReadAhead& ahead, uint64_t start) {
+    const uint64_t left = ahead.total - start;
+    return static_cast<size_t>(std::min<uint64_t>(ahead.chunk, (left + ahead.cluster - 1) / ahead.cluster * ahead.cluster));
+}
+
+// The reader thread: each chunk in order into the next free buffer.
+void FillAhead(ReadAhead* ahead) {
+    uint64_t index = 0;
+    for (uint64_t start = 0; start < ahead->total; start += ahead->chunk, ++index) {
+        const int slot = static_cast<int>(index % kReadBuffers);
+        {
+            std::unique_lock<std::mutex> guard(ahead->lock);
+            ahead->changed.wait(guard, [&] { return ahead->stop || ahead->state[slot] == ReadAhead::kEmpty; });
+            if (ahead->stop) return;
+        }
+        const bool read = ahead->reader->Read(*ahead->mft, start, ChunkLength(*ahead, start), ahead->buffers[slot].Data());
+        {
+            std::lock_guard<std::mutex> guard(ahead->lock);
+            ahead->state[slot] = read ? ReadAhead::kRead : ReadAhead::kFailed;
+        }
+        ahead->changed.notify_all();
+        if (!read) return;
+    }
+}
+
+// False when the buffers cannot be had.
+bool StartAhead(ReadAhead* ahead) {
+    for (AlignedBuffer& buffer : ahead->buffers)
+        if (!buffer.Reserve(ahead->chunk)) return false;
+    try {
+        ahead->thread = std::thread(FillAhead, ahead);
+    } catch (...) {
+        // No thread: NextChunk reads in place.
+    }
+    return true;
+}
+
+// The chunk at byte start of the MFT (the next in order), its length in
+// *bytes; null when it could not be read.
+uint8_t* NextChunk(ReadAhead* ahead, uint64_t start, size_t* bytes) {
+    *bytes = ChunkLength(*ahead, start);
+    if (!ahead->thread.joinable()) {
+        uint8_t* data = ahead->buffers[0].Data();
+        return ahead->reader->Read(*ahead->mft, start, *bytes, data) ? data : nullptr;
+    }
+    const int slot = static_cast<int>((start / ahead->chunk) % kReadBuffers);
+    std::unique_lock<std::mutex> guard(ahead->lock);
+    ahead->changed.wait(guard, [&] { return ahead->state[slot] != ReadAhead::kEmpty; });
+    return ahead->state[slot] == ReadAhead::kRead ? ahead->buffers[slot].Data() : nullptr;
+}
+
+// The parser is done with the chunk NextChunk gave last: its buffer is free.
+void ChunkParsed(ReadAhead* ahead) {
+    if (!ahead->thread.joinable()) return;
+    {
+        std::lock_guard<std::mutex> guard(ahead->lock);
+        ahead->state[ahead->parsed % kReadBuffers] = ReadAhead::kEmpty;
+        ++ahead->parsed;
+    }
+    ahead->changed.notify_all();
+}
 
 }  // namespace
 
@@ -253,27 +352,39 @@ int32_t ReadMftRecords(VolumeReader read, void* volume, RecordSink* sink, std::v
 
     const uint64_t totalBytes = records * g.record;
     const size_t chunk = static_cast<size_t>(std::max<uint64_t>(kChunkBytes / g.cluster * g.cluster, g.cluster));
-    AlignedBuffer buffer;
-    if (!buffer.Reserve(chunk)) return -1;
+    ReadAhead ahead;
+    ahead.reader = &reader;
+    ahead.mft = &mft;
+    ahead.total = totalBytes;
+    ahead.chunk = chunk;
+    ahead.cluster = g.cluster;
+    if (!StartAhead(&ahead)) return -1;
     RecordFacts facts;
     Deferred deferred(sink);
     sink->Progress(0);
     for (uint64_t start = 0; start < totalBytes; start += chunk) {
         if (cancelled && cancelled()) return kMftCancelled;
-        const uint64_t left = totalBytes - start;
-        const size_t bytes = static_cast<size_t>(std::min<uint64_t>(chunk, (left + g.cluster - 1) / g.cluster * g.cluster));
-        if (!reader.Read(mft, start, bytes, buffer.Data())) return kScanNotNtfs;
+        size_t bytes = 0;
+        uint8_t* data = NextChunk(&ahead, start, &bytes);
+        if (!data) return kScanNotNtfs;
         const uint64_t firstRecord = start / g.record;
         const uint64_t inChunk = std::min<uint64_t>(bytes / g.record, records - firstRecord);
         for (uint64_t i = 0; i < inChunk; ++i) {
-            uint8_t* record = buffer.Data() + i * g.record;
+            uint8_t* record = data + i * g.record;
             if (!ApplyFixups(record, g.record) || !ReadFacts(record, g.record, &facts)) continue;
             deferred.Take(firstRecord + i, facts);
         }
+        ChunkParsed(&ahead);
         sink->Progress(static_cast<int32_t>((firstRecord + inChunk) * 99 / records));
     }
     deferred.Finish();
     return 0;
+}
+
+void DeliverRecords(std::vector<std::pair<uint64_t, RecordFacts>>& records, RecordSink* sink) {
+    Deferred deferred(sink);
+    for (auto& record : records) deferred.Take(record.first, record.second);
+    deferred.Finish();
 }
 
 }  // namespace ntfs

@@ -7,6 +7,7 @@
 #include "largefiles/mft_record.h"
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace ntfs {
@@ -32,8 +33,16 @@ constexpr int32_t kMftCancelled = -3;
 // Reads the volume's MFT, delivering every base record to sink (records
 // whose parts an attribute list keeps elsewhere come last, once their
 // extension records are read). upcase receives the volume's $UpCase table,
-// for listing order. Cancellation is polled once per 4 MiB read.
+// for listing order. Cancellation is polled once per 4 MiB read. The MFT is
+// read on a thread of its own ahead of the parsing, into three 4 MiB
+// buffers (12 MiB, whatever the MFT's size): read must allow being called
+// from that thread.
 int32_t ReadMftRecords(VolumeReader read, void* volume, RecordSink* sink, std::vector<uint16_t>* upcase,
                        ScanCancelledCallback cancelled);
+
+// Hands records that come from elsewhere than a volume (made-up ones, in
+// tests) to sink as ReadMftRecords hands what it reads: in this order,
+// metafiles left out, extension records attached to their bases at the end.
+void DeliverRecords(std::vector<std::pair<uint64_t, RecordFacts>>& records, RecordSink* sink);
 
 }  // namespace ntfs

@@ -84,18 +84,6 @@ bool DecodeRuns(const uint8_t* p, const uint8_t* end, uint64_t vcn, uint64_t vol
     return true;
 }
 
-bool IsWin32Name(const std::u16string& name) {
-    const size_t length = name.size();
-    if (length == 0 || (name[0] == u'.' && (length == 1 || (length == 2 && name[1] == u'.')))) return false;
-    // Without a branch per unit: every name of the volume passes here.
-    bool bad = false;
-    for (size_t i = 0; i < length; ++i) {
-        const char16_t c = name[i];
-        bad |= (c < 0x20) | (c == u'\\') | (c == u'/') | (c == u':');
-    }
-    return !bad;
-}
-
 std::u16string NameText(const uint8_t* raw, uint8_t length) {
     std::u16string text(length, u'\0');
     for (uint8_t i = 0; i < length; ++i) text[i] = static_cast<char16_t>(Le16(raw + 2 * i));

@@ -21,7 +21,7 @@ constexpr uint32_t kAttrEnd = 0xFFFFFFFFu;
 constexpr uint16_t kRecordInUse = 0x01;
 constexpr uint16_t kRecordDirectory = 0x02;
 constexpr uint32_t kFileReparsePoint = 0x400;
-constexpr uint8_t kNamespaceDos = 2;
+constexpr uint8_t kNamespaceDos = 2;  // kFinderDosNameSpace
 
 inline uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint32_t Le32(const uint8_t* p) { return Le16(p) | (static_cast<uint32_t>(Le16(p + 2)) << 16); }
@@ -147,10 +147,6 @@ bool ApplyFixups(uint8_t* record, uint32_t size);
 
 // Decodes a mapping-pairs array; the first LCN is relative to 0.
 bool DecodeRuns(const uint8_t* p, const uint8_t* end, uint64_t vcn, uint64_t volumeClusters, std::vector<Run>* runs);
-
-// A name Win32 can hold and that addresses a file, not "." or "..", a path
-// (a separator) or a stream (':'): a damaged record can claim anything.
-bool IsWin32Name(const std::u16string& name);
 
 std::u16string NameText(const uint8_t* raw, uint8_t length);
 

@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <string>
 
 namespace {
 
@@ -14,143 +16,87 @@ constexpr int32_t kFirstRoom = 64;
 
 void* (*g_scanRealloc)(void*, size_t) = std::realloc;
 
-ScanDirNode* NewNode(const char16_t* path, size_t length, int32_t depth) {
-    ScanDirNode* node = static_cast<ScanDirNode*>(std::malloc(sizeof(ScanDirNode)));
-    if (!node) return nullptr;
-    node->path = static_cast<char16_t*>(std::malloc((length + 1) * sizeof(char16_t)));
-    if (!node->path) {
-        std::free(node);
-        return nullptr;
-    }
-    std::memcpy(node->path, path, length * sizeof(char16_t));
-    node->path[length] = 0;
-    node->depth = depth;
-    node->next = nullptr;
-    return node;
-}
-
-void FreeNode(ScanDirNode* node) {
-    std::free(node->path);
-    std::free(node);
-}
-
-void FreeStack(ScanDirNode* top) {
-    while (top) {
-        ScanDirNode* next = top->next;
-        FreeNode(top);
-        top = next;
-    }
-}
-
-struct Walk {
-    char16_t* pattern;  // kScanPathUnits
-    char16_t* child;    // kScanPathUnits
-    ScanDirNode* stack;
-    ScanCancelledCallback cancelled;
-    bool Cancelled() const { return cancelled && cancelled(); }
-};
-
-// What a pass does with each file entry; the counting pass has none.
-struct Results {
+// The large-file list as a sink of the walk (finder.h).
+struct ListSink {
     uint64_t minimum;
     LargeFileEntry* array;
     int32_t room;
     int32_t found;
+    bool full;       // the array could not grow: the rest of this folder is left out
+    uint64_t used;   // the drive's bytes in use; 0 when not known
+    int32_t visited;
+    int32_t lastPercent;
+    ScanProgressCallback progress;
+    void* context;
+    FinderTotals totals;
 };
 
-// The id of the file `name` in the folder held (or opened now, at the
-// folder's first result) as the folder's own listing gives it: the walk's
-// listing by path carries none. FS_NO_ID when it cannot be read.
-uint64_t ListedFileId(const char16_t* folder, FsDir* held, const char16_t* name) {
-    if (!*held) *held = FsOpenDir(folder, false);
-    if (!*held) return FS_NO_ID;
-    FsEntry entry;
-    FsFind find = FsDirFindFirst(*held, name, &entry, false);
-    if (!find) return FS_NO_ID;
-    FsFindClose(find);
-    return Text16Equal(entry.name, name) ? entry.id : static_cast<uint64_t>(FS_NO_ID);
+// The percent is the share of the drive's used bytes met so far: it only
+// grows, and stays below 100 until the walk is over.
+int32_t ListPercent(const ListSink& sink) {
+    if (!sink.used) return 0;
+    const uint64_t met = sink.totals.bytes.load(std::memory_order_relaxed);
+    return met >= sink.used ? 99 : static_cast<int32_t>(met * 100 / sink.used);
 }
 
-// Lists one directory (steps 3 to 5 of handling a node), pushing the
-// subdirectories and, with results, testing the files.
-void ListDirectory(Walk& walk, const ScanDirNode& node, Results* results) {
-    size_t length = Text16Length(node.path);
-    if (length + 3 >= kScanPathUnits) return;
+// Folders to search: no link, none of the three names, no deeper than 30
+// levels, and room for the path and a listing's "\*".
+bool ListEnters(const FinderRecord& record, int32_t depth, size_t pathUnits) {
+    return !(record.attributes & FS_ATTR_REPARSE_POINT) && !IsScanSkippedName(record.name) && depth < kScanMaxDepth &&
+           pathUnits + 3 < kScanPathUnits;
+}
+
+void ListFolder(void* self, uint32_t, int32_t) {
+    ListSink* sink = static_cast<ListSink*>(self);
+    sink->full = false;
+    sink->visited++;
+    const int32_t percent = ListPercent(*sink);
+    if (sink->progress && (sink->visited % 50 == 0 || percent != sink->lastPercent))
+        sink->progress(percent, sink->visited, sink->found, sink->context);
+    sink->lastPercent = percent;
+}
+
+void ListFailed(void*, uint32_t, uint32_t) {}
+
+uint32_t ListEntry(void* self, uint32_t, const char16_t* folderPath, size_t folderUnits, int32_t,
+                   const FinderRecord& record) {
+    ListSink* sink = static_cast<ListSink*>(self);
+    if ((record.attributes & (FS_ATTR_DIRECTORY | FS_ATTR_REPARSE_POINT)) || IsScanSkippedName(record.name)) return 0;
+    sink->totals.Add(sink->totals.files, 1);
+    sink->totals.Add(sink->totals.bytes, record.space == FS_NO_SPACE ? record.size : record.space);
+    if (record.size < sink->minimum || sink->full) return 0;
     // A root keeps its own separator ("C:\"): its children take no second.
-    if (length > 0 && node.path[length - 1] == u'\\') --length;
-    std::memcpy(walk.pattern, node.path, length * sizeof(char16_t));
-    walk.pattern[length] = u'\\';
-    walk.pattern[length + 1] = u'*';
-    walk.pattern[length + 2] = 0;
-    FsEntry entry;
-    FsFind find = FsFindFirstEx(walk.pattern, &entry, results == nullptr);
-    if (!find) return;
-    std::memcpy(walk.child, node.path, length * sizeof(char16_t));
-    walk.child[length] = u'\\';
-    FsDir held = nullptr;
-    do {
-        if (walk.Cancelled()) break;
-        if (IsDotName(entry.name) || IsScanSkippedName(entry.name) || (entry.attributes & FS_ATTR_REPARSE_POINT)) continue;
-        bool directory = (entry.attributes & FS_ATTR_DIRECTORY) != 0;
-        // A cloud folder's listing would be fetched: not entered.
-        if (directory && FsDataIsRemote(entry.attributes)) continue;
-        if (!directory && !results) continue;
-        size_t nameLength = Text16Length(entry.name);
-        if (length + 1 + nameLength >= kScanPathUnits) continue;
-        std::memcpy(walk.child + length + 1, entry.name, (nameLength + 1) * sizeof(char16_t));
-        size_t childLength = length + 1 + nameLength;
-        if (directory) {
-            ScanDirNode* pushed = NewNode(walk.child, childLength, node.depth + 1);
-            if (!pushed) continue;  // that subdirectory is left out
-            pushed->next = walk.stack;
-            walk.stack = pushed;
-            continue;
+    size_t base = folderUnits;
+    if (base > 0 && folderPath[base - 1] == u'\\') --base;
+    if (base + 1 + record.nameLength >= kScanPathUnits) return 0;
+    if (sink->found == sink->room) {
+        const size_t grown = static_cast<size_t>(sink->room) * 2;
+        void* bigger = g_scanRealloc(sink->array, grown * sizeof(LargeFileEntry));
+        if (!bigger) {
+            sink->full = true;
+            return 0;
         }
-        uint64_t size = (static_cast<uint64_t>(entry.sizeHigh) << 32) | entry.sizeLow;
-        if (size < results->minimum) continue;
-        if (results->found == results->room) {
-            size_t grown = static_cast<size_t>(results->room) * 2;
-            void* bigger = g_scanRealloc(results->array, grown * sizeof(LargeFileEntry));
-            if (!bigger) break;  // the rest of this directory is left out
-            results->array = static_cast<LargeFileEntry*>(bigger);
-            results->room = static_cast<int32_t>(grown);
-        }
-        LargeFileEntry& record = results->array[results->found];
-        Text16CopyTruncated(record.path, 260, walk.child);
-        record.size = size;
-        record.id = ListedFileId(node.path, &held, entry.name);
-        // Asked for the results alone: one more call per listed file, none
-        // for the thousands that are smaller.
-        // A cloud file's space is read from its listing alone: opening it
-        // would fetch it. Its data is elsewhere, so it takes what the listing
-        // says, or nothing.
-        if (FsDataIsRemote(entry.attributes)) {
-            record.space = entry.space == FS_NO_SPACE ? 0 : entry.space;
-        } else if (!FsFileSpace(walk.child, &record.space)) {
-            record.space = size;
-        }
-        results->found++;
-    } while (FsFindNext(find, &entry));
-    FsFindClose(find);
-    if (held) FsCloseDir(held, false);
-}
-
-// The next directory to handle, or null when the pass is over: polls for
-// cancellation before each node (a cancelled pass drops the whole stack)
-// and frees, uncounted, the nodes deeper than 30 levels.
-ScanDirNode* NextNode(Walk& walk) {
-    while (walk.stack) {
-        if (walk.Cancelled()) {
-            FreeStack(walk.stack);
-            walk.stack = nullptr;
-            return nullptr;
-        }
-        ScanDirNode* node = walk.stack;
-        walk.stack = node->next;
-        if (node->depth <= kScanMaxDepth) return node;
-        FreeNode(node);
+        sink->array = static_cast<LargeFileEntry*>(bigger);
+        sink->room = static_cast<int32_t>(grown);
     }
-    return nullptr;
+    std::u16string path(folderPath, base);
+    path += u'\\';
+    path.append(record.name, record.nameLength);
+    LargeFileEntry& entry = sink->array[sink->found];
+    Text16CopyTruncated(entry.path, 260, path.c_str());
+    entry.size = record.size;
+    entry.id = record.id;
+    // What GetCompressedFileSize says: asked for the results alone, one
+    // call per listed file, none for the thousands that are smaller. A cloud
+    // file is not opened (that would fetch it): it takes what its listing
+    // says, or nothing, its data being elsewhere.
+    if (FsDataIsRemote(record.attributes)) {
+        entry.space = record.space == FS_NO_SPACE ? 0 : record.space;
+    } else if (!FsFileSpace(path.c_str(), &entry.space)) {
+        entry.space = record.size;
+    }
+    sink->found++;
+    return 0;
 }
 
 }  // namespace
@@ -175,68 +121,23 @@ uint64_t MinimumSizeForSelection(intptr_t selection) {
 }
 
 int32_t ScanLargeFiles(const char16_t* root, uint64_t minimumSize, LargeFileEntry** outEntries, int32_t* outCount,
-                       ScanProgressCallback progress, ScanCancelledCallback cancelled, void* context) {
+                       ScanProgressCallback progress, ScanCancelledCallback cancelled, void* context, int32_t threads) {
     if (!root) return 0;
     if (minimumSize == 0) minimumSize = kScanDefaultMinimum;
     Trace(u"[大文件扫描] 开始, root=%s, minSize=%llu", root, static_cast<unsigned long long>(minimumSize));
-    auto report = [&](int32_t percent, int32_t directories, int32_t files) {
-        if (progress) progress(percent, directories, files, context);
-    };
-
-    size_t rootLength = Text16Length(root);
-    Walk walk{static_cast<char16_t*>(std::malloc(kScanPathUnits * sizeof(char16_t))),
-              static_cast<char16_t*>(std::malloc(kScanPathUnits * sizeof(char16_t))), nullptr, cancelled};
-    walk.stack = (walk.pattern && walk.child) ? NewNode(root, rootLength, 0) : nullptr;
-    if (!walk.stack) {
-        std::free(walk.pattern);
-        std::free(walk.child);
+    ListSink state{minimumSize, static_cast<LargeFileEntry*>(std::calloc(kFirstRoom, sizeof(LargeFileEntry))),
+                   kFirstRoom, 0, false, 0, 0, -1, progress, context, {}};
+    if (!state.array) return -1;
+    if (!FsVolumeUsedBytes(root, &state.used)) state.used = 0;
+    const FinderSink sink{&state, FINDER_SUBFOLDERS_AFTER, ListEnters, ListEntry, ListFolder, ListFailed};
+    try {
+        FinderWalk(root, threads, sink, cancelled);
+    } catch (const std::bad_alloc&) {
+        std::free(state.array);
         return -1;
     }
-
-    // Counting pass.
-    int32_t counted = 0;
-    int32_t lastReport = 0;
-    while (ScanDirNode* node = NextNode(walk)) {
-        counted++;
-        if (counted - lastReport >= 500) {
-            report(counted > 20000 ? 5 : counted * 5 / 20000, counted, 0);
-            lastReport = counted;
-        }
-        ListDirectory(walk, *node, nullptr);
-        FreeNode(node);
-    }
-    int32_t total = counted ? counted : 1;
-    report(5, total, 0);
-
-    Results results{minimumSize, static_cast<LargeFileEntry*>(std::calloc(kFirstRoom, sizeof(LargeFileEntry))),
-                    kFirstRoom, 0};
-    walk.stack = results.array ? NewNode(root, rootLength, 0) : nullptr;
-    if (!walk.stack) {
-        std::free(results.array);
-        std::free(walk.pattern);
-        std::free(walk.child);
-        return -1;
-    }
-
-    // Search pass.
-    int32_t visited = 0;
-    int32_t lastPercent = 0;
-    while (ScanDirNode* node = NextNode(walk)) {
-        visited++;
-        int64_t percent = 5 + static_cast<int64_t>(visited) * 95 / total;
-        if (percent > 100) percent = 100;
-        if (visited % 50 == 0 || percent != lastPercent) {
-            report(static_cast<int32_t>(percent), visited, results.found);
-            lastPercent = static_cast<int32_t>(percent);
-        }
-        ListDirectory(walk, *node, &results);
-        FreeNode(node);
-    }
-
-    std::free(walk.pattern);
-    std::free(walk.child);
-    report(100, visited, results.found);
-    *outEntries = results.array;
-    *outCount = results.found;
+    if (progress) progress(100, state.visited, state.found, context);
+    *outEntries = state.array;
+    *outCount = state.found;
     return 0;
 }

@@ -1,7 +1,8 @@
-// The large-file scanner: two depth-first walks of a drive with the same
-// rules. The counting pass counts the directories to search (the first 5
-// percent of the progress); the search pass collects every file at or above
-// the minimum size, in discovery order (the remaining 95 percent).
+// The large-file scanner: one walk of a drive (the finder's, finder.h) that
+// collects every file at or above the minimum size, in discovery order: a
+// folder's own files in its listing's order, then its subfolders, the last
+// listed first. The percent is the share of the drive's used bytes met so
+// far (as on the space view): it never runs backwards, and is 100 at the end.
 #pragma once
 
 #include <cstddef>
@@ -26,13 +27,6 @@ struct ScanProgress {
     int32_t files;
 };
 
-// One directory waiting on the walk's stack.
-struct ScanDirNode {
-    char16_t* path;  // owned heap copy
-    int32_t depth;   // root 0
-    ScanDirNode* next;
-};
-
 typedef void (*ScanProgressCallback)(int32_t percent, int32_t directories, int32_t files, void* context);
 typedef bool (*ScanCancelledCallback)();
 
@@ -41,9 +35,12 @@ typedef bool (*ScanCancelledCallback)();
 // that ran through or was cancelled, stores the heap array (caller frees
 // with free()) and then the count, and returns 0. Returns -1, publishing
 // nothing, when memory for the walk cannot be had. A null root returns 0 and
-// touches nothing.
+// touches nothing. threads: the walk's listing threads (0: the default);
+// the results do not depend on them. Progress: (percent, folders searched,
+// results so far) at every 50th folder and whenever the percent moves.
 int32_t ScanLargeFiles(const char16_t* root, uint64_t minimumSize, LargeFileEntry** outEntries, int32_t* outCount,
-                       ScanProgressCallback progress, ScanCancelledCallback cancelled, void* context);
+                       ScanProgressCallback progress, ScanCancelledCallback cancelled, void* context,
+                       int32_t threads = 0);
 
 // The minimum-size combo's selection to bytes (anything unknown: 100 MiB).
 uint64_t MinimumSizeForSelection(intptr_t selection);

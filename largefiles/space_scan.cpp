@@ -1,5 +1,6 @@
 #include "largefiles/space_scan.h"
 
+#include "largefiles/finder.h"
 #include "largefiles/mft_reader.h"
 #include "largefiles/scan_rules.h"
 #include "platform/fs.h"
@@ -10,110 +11,61 @@
 
 namespace {
 
-bool IsMissing(uint32_t error) { return error == FS_ERROR_FILE_NOT_FOUND || error == FS_ERROR_PATH_NOT_FOUND; }
-
-// One folder on the walk's way down: held open, with its listing.
-struct Frame {
-    FsDir dir;
-    FsFind find;
-    uint32_t folder;
+// The tree as a sink of the walk.
+struct TreeSink {
+    SpaceTree* tree;
+    uint64_t used;
+    ScanProgressCallback progress;
+    void* context;
+    int32_t folders, files;
+    FinderTotals* totals;
 };
 
-class TreeWalk {
-public:
-    TreeWalk(SpaceTree* tree, uint64_t used, ScanProgressCallback progress, ScanCancelledCallback cancelled, void* context)
-        : tree_(tree), used_(used), progress_(progress), cancelled_(cancelled), context_(context) {}
-
-    void Run(const char16_t* root) {
-        FsDir dir = FsOpenDir(root, false);
-        if (!dir) {
-            tree_->MarkFolder(0, SPACE_DENIED);
-            return;
-        }
-        stack_.push_back(Frame{dir, nullptr, 0});
-        FsEntry entry;
-        while (!stack_.empty()) {
-            if (cancelled_ && cancelled_()) break;
-            Frame& top = stack_.back();
-            bool have;
-            if (!top.find) {
-                top.find = FsDirFindFirst(top.dir, u"*", &entry, true);
-                have = top.find != nullptr;
-                if (!have && !IsMissing(FsLastError()) && FsLastError() != 18) tree_->MarkFolder(top.folder, SPACE_DENIED);
-            } else {
-                have = FsFindNext(top.find, &entry);
-            }
-            if (!have) {
-                Pop();
-                continue;
-            }
-            Take(entry);
-        }
-        while (!stack_.empty()) Pop();
-        Report(true);
+void TreeReport(TreeSink* sink, bool done) {
+    if (!sink->progress) return;
+    int32_t percent = 100;
+    if (!done) {
+        const uint64_t met = sink->totals->bytes.load(std::memory_order_relaxed);
+        percent = sink->used ? static_cast<int32_t>(met >= sink->used ? 99 : met * 100 / sink->used) : 0;
     }
+    sink->progress(percent, sink->folders, sink->files, sink->context);
+}
 
-private:
-    void Pop() {
-        Frame& top = stack_.back();
-        if (top.find) FsFindClose(top.find);
-        FsCloseDir(top.dir, false);
-        stack_.pop_back();
-    }
+// A reparse folder is never entered, whatever its tag.
+bool TreeEnters(const FinderRecord& record, int32_t, size_t) { return !(record.attributes & FS_ATTR_REPARSE_POINT); }
 
-    void Take(const FsEntry& entry) {
-        if (IsDotName(entry.name)) return;
-        const uint32_t parent = stack_.back().folder;
-        const size_t length = Text16Length(entry.name);
-        if (entry.attributes & FS_ATTR_DIRECTORY) {
-            // A reparse folder is never entered, whatever its tag.
-            if (entry.attributes & FS_ATTR_REPARSE_POINT) {
-                tree_->AddFolder(parent, entry.name, length, SPACE_LINK);
-                return;
-            }
-            const uint32_t folder = tree_->AddFolder(parent, entry.name, length, 0);
-            ++folders_;
-            // A cloud folder's listing would be fetched onto the drive: shown
-            // as it is, never entered.
-            if (FsDataIsRemote(entry.attributes)) return;
-            FsDir sub = FsOpenSubdir(stack_.back().dir, entry.name, false, entry.id);
-            if (!sub) {
-                if (!IsMissing(FsLastError())) tree_->MarkFolder(folder, SPACE_DENIED);
-                return;
-            }
-            stack_.push_back(Frame{sub, nullptr, folder});
-            if ((folders_ & 63) == 0) Report(false);
-            return;
+uint32_t TreeEntry(void* self, uint32_t parent, const char16_t*, size_t, int32_t, const FinderRecord& record) {
+    TreeSink* sink = static_cast<TreeSink*>(self);
+    SpaceTree* tree = sink->tree;
+    if (record.attributes & FS_ATTR_DIRECTORY) {
+        if (record.attributes & FS_ATTR_REPARSE_POINT) {
+            tree->AddFolder(parent, record.name, record.nameLength, SPACE_LINK);
+            return kNoFolder;
         }
-        ++files_;
-        if (FsIsLink(entry.attributes, entry.reparseTag)) {
-            tree_->AddFile(parent, entry.name, length, 0, 0, 0, 1, SPACE_LINK);
-            return;
-        }
-        const uint64_t size = (static_cast<uint64_t>(entry.sizeHigh) << 32) | entry.sizeLow;
-        const uint64_t space = entry.space == FS_NO_SPACE ? size : entry.space;
-        met_ += space;
-        tree_->AddFile(parent, entry.name, length, size, space, entry.id, entry.links, 0);
-        if ((files_ & 1023) == 0) Report(false);
+        const uint32_t folder = tree->AddFolder(parent, record.name, record.nameLength, 0);
+        ++sink->folders;
+        sink->totals->Add(sink->totals->folders, 1);
+        if ((sink->folders & 63) == 0) TreeReport(sink, false);
+        return folder;
     }
-
-    void Report(bool done) {
-        if (!progress_) return;
-        int32_t percent = 100;
-        if (!done) percent = used_ ? static_cast<int32_t>(met_ >= used_ ? 99 : met_ * 100 / used_) : 0;
-        if (percent > 99 && !done) percent = 99;
-        progress_(percent, folders_, files_, context_);
+    ++sink->files;
+    sink->totals->Add(sink->totals->files, 1);
+    if (FsIsLink(record.attributes, record.reparseTag)) {
+        tree->AddFile(parent, record.name, record.nameLength, 0, 0, 0, 1, SPACE_LINK);
+        return kNoFolder;
     }
+    const uint64_t space = record.space == FS_NO_SPACE ? record.size : record.space;
+    sink->totals->Add(sink->totals->bytes, space);
+    tree->AddFile(parent, record.name, record.nameLength, record.size, space, record.id, record.links, 0);
+    if ((sink->files & 1023) == 0) TreeReport(sink, false);
+    return kNoFolder;
+}
 
-    SpaceTree* tree_;
-    uint64_t used_;
-    ScanProgressCallback progress_;
-    ScanCancelledCallback cancelled_;
-    void* context_;
-    std::vector<Frame> stack_;
-    int32_t folders_ = 0, files_ = 0;
-    uint64_t met_ = 0;
-};
+void TreeFolder(void*, uint32_t, int32_t) {}
+
+void TreeFailed(void* self, uint32_t folder, uint32_t) {
+    static_cast<TreeSink*>(self)->tree->MarkFolder(folder, SPACE_DENIED);
+}
 
 using namespace ntfs;
 
@@ -145,7 +97,7 @@ public:
         const uint64_t identity = (static_cast<uint64_t>(facts.sequence) << 48) | number;
         const uint32_t links = static_cast<uint32_t>(facts.names.size());
         for (const Name& name : facts.names) {
-            if (!IsWin32Name(name.text)) continue;
+            if (!FinderWin32Name(name.text.data(), name.text.size())) continue;
             const uint32_t parent = FolderOf(name.parent, name.parentSequence);
             if (parent == kNoFolder) continue;
             tree_->AddFile(parent, name.text.data(), name.text.size(), size, space, identity, links, flags);
@@ -174,7 +126,7 @@ private:
         if (number < slots_.size() && slots_[number].folder != kNoFolder) {
             Slot& slot = slots_[number];
             if (number == kRootRecord && !slot.own) return slot.folder;
-            if (slot.sequence == sequence) return slot.folder;
+            if (FinderParentIsCurrent(sequence, slot.sequence)) return slot.folder;
             return slot.own ? kNoFolder : Replace(number, sequence, false);
         }
         const uint32_t folder = tree_->NewFolder();
@@ -197,7 +149,8 @@ private:
             slots_[kRootRecord].own = true;
             return;
         }
-        if (number < slots_.size() && slots_[number].folder != kNoFolder && slots_[number].sequence == facts.sequence) {
+        if (number < slots_.size() && slots_[number].folder != kNoFolder &&
+            FinderParentIsCurrent(slots_[number].sequence, facts.sequence)) {
             folder = slots_[number].folder;
             slots_[number].own = true;
         } else {
@@ -207,9 +160,9 @@ private:
         // A folder has one parent; its first long name is the one listed.
         const Name* chosen = nullptr;
         for (const Name& name : facts.names) {
-            if (!chosen || (chosen->nameSpace == kNamespaceDos && name.nameSpace != kNamespaceDos)) chosen = &name;
+            if (!chosen || FinderPrefersName(name.nameSpace, chosen->nameSpace)) chosen = &name;
         }
-        if (!chosen || !IsWin32Name(chosen->text)) return;
+        if (!chosen || !FinderWin32Name(chosen->text.data(), chosen->text.size())) return;
         const uint32_t parent = FolderOf(chosen->parent, chosen->parentSequence);
         if (parent == kNoFolder || parent == folder) return;
         tree_->AttachFolder(folder, parent, chosen->text.data(), chosen->text.size(), facts.reparse ? SPACE_LINK : 0);
@@ -225,21 +178,21 @@ private:
 }  // namespace
 
 int32_t ScanSpaceTreeWalk(const char16_t* root, uint64_t usedBytes, SpaceTree** out, ScanProgressCallback progress,
-                          ScanCancelledCallback cancelled, void* context) {
+                          ScanCancelledCallback cancelled, void* context, int32_t threads, FinderTotals* totals) {
     if (!root || !out) return -1;
+    SpaceTree* tree = nullptr;
     try {
-        SpaceTree* tree = new SpaceTree();
-        TreeWalk walk(tree, usedBytes, progress, cancelled, context);
-        try {
-            walk.Run(root);
-            tree->Finish();
-        } catch (const std::bad_alloc&) {
-            delete tree;
-            return -1;
-        }
+        tree = new SpaceTree();
+        FinderTotals own;
+        TreeSink state{tree, usedBytes, progress, context, 0, 0, totals ? totals : &own};
+        const FinderSink sink{&state, FINDER_SUBFOLDER_AT_ONCE, TreeEnters, TreeEntry, TreeFolder, TreeFailed};
+        FinderWalk(root, threads, sink, cancelled);
+        tree->Finish();
+        TreeReport(&state, true);
         *out = tree;
         return 0;
     } catch (const std::bad_alloc&) {
+        delete tree;
         return -1;
     }
 }
@@ -259,6 +212,22 @@ int32_t ScanSpaceTreeMft(VolumeReader read, void* volume, SpaceTree** out, ScanP
         }
         tree->Finish();
         records.Progress(100);
+        *out = tree;
+        return 0;
+    } catch (const std::bad_alloc&) {
+        delete tree;
+        return -1;
+    }
+}
+
+int32_t ScanSpaceTreeRecords(std::vector<std::pair<uint64_t, RecordFacts>>& records, SpaceTree** out) {
+    if (!out) return -1;
+    SpaceTree* tree = nullptr;
+    try {
+        tree = new SpaceTree();
+        TreeRecords sink(tree, nullptr, nullptr);
+        DeliverRecords(records, &sink);
+        tree->Finish();
         *out = tree;
         return 0;
     } catch (const std::bad_alloc&) {

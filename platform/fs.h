@@ -31,6 +31,7 @@ enum : uint32_t {
     FS_ERROR_PATH_NOT_FOUND = 3,
     FS_ERROR_ACCESS_DENIED = 5,
     FS_ERROR_NOT_ENOUGH_MEMORY = 8,
+    FS_ERROR_NO_MORE_FILES = 18,          // a listing that has shown every entry
     FS_ERROR_SHARING_VIOLATION = 32,
     FS_ERROR_LOCK_VIOLATION = 33,
     FS_ERROR_INVALID_NAME = 123,
@@ -233,6 +234,10 @@ bool FsProcessElevated();
 // GetCompressedFileSizeW, which counts a sparse or compressed file's real
 // clusters; posix: its blocks). False when it cannot be read.
 bool FsFileSpace(const char16_t* path, uint64_t* bytes);
+
+// Bytes in use on the volume that holds root (its size less its free
+// bytes), for a walk's percent. False when it cannot be read.
+bool FsVolumeUsedBytes(const char16_t* root, uint64_t* used);
 
 // Expands %NAME% references into dst. False, with dst empty, when the
 // expansion fails or needs more than `capacity` units with the terminator.

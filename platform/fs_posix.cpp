@@ -22,6 +22,7 @@
 #include <new>
 #include <string>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #if defined(__linux__)
 #include <linux/stat.h>
@@ -115,7 +116,7 @@ bool ReadMatching(FsListing* listing, FsEntry* entry) {
         errno = 0;
         struct dirent* d = readdir(listing->dir);
         if (!d) {
-            t_lastError = errno ? MapErrno(errno) : 18;  // ERROR_NO_MORE_FILES
+            t_lastError = errno ? MapErrno(errno) : FS_ERROR_NO_MORE_FILES;
             return false;
         }
         if (std::strchr(d->d_name, '\\') || !Utf8ToUtf16(d->d_name, entry->name, 260)) continue;
@@ -574,6 +575,14 @@ int FsListDriverPackages(FsDriverPackage*, int) { return 0; }
 bool FsRemoveDriverPackage(const char16_t*) {
     t_lastError = FS_ERROR_FILE_NOT_FOUND;
     return false;
+}
+
+bool FsVolumeUsedBytes(const char16_t* root, uint64_t* used) {
+    char native[kNativePathBytes];
+    struct statvfs st;
+    if (!root || !NativePath(root, native) || statvfs(native, &st) != 0) return Fail(errno ? errno : ENOENT);
+    *used = (static_cast<uint64_t>(st.f_blocks) - st.f_bfree) * st.f_frsize;
+    return true;
 }
 
 bool FsExpandEnvironment(const char16_t* source, char16_t* dst, uint32_t capacity) {

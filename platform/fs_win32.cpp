@@ -809,6 +809,17 @@ bool FsFileSpace(const char16_t* path, uint64_t* bytes) {
     return true;
 }
 
+bool FsVolumeUsedBytes(const char16_t* root, uint64_t* used) {
+    ULARGE_INTEGER available, total, free;
+    if (!root || !GetDiskFreeSpaceExW(WideText(root), &available, &total, &free)) return false;
+    if (total.QuadPart < free.QuadPart) {
+        SetLastError(ERROR_INVALID_DATA);
+        return false;
+    }
+    *used = total.QuadPart - free.QuadPart;
+    return true;
+}
+
 bool FsProcessElevated() {
     SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
     PSID administrators = nullptr;

@@ -51,6 +51,7 @@ struct State {
     uint64_t nextId = 1;
     bool protectedIncomplete = false;
     std::map<char16_t, std::vector<uint8_t>> volumes;  // by upper-case drive letter
+    uint64_t usedBytes = 0;  // FsVolumeUsedBytes; 0: not known
     std::map<int, std::u16string> systemFolders;
     bool elevated = false;
     std::u16string userSid = kFakeUserSid;
@@ -777,6 +778,21 @@ bool FsProcessElevated() {
 }
 
 // Files here take what they hold, in whole 4 KiB clusters.
+bool FsVolumeUsedBytes(const char16_t*, uint64_t* used) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    if (!g_state->usedBytes) {
+        t_lastError = FS_ERROR_ACCESS_DENIED;
+        return false;
+    }
+    *used = g_state->usedBytes;
+    return true;
+}
+
+void FakeFsSetUsedBytes(uint64_t used) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    g_state->usedBytes = used;
+}
+
 bool FsFileSpace(const char16_t* path, uint64_t* bytes) {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     Node* node = Resolve(path, false);

@@ -54,6 +54,10 @@ void FakeFsSetVolume(char16_t letter, std::vector<uint8_t> bytes);
 // same folder is. Both names have one identity.
 void FakeFsAddAlias(const char16_t* path, const char16_t* existing);
 
+// What FsVolumeUsedBytes answers for every drive; 0 (the default): it
+// cannot be read.
+void FakeFsSetUsedBytes(uint64_t used);
+
 // The call `op` on exactly this path fails with code from now on.
 void FakeFsFail(FakeOp op, const char16_t* path, uint32_t code);
 // How often `op` was called on this path.

@@ -9,6 +9,14 @@ folder; commits the .img.xz it writes):
   crafted-collision.img.xz  the record of case\\ABD.bin is damaged to claim the
                             name of its neighbour case\\Abc.bin: one folder, one
                             name, two records. Neither can be vouched for.
+                            And the record of exact.bin (1 MiB) claims the name
+                            of its small neighbour under.bin (1 MiB - 1): a
+                            search that counts only the names at or above its
+                            minimum would list a false under.bin at 1 MiB.
+  crafted-overclaim.img.xz  $MFT's data maps its own clusters and then the whole
+                            volume again, every run inside the volume, its sizes
+                            covering both: more records than the volume has room
+                            for. It is no MFT to trust.
 """
 import lzma
 import struct
@@ -75,10 +83,10 @@ def hang():
     fix(d, mft, record, bps)
     return d
 
-def collision():
-    d = load()
+def rename(d, old, new):
+    """Makes the record that names `old` claim `new` (of the same length)."""
     bps, cluster, mft, record = geometry(d)
-    wanted = "ABD.bin".encode("utf-16-le")
+    wanted = old.encode("utf-16-le")
     for n in range(16, 4096):
         at = mft + n * record
         if d[at: at + 4] != b"FILE":
@@ -90,13 +98,57 @@ def collision():
                 value = at + off + struct.unpack_from("<H", d, at + off + 0x14)[0]
                 name = bytes(d[value + 0x42: value + 0x42 + 2 * d[value + 0x40]])
                 if name == wanted:
-                    d[value + 0x42: value + 0x42 + len(wanted)] = "Abc.bin".encode("utf-16-le")
+                    d[value + 0x42: value + 0x42 + len(wanted)] = new.encode("utf-16-le")
                     changed = True
         fix(d, at, record, bps)
         if changed:
             return d
-    raise SystemExit("no record names ABD.bin")
+    raise SystemExit("no record names " + old)
 
-for name, image in (("crafted-hang", hang()), ("crafted-collision", collision())):
+def collision():
+    d = load()
+    rename(d, "ABD.bin", "Abc.bin")
+    rename(d, "exact.bin", "under.bin")
+    return d
+
+def signed(value):
+    """The shortest little-endian two's complement bytes of value."""
+    for size in range(1, 9):
+        if -(1 << (8 * size - 1)) <= value < (1 << (8 * size - 1)):
+            return (value & ((1 << (8 * size)) - 1)).to_bytes(size, "little")
+
+def unsigned(value):
+    return value.to_bytes(max(1, (value.bit_length() + 7) // 8), "little")
+
+def overclaim():
+    d = load()
+    bps, cluster, mft, record = geometry(d)
+    volume = struct.unpack_from("<Q", d, 0x28)[0] * bps // cluster
+    unfix(d, mft, record, bps)
+    for kind, off, length in attributes(d, mft):
+        if kind == 0x80:
+            a = mft + off
+            pairs = a + struct.unpack_from("<H", d, a + 0x20)[0]
+            first = bytes(d[pairs: pairs + 1 + (d[pairs] & 15) + (d[pairs] >> 4)])
+            own = int.from_bytes(first[1: 1 + (first[0] & 15)], "little")
+            lcn = mft // cluster
+            back, count = signed(-lcn), unsigned(volume)
+            runs = first + bytes([len(count) | len(back) << 4]) + count + back + b"\0"
+            grow = max(0, (pairs - a + len(runs) + 7) // 8 * 8 - length)
+            used = struct.unpack_from("<I", d, mft + 0x18)[0]
+            tail = bytes(d[a + length: mft + used])
+            d[a + length + grow: a + length + grow + len(tail)] = tail
+            struct.pack_into("<I", d, a + 4, length + grow)
+            struct.pack_into("<I", d, mft + 0x18, used + grow)
+            d[pairs: pairs + len(runs)] = runs
+            clusters = own + volume
+            struct.pack_into("<Q", d, a + 0x18, clusters - 1)          # last VCN
+            for field in (0x28, 0x30, 0x38):                           # allocated, data, initialized
+                struct.pack_into("<Q", d, a + field, clusters * cluster)
+            break
+    fix(d, mft, record, bps)
+    return d
+
+for name, image in (("crafted-hang", hang()), ("crafted-collision", collision()), ("crafted-overclaim", overclaim())):
     with lzma.open(name + ".img.xz", "wb", preset=9) as out:
         out.write(image)

@@ -118,6 +118,35 @@ TEST_F(MeasureFake, WorkerPostsCountThenEachItemOnceThenDone) {
     EXPECT_EQ(ItemSize(g_CleanupGroups[1].items[8]), 0u);
 }
 
+// Measured side by side or one by one: the same sizes, and the same
+// messages in the same order.
+TEST_F(MeasureFake, OneThreadOrEightMeasureAndPostAlike) {
+    FakeFsSetEnv(u"LOCALAPPDATA", u"C:\\L");
+    FakeFsSetEnv(u"TEMP", u"C:\\T");
+    for (int i = 0; i < 50; ++i) {
+        const std::u16string n(1, static_cast<char16_t>(u'a' + i % 26));
+        FakeFsAddFile((u"C:\\L\\npm-cache\\" + n + n + std::u16string(1, static_cast<char16_t>(u'0' + i / 26))).c_str(), 100 + i);
+        FakeFsAddFile((u"C:\\L\\pip\\cache\\d" + n + std::u16string(1, static_cast<char16_t>(u'0' + i / 26)) + u"\\f").c_str(), 7);
+        FakeFsAddFile((u"C:\\T\\t" + n + std::u16string(1, static_cast<char16_t>(u'0' + i / 26))).c_str(), 1000);
+    }
+    auto run = [](int32_t threads) {
+        PostRecorderReset();
+        EXPECT_EQ(MeasureCatalogue(nullptr, threads), 0u);
+        std::vector<uint64_t> seen;
+        for (size_t i = 0; i < PostRecorderCount(); ++i) {
+            seen.push_back(PostRecorderAt(i).message);
+            seen.push_back(PostRecorderAt(i).wParam);
+        }
+        for (const CleanupGroup& group : g_CleanupGroups)
+            for (int32_t i = 0; i < group.itemCount; ++i) seen.push_back(ItemSize(group.items[i]));
+        return seen;
+    };
+    const std::vector<uint64_t> one = run(1);
+    EXPECT_EQ(ItemSize(g_CleanupGroups[1].items[7]), 50u * 100u + 49u * 50u / 2u);
+    EXPECT_EQ(ItemSize(g_CleanupGroups[1].items[8]), 50u * 7u);
+    for (int round = 0; round < 3; ++round) EXPECT_EQ(run(8), one) << "round " << round;
+}
+
 TEST_F(MeasureFake, MeasureSelectedItemsLeavesTheUnselectedAsMeasured) {
     FakeFsSetEnv(u"LOCALAPPDATA", u"C:\\L");
     FakeFsAddFile(u"C:\\L\\npm-cache\\a", 100);

@@ -335,9 +335,10 @@ INSTANTIATE_TEST_SUITE_P(RecordSizes, MftImage, ::testing::Values(512, 4096),
                          });
 
 // Damaged volumes made by tests/ntfs/make-crafted.py from scenario-1024.
-// The reader lists only what it can vouch for: a $MFT with a sparse run is
-// no MFT (the reader once filled that hole with zeros for hours), and two
-// records that claim one name in one folder are neither listed.
+// The reader lists only what it can vouch for: a $MFT with a sparse run, or
+// one claiming more records than its volume has room for, is no MFT (the
+// reader once filled a hole with zeros for hours), and two records that
+// claim one name in one folder are neither listed, whatever their sizes.
 int32_t ReadCrafted(const char* name, std::vector<Found>* found) {
     char image[] = "/tmp/norvale-crafted-XXXXXX";
     int fd = mkstemp(image);
@@ -360,6 +361,12 @@ TEST(MftCrafted, ASparseMftIsNoMftToTrust) {
     EXPECT_EQ(ReadCrafted("crafted-hang", &found), kScanNotNtfs);
 }
 
+TEST(MftCrafted, AnMftLargerThanItsVolumeIsNoMftToTrust) {
+    std::vector<Found> found;
+    EXPECT_EQ(ReadCrafted("crafted-overclaim", &found), kScanNotNtfs);
+    EXPECT_TRUE(found.empty());
+}
+
 TEST(MftCrafted, TwoRecordsClaimingOneNameAreNeitherListed) {
     std::vector<Found> found;
     ASSERT_EQ(ReadCrafted("crafted-collision", &found), 0);
@@ -367,6 +374,9 @@ TEST(MftCrafted, TwoRecordsClaimingOneNameAreNeitherListed) {
     for (const Found& f : found) {
         EXPECT_NE(Utf8(f.path), "C:\\case\\Abc.bin");
         EXPECT_NE(Utf8(f.path), "C:\\case\\ABD.bin");
+        // exact.bin's record claims the name of under.bin, below the minimum.
+        EXPECT_NE(Utf8(f.path), "C:\\under.bin") << "a false file at " << f.size << " bytes";
+        EXPECT_NE(Utf8(f.path), "C:\\exact.bin");
         others += Utf8(f.path).rfind("C:\\case\\", 0) == 0 ? 1 : 0;
     }
     EXPECT_GT(found.size(), 10u) << "the rest of the volume is still listed";

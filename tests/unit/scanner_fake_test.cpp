@@ -125,40 +125,39 @@ TEST_F(ScannerFake, ThirtyLevelsAreSearchedTheThirtyFirstIsNot) {
     }
     ScanRun run = Scan(u"C:\\r", 50);
     EXPECT_EQ(run.results.size(), 30u);
-    EXPECT_EQ(run.reports.front(), Report(5, 31, 0)) << "depths 0 to 30 are counted";
-    EXPECT_EQ(run.reports.back(), Report(100, 31, 30));
+    EXPECT_EQ(run.reports.back(), Report(100, 31, 30)) << "depths 0 to 30 are searched";
 }
 
-TEST_F(ScannerFake, CountingPassReportsEveryFiveHundredFolders) {
-    for (int i = 0; i < 20100; ++i) FakeFsAddDir((u"C:\\r\\d" + Num(i)).c_str());
-    g_cancel = nullptr;
+// One pass: the percent is the share of the drive's used bytes met, never
+// runs backwards, stays below 100 until the end (also when the drive holds
+// more than it said), and folders are reported every 50th.
+TEST_F(ScannerFake, PercentIsTheUsedBytesMetAndNeverRunsBackwards) {
+    // 4 folders of 1000 bytes (on the fake, 4096 bytes taken each) and 120
+    // empty ones listed after them, so searched first.
+    for (int i = 0; i < 4; ++i) FakeFsAddFile((u"C:\\r\\a" + Num(i) + u"\\f").c_str(), 1000);
+    for (int i = 0; i < 120; ++i) FakeFsAddDir((u"C:\\r\\e" + Num(i)).c_str());
+    FakeFsSetUsedBytes(4 * 4096);
     ScanRun run = Scan(u"C:\\r", 1);
-    std::vector<Report> counting;
-    for (const Report& r : run.reports) {
-        if (r == Report(5, 20101, 0)) break;
-        counting.push_back(r);
+    ASSERT_GE(run.reports.size(), 6u);
+    for (size_t i = 1; i < run.reports.size(); ++i) {
+        EXPECT_GE(std::get<0>(run.reports[i]), std::get<0>(run.reports[i - 1])) << "report " << i;
+        EXPECT_GE(std::get<1>(run.reports[i]), std::get<1>(run.reports[i - 1])) << "report " << i;
     }
-    ASSERT_EQ(counting.size(), 40u);
-    EXPECT_EQ(counting[0], Report(0, 500, 0));
-    EXPECT_EQ(counting[6], Report(0, 3500, 0));
-    EXPECT_EQ(counting[7], Report(1, 4000, 0));
-    EXPECT_EQ(counting[39], Report(5, 20000, 0));
-}
+    std::vector<Report> expected = {Report(0, 1, 0),  Report(0, 50, 0),  Report(0, 100, 0), Report(25, 123, 1),
+                                    Report(50, 124, 2), Report(75, 125, 3), Report(100, 125, 4)};
+    EXPECT_EQ(run.reports, expected) << "the folder after a file's folder says its bytes";
 
-TEST_F(ScannerFake, SearchPassPercentScaledByTheCount) {
-    for (int i = 0; i < 999; ++i) FakeFsAddDir((u"C:\\r\\" + Num(i)).c_str());
-    ScanRun run = Scan(u"C:\\r", 1);
-    size_t start = 0;
-    while (run.reports[start] != Report(5, 1000, 0)) ++start;
-    EXPECT_EQ(run.reports[start + 1], Report(5, 1, 0));
-    EXPECT_EQ(run.reports[start + 2], Report(6, 11, 0));
-    EXPECT_EQ(run.reports.back(), Report(100, 1000, 0));
+    FakeFsSetUsedBytes(4096);  // less than the drive holds
+    run = Scan(u"C:\\r", 1);
+    for (size_t i = 0; i + 1 < run.reports.size(); ++i) EXPECT_LE(std::get<0>(run.reports[i]), 99);
+    EXPECT_EQ(std::get<0>(run.reports[run.reports.size() - 2]), 99);
+    EXPECT_EQ(run.reports.back(), Report(100, 125, 4));
 }
 
 TEST_F(ScannerFake, RootWithoutSubfoldersAndUnlistableRoot) {
     FakeFsAddFile(u"C:\\only\\x", 3);
     ScanRun run = Scan(u"C:\\only", 1);
-    std::vector<Report> expected = {Report(5, 1, 0), Report(100, 1, 0), Report(100, 1, 1)};
+    std::vector<Report> expected = {Report(0, 1, 0), Report(100, 1, 1)};
     EXPECT_EQ(run.reports, expected);
 
     FakeFsFail(FakeOp::List, u"C:\\locked", 5);
@@ -175,48 +174,54 @@ TEST_F(ScannerFake, RootWithoutSubfoldersAndUnlistableRoot) {
     EXPECT_EQ(count, -3) << "a null root touches nothing";
 }
 
-TEST_F(ScannerFake, MoreFoldersThanCountedStaysAtOneHundred) {
-    FakeFsAddDir(u"C:\\r\\a");
-    // Folders appear between the passes.
-    g_onReport = [](const Report& r) {
-        if (r == Report(5, 2, 0)) {
-            for (int i = 0; i < 5; ++i) FakeFsAddDir((u"C:\\r\\n" + std::u16string(1, static_cast<char16_t>(u'0' + i))).c_str());
-        }
-    };
-    ScanRun run = Scan(u"C:\\r", 1);
-    for (const Report& r : run.reports) EXPECT_LE(std::get<0>(r), 100);
-    EXPECT_EQ(run.reports.back(), Report(100, 7, 0));
-}
-
-TEST_F(ScannerFake, CancelledInTheCountingPass) {
+TEST_F(ScannerFake, CancelledAtOnceStillPublishes) {
     FakeFsAddFile(u"C:\\r\\big", 100);
     g_cancel = [] { return true; };
     ScanRun run = Scan(u"C:\\r", 1);
     EXPECT_EQ(run.result, 0);
     EXPECT_TRUE(run.published);
     EXPECT_TRUE(run.results.empty());
-    std::vector<Report> expected = {Report(5, 1, 0), Report(100, 0, 0)};
+    std::vector<Report> expected = {Report(100, 0, 0)};
     EXPECT_EQ(run.reports, expected);
 }
 
-TEST_F(ScannerFake, CancelledInTheSearchPassKeepsWhatWasFound) {
+TEST_F(ScannerFake, CancelledDuringTheWalkKeepsWhatWasFound) {
     FakeFsAddFile(u"C:\\r\\a\\one", 100);
     FakeFsAddFile(u"C:\\r\\b\\two", 100);
     FakeFsAddFile(u"C:\\r\\c\\three", 100);
-    static bool searching;
-    searching = false;
-    g_onReport = [](const Report& r) {
-        if (std::get<0>(r) == 5 && std::get<2>(r) == 0 && std::get<1>(r) == 4) searching = true;
-    };
     static int polls;
     polls = 0;
-    // Polls: the root node and its five entries, then node c and its three
-    // entries; the poll before node b cancels.
-    g_cancel = [] { return searching && ++polls > 10; };
+    // Polls: one before each entry and one as each folder ends: the root's
+    // three entries and its end, then c's entry and end; the poll before
+    // b's entry cancels.
+    g_cancel = [] { return ++polls > 6; };
     ScanRun run = Scan(u"C:\\r", 1);
     EXPECT_TRUE(run.published);
     ASSERT_EQ(run.results.size(), 1u);
     EXPECT_EQ(run.results[0].first, u"C:\\r\\c\\three");
+}
+
+// The results do not depend on the threads that list: the same rows in the
+// same order with one thread as with eight, over a tree wide and deep
+// enough for the workers to run ahead of the list.
+TEST_F(ScannerFake, OneThreadOrEightFindTheSameRowsInTheSameOrder) {
+    for (int i = 0; i < 40; ++i) {
+        for (int j = 0; j < 6; ++j) FakeFsAddFile((u"C:\\w\\d" + Num(i) + u"\\s" + Num(j) + u"\\f" + Num(i * j)).c_str(), 10 + j);
+        FakeFsAddFile((u"C:\\w\\d" + Num(i) + u"\\own").c_str(), 12);
+    }
+    auto rows = [](int32_t threads) {
+        LargeFileEntry* entries = nullptr;
+        int32_t count = 0;
+        EXPECT_EQ(ScanLargeFiles(u"C:\\w", 12, &entries, &count, nullptr, nullptr, nullptr, threads), 0);
+        std::vector<std::pair<std::u16string, uint64_t>> out;
+        for (int32_t i = 0; i < count; ++i) out.emplace_back(entries[i].path, entries[i].size);
+        std::free(entries);
+        return out;
+    };
+    const auto one = rows(1);
+    ASSERT_EQ(one.size(), 40u * 5u);
+    EXPECT_EQ(one.front().first, u"C:\\w\\d39\\own");
+    for (int round = 0; round < 5; ++round) EXPECT_EQ(rows(8), one) << "round " << round;
 }
 
 std::vector<size_t> g_growths;

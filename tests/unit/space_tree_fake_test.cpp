@@ -119,4 +119,50 @@ TEST_F(SpaceTreeFake, FortyLevelsDownStillCountAndKeptFilesAreTheLargest) {
     EXPECT_EQ(many.size, 40 * 41 / 2 * MiB);
 }
 
+// The tree does not depend on the threads that list: with one thread and
+// with eight, the same folders in the same places with the same sums, the
+// same kept names (ties among equal sizes included), and each file with
+// several names charged to the same one, the first in the walk's order.
+TEST_F(SpaceTreeFake, OneThreadOrEightBuildTheSameTree) {
+    for (int i = 0; i < 30; ++i) {
+        const std::u16string dir = u"C:\\t\\d" + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)) +
+                                   std::u16string(1, static_cast<char16_t>(u'a' + i / 26));
+        for (int j = 0; j < 40; ++j) {
+            const std::u16string name = dir + u"\\s" + std::u16string(1, static_cast<char16_t>(u'a' + j % 5)) + u"\\f" +
+                                        std::u16string(1, static_cast<char16_t>(u'A' + j));
+            FakeFsAddFile(name.c_str(), (j % 3 + 1) * MiB);  // many equal sizes: ties for the kept 32
+        }
+        if (i > 0) FakeFsAddHardLink((dir + u"\\shared.bin").c_str(), u"C:\\t\\dAa\\sa\\fA");
+    }
+    FakeFsFail(FakeOp::Open, u"C:\\t\\dCa\\sb", FS_ERROR_ACCESS_DENIED);
+    auto describe = [](int32_t threads) {
+        SpaceTree* raw = nullptr;
+        EXPECT_EQ(ScanSpaceTreeWalk(u"C:\\t", 0, &raw, nullptr, nullptr, nullptr, threads), 0);
+        std::unique_ptr<SpaceTree> tree(raw);
+        std::string text;
+        auto narrow = [](const char16_t* name) { return std::string(name, name + std::char_traits<char16_t>::length(name)); };
+        for (uint32_t i = 0; tree && i < tree->FolderCount(); ++i) {
+            const SpaceFolder& f = tree->Folder(i);
+            text += narrow(tree->Name(f.name)) + "<" + std::to_string(f.flags) + " " + std::to_string(f.size) + " " +
+                    std::to_string(f.space) + " " + std::to_string(f.files) + " " + std::to_string(f.parent);
+            for (const SpaceFile& file : f.kept) text += " " + narrow(tree->Name(file.name));
+            text += ">";
+        }
+        if (tree) text += std::to_string(tree->ExtraNames());
+        return text;
+    };
+    const std::string one = describe(1);
+    // The running totals a reader on another thread sees end at the tree's.
+    FinderTotals totals;
+    SpaceTree* raw = nullptr;
+    ASSERT_EQ(ScanSpaceTreeWalk(u"C:\\t", 0, &raw, nullptr, nullptr, nullptr, 4, &totals), 0);
+    std::unique_ptr<SpaceTree> tree(raw);
+    EXPECT_EQ(totals.folders.load(), tree->Folder(0).folders);
+    EXPECT_EQ(totals.files.load(), tree->Folder(0).files + tree->ExtraNames()) << "every name met";
+    // Bytes met go by name: each second name of the shared 1 MiB file adds its bytes again.
+    EXPECT_EQ(totals.bytes.load(), tree->Folder(0).space + tree->ExtraNames() * MiB);
+    ASSERT_GT(one.size(), 1000u);
+    for (int round = 0; round < 5; ++round) EXPECT_EQ(describe(8), one) << "round " << round;
+}
+
 }  // namespace

@@ -51,6 +51,28 @@ TEST(Treemap, CellsTileTheAreaInProportionAndStayNearSquare) {
     EXPECT_EQ(tiny[0].rect.width * tiny[0].rect.height, 2500);
 }
 
+// A click on a cell's first or last pixel row or column is that cell's; one
+// pixel past it is the neighbour's, or nothing past the area's edge.
+TEST(Treemap, EveryCellsEdgePixelsAreItsOwnAndThePixelPastThemIsNot) {
+    const LayoutRect area{10, 20, 600, 400};
+    const std::vector<TreemapCell> cells = SquarifyTreemap({6, 6, 4, 3, 2, 2, 1}, area);
+    ASSERT_EQ(cells.size(), 7u);
+    for (const TreemapCell& cell : cells) {
+        const LayoutRect& r = cell.rect;
+        const int right = r.x + r.width - 1, bottom = r.y + r.height - 1;
+        EXPECT_EQ(TreemapCellAt(cells, r.x, r.y), cell.index);
+        EXPECT_EQ(TreemapCellAt(cells, right, r.y), cell.index);
+        EXPECT_EQ(TreemapCellAt(cells, r.x, bottom), cell.index);
+        EXPECT_EQ(TreemapCellAt(cells, right, bottom), cell.index);
+        EXPECT_NE(TreemapCellAt(cells, right + 1, r.y), cell.index);
+        EXPECT_NE(TreemapCellAt(cells, r.x, bottom + 1), cell.index);
+        EXPECT_NE(TreemapCellAt(cells, r.x - 1, r.y), cell.index);
+        EXPECT_NE(TreemapCellAt(cells, r.x, r.y - 1), cell.index);
+    }
+    EXPECT_EQ(TreemapCellAt(cells, area.x + area.width, area.y), -1);
+    EXPECT_EQ(TreemapCellAt(cells, area.x, area.y + area.height), -1);
+}
+
 TEST(SpaceRows, AFolderShowsItsFoldersFilesRestAndAtTheRootWhatWasNotCounted) {
     SpaceTree tree;
     const uint32_t video = tree.AddFolder(0, u"Videos", 6, 0);

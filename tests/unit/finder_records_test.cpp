@@ -1,0 +1,130 @@
+// The rules the MFT's two sinks share (finder.h), on made-up records fed to
+// both, no image needed: a name written for a folder since deleted (a stale
+// parent sequence), an extension record written for an earlier file in its
+// base record, a name holding a separator. Neither the large-file list nor
+// the space tree may show them; the sound records beside them are shown.
+#include "largefiles/mft.h"
+#include "largefiles/mft_reader.h"
+#include "largefiles/space_scan.h"
+#include "largefiles/space_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using ntfs::Name;
+using ntfs::RecordFacts;
+
+constexpr uint64_t MiB = 1048576;
+constexpr uint16_t kRootSequence = 5;
+
+RecordFacts Folder(uint16_t sequence, uint64_t parent, uint16_t parentSequence, const char16_t* name) {
+    RecordFacts facts{};
+    facts.sequence = sequence;
+    facts.directory = true;
+    if (name) facts.names.push_back(Name{parent, parentSequence, 1, name});
+    return facts;
+}
+
+RecordFacts File(uint16_t sequence, uint64_t parent, uint16_t parentSequence, const char16_t* name, uint64_t size) {
+    RecordFacts facts{};
+    facts.sequence = sequence;
+    facts.hasSize = true;
+    facts.size = size;
+    facts.space = size;
+    if (name) facts.names.push_back(Name{parent, parentSequence, 1, name});
+    return facts;
+}
+
+// A file whose names an attribute list keeps in an extension record.
+std::vector<std::pair<uint64_t, RecordFacts>> Listed(uint64_t base, uint16_t sequence, uint64_t extension,
+                                                     uint16_t writtenFor, const char16_t* name) {
+    RecordFacts facts = File(sequence, 0, 0, nullptr, 3 * MiB);
+    facts.hasList = true;
+    RecordFacts part = File(1, ntfs::kRootRecord, kRootSequence, name, 0);
+    part.hasSize = false;
+    part.base = base;
+    part.baseSequence = writtenFor;
+    return {{base, facts}, {extension, part}};
+}
+
+struct Shown {
+    std::vector<std::u16string> paths;  // the large-file list's
+    uint64_t treeSize = 0;              // the tree's root
+    uint32_t treeFiles = 0;
+};
+
+Shown Feed(const std::vector<std::pair<uint64_t, RecordFacts>>& records) {
+    Shown shown;
+    auto copy = records;
+    LargeFileEntry* entries = nullptr;
+    int32_t count = 0;
+    EXPECT_EQ(ScanRecordsLargeFiles(copy, u"C:\\", MiB, &entries, &count), 0);
+    for (int32_t i = 0; i < count; ++i) shown.paths.push_back(entries[i].path);
+    std::free(entries);
+    copy = records;
+    SpaceTree* raw = nullptr;
+    EXPECT_EQ(ScanSpaceTreeRecords(copy, &raw), 0);
+    std::unique_ptr<SpaceTree> tree(raw);
+    if (tree) {
+        shown.treeSize = tree->Folder(0).size;
+        shown.treeFiles = tree->Folder(0).files;
+    }
+    return shown;
+}
+
+// The volume every case adds to: the root, folder "dir" (record 30,
+// sequence 2) holding good.bin.
+std::vector<std::pair<uint64_t, RecordFacts>> Volume() {
+    return {{ntfs::kRootRecord, Folder(kRootSequence, ntfs::kRootRecord, kRootSequence, u".")},
+            {30, Folder(2, ntfs::kRootRecord, kRootSequence, u"dir")},
+            {31, File(1, 30, 2, u"good.bin", 2 * MiB)}};
+}
+
+TEST(FinderRecords, TheSoundVolumeIsShownByBothSinks) {
+    auto records = Volume();
+    const auto listed = Listed(40, 4, 41, 4, u"parts.bin");
+    records.insert(records.end(), listed.begin(), listed.end());
+    const Shown shown = Feed(records);
+    EXPECT_EQ(shown.paths, (std::vector<std::u16string>{u"C:\\parts.bin", u"C:\\dir\\good.bin"}));
+    EXPECT_EQ(shown.treeSize, 5 * MiB);
+    EXPECT_EQ(shown.treeFiles, 2u);
+}
+
+TEST(FinderRecords, ANameWrittenForAnEarlierFolderInItsRecordIsShownByNeither) {
+    auto records = Volume();
+    records.push_back({32, File(1, 30, 1, u"stale.bin", 7 * MiB)});  // dir's record held sequence 1 then
+    const Shown shown = Feed(records);
+    EXPECT_EQ(shown.paths, (std::vector<std::u16string>{u"C:\\dir\\good.bin"}));
+    EXPECT_EQ(shown.treeSize, 2 * MiB);
+    EXPECT_EQ(shown.treeFiles, 1u);
+}
+
+TEST(FinderRecords, AnExtensionRecordWrittenForAnEarlierFileIsNotItsBasesPart) {
+    auto records = Volume();
+    const auto listed = Listed(40, 4, 41, 3, u"stale-part.bin");
+    records.insert(records.end(), listed.begin(), listed.end());
+    const Shown shown = Feed(records);
+    EXPECT_EQ(shown.paths, (std::vector<std::u16string>{u"C:\\dir\\good.bin"}));
+    EXPECT_EQ(shown.treeSize, 2 * MiB) << "a file without a name of its own is in no folder";
+}
+
+TEST(FinderRecords, ANameThatNoWin32FolderCanHoldIsShownByNeither) {
+    for (const char16_t* bad : {u"dir\\good.bin", u"a/b.bin", u"x:stream", u"..", u"tab\there"}) {
+        auto records = Volume();
+        records.push_back({33, File(1, ntfs::kRootRecord, kRootSequence, bad, 4 * MiB)});
+        records.push_back({34, Folder(1, ntfs::kRootRecord, kRootSequence, bad)});
+        records.push_back({35, File(1, 34, 1, u"inside.bin", 6 * MiB)});
+        const Shown shown = Feed(records);
+        EXPECT_EQ(shown.paths, (std::vector<std::u16string>{u"C:\\dir\\good.bin"})) << std::string(bad, bad + 2);
+        EXPECT_EQ(shown.treeSize, 2 * MiB);
+    }
+}
+
+}  // namespace
