@@ -6,7 +6,9 @@
 #include "uimodel/clean_question.h"
 #include "uimodel/cleanup_rows.h"
 #include "uimodel/free_space.h"
+#include "uimodel/large_rows.h"
 #include "uimodel/layout_calc.h"
+#include "uimodel/page_phase.h"
 
 #include <gtest/gtest.h>
 
@@ -190,14 +192,10 @@ protected:
         Set(3, u"C:\\\\a.iso", 10);
         g_pLargeFiles.store(entries);
         g_nLargeFiles.store(4);
-        g_nLargeSortColumn = -1;
-        g_bLargeSortDescending = 0;
     }
     void TearDown() override {
         g_nLargeFiles.store(0);
         std::free(g_pLargeFiles.exchange(nullptr));
-        g_nLargeSortColumn = -1;
-        g_bLargeSortDescending = 0;
     }
     void Set(int i, const char16_t* path, uint64_t size) {
         std::memcpy(entries[i].path, path, (std::char_traits<char16_t>::length(path) + 1) * sizeof(char16_t));
@@ -207,30 +205,28 @@ protected:
 };
 
 TEST_F(LargeResults, PathsCompareByCodeUnitAndSizesUnsigned) {
-    ChooseLargeSortColumn(0);
-    EXPECT_EQ(g_bLargeSortDescending, 0);
-    EXPECT_EQ(CompareLargeFileRows(1, 0, 0), -1) << "upper case before lower case";
-    EXPECT_EQ(CompareLargeFileRows(2, 3, 0), 1) << "Chinese after ASCII";
-    EXPECT_EQ(CompareLargeFileRows(3, 3, 0), 0);
-    ChooseLargeSortColumn(1);
-    EXPECT_EQ(g_bLargeSortDescending, 1) << "the first click on a size sorts largest first";
-    EXPECT_EQ(CompareLargeFileRows(1, 0, 0), -1) << "2^63 is large, not negative";
-    EXPECT_EQ(CompareLargeFileRows(1, 2, 0), 1);
-    EXPECT_EQ(CompareLargeFileRows(0, 3, 0), 0);
-    ChooseLargeSortColumn(1);
-    EXPECT_EQ(g_bLargeSortDescending, 0);
-    EXPECT_EQ(CompareLargeFileRows(1, 0, 0), 1);
-    ChooseLargeSortColumn(0);
-    EXPECT_EQ(g_bLargeSortDescending, 0) << "the path column starts ascending";
+    LargeSort sort = {-1, 0};
+    EXPECT_EQ(CompareLargeFiles(entries[0], entries[3], sort), 0) << "unsorted until the first click";
+    ChooseLargeSortColumn(&sort, kLargeColumnPath);
+    EXPECT_EQ(sort.descending, 0);
+    EXPECT_EQ(CompareLargeFiles(entries[1], entries[0], sort), -1) << "upper case before lower case";
+    EXPECT_EQ(CompareLargeFiles(entries[2], entries[3], sort), 1) << "Chinese after ASCII";
+    ChooseLargeSortColumn(&sort, kLargeColumnSize);
+    EXPECT_EQ(sort.descending, 1) << "the first click on a size sorts largest first";
+    EXPECT_EQ(CompareLargeFiles(entries[1], entries[0], sort), -1) << "2^63 is large, not negative";
+    EXPECT_EQ(CompareLargeFiles(entries[1], entries[2], sort), 1);
+    EXPECT_EQ(CompareLargeFiles(entries[0], entries[3], sort), 0);
+    ChooseLargeSortColumn(&sort, kLargeColumnSize);
+    EXPECT_EQ(sort.descending, 0);
+    EXPECT_EQ(CompareLargeFiles(entries[1], entries[0], sort), 1);
+    ChooseLargeSortColumn(&sort, kLargeColumnPath);
+    EXPECT_EQ(sort.descending, 0) << "the path column starts ascending";
     entries[0].space = 4096;
     entries[1].space = 0;  // sparse
-    ChooseLargeSortColumn(2);
-    EXPECT_EQ(CompareLargeFileRows(0, 1, 0), -1) << "the space taken, largest first";
-    ChooseLargeSortColumn(3);
-    EXPECT_EQ(CompareLargeFileRows(1, 0, 0), 0) << "the action column compares equal";
-    ChooseLargeSortColumn(0);
-    EXPECT_EQ(CompareLargeFileRows(4, 0, 0), 0) << "tag past the count";
-    EXPECT_EQ(CompareLargeFileRows(-1, 0, 0), 0);
+    ChooseLargeSortColumn(&sort, kLargeColumnSpace);
+    EXPECT_EQ(CompareLargeFiles(entries[0], entries[1], sort), -1) << "the space taken, largest first";
+    ChooseLargeSortColumn(&sort, kLargeColumnAction);
+    EXPECT_EQ(CompareLargeFiles(entries[1], entries[0], sort), 0) << "the action column compares equal";
 }
 
 TEST_F(LargeResults, RemovingRecordsKeepsTheArrayContiguous) {
@@ -308,6 +304,47 @@ TEST(GroupTick, NoneSomeAll) {
     ToggleItemSelection(4, 2);
     EXPECT_EQ(GroupTickState(4), GROUP_TICK_SOME);
     DeselectAllItems();
+}
+
+// Which of a page's controls its phase leaves enabled.
+TEST(PagePhase, CleanupControlsFollowThePhase) {
+    struct Case {
+        CleanupPhase phase;
+        bool log;
+        bool clean, rescan, selectAll, preview;
+    };
+    const Case cases[] = {
+        {CLEANUP_MEASURING, false, false, false, true, true},   // 开始清理 waits for the sizes
+        {CLEANUP_MEASURING, true, false, false, true, false},   // measured again under a run's log
+        {CLEANUP_IDLE, false, true, true, true, true},
+        {CLEANUP_PREPARING, false, false, false, false, true},  // the ticks about to be confirmed stay
+        {CLEANUP_CLEANING, true, false, false, false, false},
+        {CLEANUP_SHOWING_LOG, true, false, true, true, false},  // only 重新扫描 brings 开始清理 back
+    };
+    for (const Case& c : cases) {
+        const CleanupEnabled e = CleanupEnabledIn(c.phase, c.log, true);
+        EXPECT_EQ(e.clean, c.clean) << c.phase;
+        EXPECT_EQ(e.rescan, c.rescan) << c.phase;
+        EXPECT_EQ(e.selectAll, c.selectAll) << c.phase;
+        EXPECT_EQ(e.preview, c.preview) << c.phase;
+        EXPECT_FALSE(CleanupEnabledIn(c.phase, c.log, false).preview) << "查看文件 needs an item row";
+        EXPECT_EQ(CleanupTicksFixed(c.phase), !c.selectAll) << c.phase;
+    }
+}
+
+TEST(PagePhase, ScansStartOnlyWhenTheLastHasEnded) {
+    EXPECT_TRUE(ScanStartEnabled(SCAN_IDLE));
+    EXPECT_FALSE(ScanStartEnabled(SCAN_RUNNING));
+    EXPECT_FALSE(ScanStartEnabled(SCAN_STOPPING)) << "a stopped worker may still publish";
+    const SpaceEnabled none = SpaceEnabledIn(SCAN_IDLE, false, true);
+    EXPECT_TRUE(none.analyze);
+    EXPECT_FALSE(none.up);
+    EXPECT_FALSE(none.open);
+    const SpaceEnabled inside = SpaceEnabledIn(SCAN_RUNNING, true, false);
+    EXPECT_FALSE(inside.analyze);
+    EXPECT_TRUE(inside.up) << "the old tree stays browsable during a new analysis";
+    EXPECT_TRUE(inside.open);
+    EXPECT_FALSE(SpaceEnabledIn(SCAN_STOPPING, true, true).up) << "no folder above the root";
 }
 
 TEST(LargeFolder, FilesWindowsHoldsAreTheRootsOnly) {
