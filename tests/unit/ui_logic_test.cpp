@@ -289,20 +289,37 @@ TEST(CleanQuestion, NamesWhatIsLostForEachTickedCautionItem) {
     g_CleanupGroups[4].items[20].size.store(0);
 }
 
-// A group's box shows when only some of its ordinary items are ticked; the
-// user's own files (caution items) do not count for it.
-TEST(GroupTick, NoneSomeAll) {
+// A group's tick claims the whole row's size for the total: while any of
+// its items is unticked (the user's own files among them, which 全选 leaves
+// alone) the box is partial, never ticked.
+TEST(GroupTick, TickedOnlyWhenEveryItemIs) {
     DeselectAllItems();
     EXPECT_EQ(GroupTickState(4), GROUP_TICK_NONE);
     ToggleItemSelection(4, 20);  // Downloads alone
-    EXPECT_EQ(GroupTickState(4), GROUP_TICK_NONE);
-    ToggleItemSelection(4, 1);
     EXPECT_EQ(GroupTickState(4), GROUP_TICK_SOME);
-    ToggleGroupSelection(4);  // a click on a partial box ticks all
+    DeselectAllItems();
+    SelectAllItems();
+    EXPECT_FALSE(ItemSelected(g_CleanupGroups[4].items[20]));
+    EXPECT_EQ(GroupTickState(4), GROUP_TICK_SOME) << "全选 leaves Downloads unticked";
+    for (int i = 0; i < g_CleanupGroups[4].itemCount; ++i)
+        if (!ItemSelected(g_CleanupGroups[4].items[i])) ToggleItemSelection(4, i);
     EXPECT_EQ(GroupTickState(4), GROUP_TICK_ALL);
-    EXPECT_TRUE(ItemSelected(g_CleanupGroups[4].items[2]));
     ToggleItemSelection(4, 2);
     EXPECT_EQ(GroupTickState(4), GROUP_TICK_SOME);
+    ToggleGroupSelection(4);
+    EXPECT_EQ(GroupTickState(4), GROUP_TICK_ALL) << "a click on the partial box ticks the rest";
+    ToggleGroupSelection(4);
+    EXPECT_EQ(GroupTickState(4), GROUP_TICK_NONE);
+    ToggleGroupSelection(4);
+    EXPECT_EQ(GroupTickState(4), GROUP_TICK_SOME) << "a group's click ticks its ordinary items only";
+    // Every group 全选 ticks whole shows a tick.
+    DeselectAllItems();
+    SelectAllItems();
+    for (int g = 0; g < kGroupCount; ++g) {
+        bool anyCaution = false;
+        for (int i = 0; i < g_CleanupGroups[g].itemCount; ++i) anyCaution |= g_CleanupGroups[g].items[i].caution != 0;
+        EXPECT_EQ(GroupTickState(g), anyCaution ? GROUP_TICK_SOME : GROUP_TICK_ALL) << "group " << g;
+    }
     DeselectAllItems();
 }
 
