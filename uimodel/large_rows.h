@@ -15,7 +15,9 @@ struct LargeSort {
 };
 
 // -1, 0 or 1 for two results under the sort; the action column (and none)
-// compares equal.
+// compares equal. Paths compare as Windows orders them: by code unit after
+// folding case to upper the way its ordinal ignore-case comparison does, so
+// "C:\windows" sorts beside "C:\Windows.old" and '_' after the letters.
 int CompareLargeFiles(const LargeFileEntry& a, const LargeFileEntry& b, const LargeSort& sort);
 // Header click on a column: the same column flips; a new column starts
 // ascending, a size column largest first.

@@ -204,12 +204,13 @@ protected:
     LargeFileEntry* entries = nullptr;
 };
 
-TEST_F(LargeResults, PathsCompareByCodeUnitAndSizesUnsigned) {
+TEST_F(LargeResults, PathsCompareWithoutCaseAndSizesUnsigned) {
     LargeSort sort = {-1, 0};
     EXPECT_EQ(CompareLargeFiles(entries[0], entries[3], sort), 0) << "unsorted until the first click";
     ChooseLargeSortColumn(&sort, kLargeColumnPath);
     EXPECT_EQ(sort.descending, 0);
-    EXPECT_EQ(CompareLargeFiles(entries[1], entries[0], sort), -1) << "upper case before lower case";
+    EXPECT_EQ(CompareLargeFiles(entries[1], entries[0], sort), 0) << "B.iso and b.iso";
+    EXPECT_EQ(CompareLargeFiles(entries[3], entries[1], sort), -1) << "a.iso before B.iso";
     EXPECT_EQ(CompareLargeFiles(entries[2], entries[3], sort), 1) << "Chinese after ASCII";
     ChooseLargeSortColumn(&sort, kLargeColumnSize);
     EXPECT_EQ(sort.descending, 1) << "the first click on a size sorts largest first";
@@ -227,6 +228,36 @@ TEST_F(LargeResults, PathsCompareByCodeUnitAndSizesUnsigned) {
     EXPECT_EQ(CompareLargeFiles(entries[0], entries[1], sort), -1) << "the space taken, largest first";
     ChooseLargeSortColumn(&sort, kLargeColumnAction);
     EXPECT_EQ(CompareLargeFiles(entries[1], entries[0], sort), 0) << "the action column compares equal";
+}
+
+// A drive's root sorted by path as Windows orders it: case folded to upper
+// (so '_' follows the letters), "C:\windows" beside "C:\Windows.old"
+// rather than after every capital, and the same for Latin-1, Greek and
+// Cyrillic names.
+int PathOrder(const char16_t* a, const char16_t* b) {
+    LargeFileEntry x = {}, y = {};
+    std::char_traits<char16_t>::copy(x.path, a, std::char_traits<char16_t>::length(a) + 1);
+    std::char_traits<char16_t>::copy(y.path, b, std::char_traits<char16_t>::length(b) + 1);
+    return CompareLargeFiles(x, y, LargeSort{kLargeColumnPath, 0});
+}
+
+TEST(LargeSortOrder, PathsAsWindowsOrdersThem) {
+    const char16_t* const sorted[] = {u"C:\\hiberfil.sys", u"C:\\pagefile.sys", u"C:\\windows",
+                                      u"C:\\Windows.old", u"C:\\Windows.old\\a", u"C:\\zz", u"C:\\_build"};
+    const int n = sizeof sorted / sizeof sorted[0];
+    for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j) {
+            const int expected = i < j ? -1 : (i > j ? 1 : 0);
+            EXPECT_EQ(PathOrder(sorted[i], sorted[j]), expected) << i << " against " << j;
+        }
+    }
+    EXPECT_EQ(PathOrder(u"C:\\ÉTÉ", u"C:\\été"), 0);
+    EXPECT_EQ(PathOrder(u"ÿ", u"Ÿ"), 0);
+    EXPECT_EQ(PathOrder(u"Ωμέγα", u"ΩΜέΓΑ"), 0);
+    EXPECT_EQ(PathOrder(u"Москва", u"МОСКВА"), 0);
+    EXPECT_EQ(PathOrder(u"Łódź", u"łÓDŹ"), 0);
+    EXPECT_EQ(PathOrder(u"中文", u"中文"), 0);
+    EXPECT_EQ(PathOrder(u"÷", u"×"), 1) << "the signs have no case";
 }
 
 TEST_F(LargeResults, RemovingRecordsKeepsTheArrayContiguous) {
