@@ -324,6 +324,18 @@ TEST_F(MainWindow, ScanProgressLabel) {
     EXPECT_EQ(progress.files, 3);
 }
 
+// The walk and the master file table count folders differently: the label's
+// count never runs backwards within a scan while the percent rises.
+TEST_F(MainWindow, ScanProgressDirectoryCountNeverRunsBackwards) {
+    ScanProgress progress = {0, 0, 0};
+    OnLargeScanProgress(40, 25000, 7, &progress);
+    OnLargeScanProgress(45, 14450, 9, &progress);
+    EXPECT_EQ(Text(Control(IDC_STATIC_SCAN_STAT)), L"正在扫描... 已扫描 25000 个目录，9 个文件 (45%)");
+    EXPECT_EQ(progress.directories, 25000);
+    OnLargeScanProgress(50, 26000, 9, &progress);
+    EXPECT_EQ(progress.directories, 26000);
+}
+
 TEST_F(MainWindow, CancelledScanStillFinishesWithItsMessage) {
     SendMessageW(window, WM_COMMAND, IDC_BTN_SCAN, 0);
     EXPECT_FALSE(Enabled(Control(IDC_BTN_SCAN)));

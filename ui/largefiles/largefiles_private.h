@@ -30,7 +30,8 @@ enum LargeScanOutcome : int32_t { LARGE_SCAN_DONE, LARGE_SCAN_STOPPED, LARGE_SCA
 // Scans the system drive for files of at least minimum bytes.
 bool StartLargeScanWorker(HWND window, uint64_t minimum, const WorkerFailureSay& say);
 bool LargeScanWorkerRunning();
-// Stores the report into the ScanProgress and writes the status label.
+// Stores the report into the ScanProgress (its directory count never goes
+// down within a scan) and writes the status label.
 void OnLargeScanProgress(int32_t percent, int32_t directories, int32_t files, void* record);
 // True once the busy flag has been cleared (the window's stop request).
 bool IsLargeScanCancelled();

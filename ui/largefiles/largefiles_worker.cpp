@@ -50,6 +50,10 @@ bool LargeScanWorkerRunning() { return WorkerLive(g_largeScan); }
 void OnLargeScanProgress(int32_t percent, int32_t directories, int32_t files, void* record) {
     ScanProgress* progress = static_cast<ScanProgress*>(record);
     if (progress) {
+        // The walk and the master file table count folders differently: the
+        // label shows the most seen, so the count never runs backwards while
+        // the percent rises.
+        if (directories < progress->directories) directories = progress->directories;
         progress->percent = percent;
         progress->directories = directories;
         progress->files = files;
