@@ -336,6 +336,26 @@ TEST_F(MainWindow, ScanProgressDirectoryCountNeverRunsBackwards) {
     EXPECT_EQ(progress.directories, 26000);
 }
 
+// A rescan starts from an empty list: no old row stays under the sort arrow
+// or offers 删除 where the new records would have 说明.
+TEST_F(MainWindow, ARescanClearsTheListWhenItStarts) {
+    LargeFileEntry* entries = static_cast<LargeFileEntry*>(std::calloc(2, sizeof(LargeFileEntry)));
+    const char16_t* paths[2] = {u"C:\\pagefile.sys", u"C:\\big.iso"};
+    for (int i = 0; i < 2; ++i) {
+        std::char_traits<char16_t>::copy(entries[i].path, paths[i], std::char_traits<char16_t>::length(paths[i]) + 1);
+        entries[i].size = 1ull << 30;
+    }
+    ClearLargeFiles();
+    PublishLargeFiles(entries, 2);
+    FillLargeFileList();
+    ASSERT_EQ(SendMessageW(Control(IDC_LIST_LARGE), LVM_GETITEMCOUNT, 0, 0), 2);
+    SendMessageW(window, WM_COMMAND, IDC_BTN_SCAN, 0);
+    EXPECT_EQ(SendMessageW(Control(IDC_LIST_LARGE), LVM_GETITEMCOUNT, 0, 0), 0) << "old rows under a new scan";
+    EXPECT_EQ(g_nLargeFiles.load(), 0);
+    StopLargeFileScan();
+    ASSERT_TRUE(PumpUntil([] { return Enabled(Control(IDC_BTN_SCAN)); }));
+}
+
 TEST_F(MainWindow, CancelledScanStillFinishesWithItsMessage) {
     SendMessageW(window, WM_COMMAND, IDC_BTN_SCAN, 0);
     EXPECT_FALSE(Enabled(Control(IDC_BTN_SCAN)));

@@ -130,6 +130,10 @@ void ExplainFileWindowsHolds(const char16_t* path) {
 
 }  // namespace
 
+void ClearLargeFileList() {
+    if (List()) SendMessageW(List(), LVM_DELETEALLITEMS, 0, 0);
+}
+
 void FillLargeFileList() {
     if (!List()) return;
     SendMessageW(List(), LVM_DELETEALLITEMS, 0, 0);

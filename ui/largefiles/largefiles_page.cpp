@@ -17,6 +17,8 @@ LRESULT OnScanCommand(HWND window) {
     if (LargePhase() != SCAN_IDLE || LargeScanWorkerRunning()) return 0;
     HWND combo = LargeControl(IDC_COMBO_MIN_SIZE);
     const uint64_t minimum = combo ? MinimumSizeForSelection(SendMessageW(combo, CB_GETCURSEL, 0, 0)) : 104857600ull;
+    // The old rows go with their records: none may stay under a new scan.
+    ClearLargeFileList();
     ClearLargeFiles();
     SetLargePhase(SCAN_RUNNING);
     HWND label = LargeControl(IDC_STATIC_SCAN_STAT);

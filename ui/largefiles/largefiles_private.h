@@ -19,6 +19,7 @@ void SetLargePhase(ScanPhase phase);
 void SetLargeStatus(const char16_t* text);
 
 // largefiles_list.cpp: the list of the published results.
+void ClearLargeFileList();
 void FillLargeFileList();
 // The count and totals of the records as they are now, and how the scan
 // ended (a LargeScanOutcome).
