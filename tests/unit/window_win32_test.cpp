@@ -16,6 +16,7 @@
 #include "ui/shell/app_state.h"
 #include "ui/shell/ids.h"
 #include "ui/shell/shell.h"
+#include "uimodel/large_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -463,6 +464,38 @@ TEST_F(MainWindow, TheTickerRunsOnlyWhileItCanBeSeen) {
     ShowPage(0);
     EXPECT_FALSE(TickerRunning());
     ShowWindow(window, SW_HIDE);
+}
+
+}  // namespace
+
+namespace {
+
+// The large-file list's path order folds case as CompareStringOrdinal with
+// ignore case does, for every unit of the blocks where letters have case
+// and the program's rule folds them (ASCII, Latin-1 and Extended-A, Greek,
+// Cyrillic, full-width Latin), against every other.
+TEST(LargeSortCase, PathsOrderAsCompareStringOrdinalIgnoringCase) {
+    std::vector<wchar_t> units;
+    for (wchar_t c = 0x20; c < 0x7F; ++c) units.push_back(c);
+    for (wchar_t c = 0xA0; c < 0xC0; ++c) units.push_back(c);
+    for (wchar_t c = 0xC0; c < 0x180; ++c) units.push_back(c);
+    for (wchar_t c = 0x386; c < 0x3D0; ++c) units.push_back(c);
+    for (wchar_t c = 0x400; c < 0x460; ++c) units.push_back(c);
+    for (wchar_t c = 0xFF21; c < 0xFF5B; ++c) units.push_back(c);
+    int mismatches = 0;
+    for (wchar_t a : units) {
+        for (wchar_t b : units) {
+            LargeFileEntry x = {}, y = {};
+            x.path[0] = static_cast<char16_t>(a);
+            y.path[0] = static_cast<char16_t>(b);
+            const int ours = CompareLargeFiles(x, y, LargeSort{kLargeColumnPath, 0});
+            const int theirs = CompareStringOrdinal(&a, 1, &b, 1, TRUE) - CSTR_EQUAL;
+            if (ours != theirs && ++mismatches <= 30)
+                ADD_FAILURE() << std::hex << "U+" << static_cast<int>(a) << " against U+" << static_cast<int>(b) << ": "
+                              << ours << " instead of " << theirs;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
 }  // namespace
