@@ -3,9 +3,10 @@
 #include "app/shell.h"
 #include "platform/debug_trace.h"
 #include "platform/system_win32.h"
-#include "ui/app_state.h"
-#include "ui/main_window.h"
-#include "ui/workers.h"
+#include "ui/preview/preview_window.h"
+#include "ui/shell/app_state.h"
+#include "ui/shell/shell.h"
+#include "ui/shell/workers.h"
 
 #include "resources/resource.h"
 #include "text/format.h"

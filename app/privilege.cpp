@@ -3,11 +3,10 @@
 #include "platform/privilege_ops.h"
 #include "platform/system_win32.h"
 #include "text/format.h"
-#include "ui/app_state.h"
-#include "ui/main_window.h"
-
-#include "engine/batch.h"
-#include "largefiles/results.h"
+#include "ui/cleanup/cleanup_page.h"
+#include "ui/largefiles/largefiles_page.h"
+#include "ui/shell/app_state.h"
+#include "ui/space/space_page.h"
 
 namespace {
 

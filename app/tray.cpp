@@ -1,10 +1,10 @@
 // Closing hides the window to a notification-area icon; the icon's menu is
 // the only way to end the program.
 #include "app/shell.h"
-#include "ui/app_state.h"
-#include "ui/ids.h"
-#include "ui/main_window.h"
-#include "ui/workers.h"
+#include "ui/largefiles/largefiles_page.h"
+#include "ui/shell/app_state.h"
+#include "ui/shell/ids.h"
+#include "ui/space/space_page.h"
 
 #include "largefiles/results.h"
 #include "platform/post.h"
@@ -62,8 +62,8 @@ void ShowTrayMenu(HWND window) {
 }  // namespace
 
 LRESULT HideToTray(HWND window) {
-    if (g_bLargeScanBusy.load()) StopLargeScan();
-    if (SpaceScanBusy()) StopSpaceScan();
+    StopLargeFileScan();
+    StopSpaceScan();
     NOTIFYICONDATAW data = IconRecord(window, true);
     if (g_bTrayIconShown) {
         ShellNotifyIcon(NIM_MODIFY, &data);
@@ -102,7 +102,7 @@ LRESULT OnDestroy(HWND window) {
     KillTimer(window, IDT_TICKER);
     // A scan that was asked to stop may still publish into the array: then
     // it is left to the end of the process rather than freed under it.
-    if (!g_bLargeScanRunning.load()) ClearLargeFiles();
+    if (!LargeScanWorkerLive()) ClearLargeFiles();
     PostQuitMessage(0);
     return 0;
 }

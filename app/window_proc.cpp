@@ -1,56 +1,9 @@
-// The main window procedure: it only dispatches, each message to the
-// handler in the file of its concern.
+// The main window procedure: it only dispatches, the window's own messages
+// to the shell and the routing table (rooms.cpp), the rest to DefWindowProcW.
 #include "app/shell.h"
-#include "ui/main_window.h"
-#include "engine/events.h"
 
-#include "platform/post.h"
-#include "ui/ids.h"
-
-namespace {
-
-LRESULT OnCommand(HWND window, int id) {
-    switch (id) {
-    case IDC_BTN_SCAN:
-        return OnLargeScanCommand(window);
-    case IDC_BTN_CLEAN:
-        return OnCleanCommand(window);
-    case IDC_BTN_SELECT_ALL:
-        return OnSelectAllCommand(true);
-    case IDC_BTN_DESELECT_ALL:
-        return OnSelectAllCommand(false);
-    case IDC_BTN_MODE:
-        return SwitchPrivilegeMode(window);
-    case IDC_BTN_DISK_CLEAN:
-        return OnDiskCleanCommand();
-    case IDC_BTN_PREVIEW:
-        return OnPreviewCommand();
-    case IDC_TAB_CLEAN:
-    case IDC_TAB_LARGE:
-    case IDC_TAB_SPACE:
-        return OnTabCommand(id);
-    case IDC_BTN_ANALYZE:
-        return OnAnalyzeCommand(window);
-    case IDC_BTN_SPACE_UP:
-        return OnSpaceUpCommand();
-    case IDC_BTN_SPACE_OPEN:
-        return OnSpaceOpenCommand();
-    case IDC_BTN_RESCAN:
-        return OnRescanCommand(window);
-    default:
-        return 0;
-    }
-}
-
-LRESULT OnNotify(NMHDR* header) {
-    if (!header) return 0;
-    if (header->idFrom == IDC_LIST_CLEAN) return OnCleanupListNotify(header);
-    if (header->idFrom == IDC_LIST_LARGE) return OnLargeListNotify(header);
-    if (header->idFrom == IDC_LIST_SPACE) return OnSpaceListNotify(header);
-    return 0;
-}
-
-}  // namespace
+#include "ui/shell/ids.h"
+#include "ui/shell/shell.h"
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -78,35 +31,19 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_TIMER:
         return OnTimer(wParam);
     case WM_COMMAND:
-        return OnCommand(window, LOWORD(wParam));
+        return RouteCommand(window, LOWORD(wParam));
     case WM_NOTIFY:
-        return OnNotify(reinterpret_cast<NMHDR*>(lParam));
+        return RouteNotify(reinterpret_cast<NMHDR*>(lParam));
     case WM_CLOSE:
         return HideToTray(window);
     case WM_DESTROY:
         return OnDestroy(window);
     case MSG_TRAY_ICON:
         return OnTrayIcon(window, message, wParam, lParam);
-    case MSG_START_MEASURE:
-        return OnStartMeasure(window);
-    case MSG_MEASURE_BEGIN:
-    case MSG_MEASURE_PROGRESS:
-        return 0;
-    case MSG_MEASURE_FINISHED:
-        return OnMeasureFinished(window);
-    case MSG_SELECTION_MEASURED:
-        return OnSelectionMeasured(window, wParam);
-    case MSG_CLEAN_ACTIVITY:
-        return OnCleanActivity(wParam, lParam);
-    case MSG_CLEAN_PROGRESS:
-        return OnCleanProgress(wParam);
-    case MSG_CLEAN_FINISHED:
-        return OnCleanFinished(window);
-    case MSG_LARGE_SCAN_FINISHED:
-        return OnLargeScanFinished(window);
-    case MSG_SPACE_SCAN_FINISHED:
-        return OnSpaceScanFinished(window, wParam, lParam);
-    default:
+    default: {
+        LRESULT result = 0;
+        if (RoutePageMessage(window, message, wParam, lParam, &result)) return result;
         return DefWindowProcW(window, message, wParam, lParam);
+    }
     }
 }

@@ -12,8 +12,6 @@
 #include <chrono>
 #include <new>
 
-std::atomic<int32_t> g_bCleanBusy{0};
-
 namespace {
 
 constexpr int kMaxGroupItems = 32;
@@ -110,7 +108,6 @@ void RunBatchClean(void* window) {
 
 uint32_t CleanWorker(void* window) {
     RunBatchClean(window);
-    g_bCleanBusy.store(0);
     PostWindowMessage(window, MSG_CLEAN_FINISHED, 0, 0);
     return 0;
 }

@@ -14,17 +14,13 @@ struct CleanProgress {
     int32_t status;     // a CleanStatus
 };
 
-// 1 from the moment the window starts a run until the worker has finished
-// it (cleared just before MSG_CLEAN_FINISHED is posted).
-extern std::atomic<int32_t> g_bCleanBusy;
-
 // Takes the ticks as they are now (the main thread, when the user confirms):
 // the next run cleans exactly these items, however the ticks change while it
 // runs. A run cleans nothing until a selection has been fixed.
 void FixCleanSelection();
 
-// Thread body, given the main window: runs the batch, clears the busy flag,
-// posts MSG_CLEAN_FINISHED. Returns 0. After each item, its size is what
+// Thread body, given the main window: runs the batch, posts
+// MSG_CLEAN_FINISHED (the window's cleanup page keeps the busy flag). Returns 0. After each item, its size is what
 // CleanItem measured right after cleaning it, so the sizes (and the total)
 // tell what is left.
 uint32_t CleanWorker(void* window);

@@ -9,9 +9,6 @@
 
 std::atomic<LargeFileEntry*> g_pLargeFiles{nullptr};
 std::atomic<int32_t> g_nLargeFiles{0};
-std::atomic<int32_t> g_bLargeScanBusy{0};
-int32_t g_nLargeSortColumn = -1;
-int32_t g_bLargeSortDescending = 0;
 
 void PublishLargeFiles(LargeFileEntry* entries, int32_t count) {
     g_pLargeFiles.store(entries, std::memory_order_release);
@@ -21,47 +18,6 @@ void PublishLargeFiles(LargeFileEntry* entries, int32_t count) {
 void ClearLargeFiles() {
     g_nLargeFiles.store(0, std::memory_order_release);
     std::free(g_pLargeFiles.exchange(nullptr));
-}
-
-void BeginLargeScan() {
-    ClearLargeFiles();
-    g_bLargeScanBusy.store(1);
-}
-
-void StopLargeScan() { g_bLargeScanBusy.store(0); }
-
-int CompareLargeFileRows(intptr_t tagA, intptr_t tagB, intptr_t) {
-    int32_t count = g_nLargeFiles.load(std::memory_order_acquire);
-    if (tagA < 0 || tagA >= count || tagB < 0 || tagB >= count) return 0;
-    const LargeFileEntry* entries = g_pLargeFiles.load(std::memory_order_acquire);
-    const LargeFileEntry& a = entries[tagA];
-    const LargeFileEntry& b = entries[tagB];
-    int result = 0;
-    if (g_nLargeSortColumn == 0) {
-        for (size_t i = 0;; ++i) {
-            uint16_t ua = a.path[i], ub = b.path[i];
-            if (ua != ub) {
-                result = ua < ub ? -1 : 1;
-                break;
-            }
-            if (ua == 0) break;
-        }
-    } else if (g_nLargeSortColumn == kLargeColumnSize) {
-        result = a.size < b.size ? -1 : (a.size > b.size ? 1 : 0);
-    } else if (g_nLargeSortColumn == kLargeColumnSpace) {
-        result = a.space < b.space ? -1 : (a.space > b.space ? 1 : 0);
-    }
-    return g_bLargeSortDescending == 1 ? -result : result;
-}
-
-void ChooseLargeSortColumn(int32_t column) {
-    if (column == g_nLargeSortColumn) {
-        g_bLargeSortDescending = g_bLargeSortDescending ? 0 : 1;
-    } else {
-        g_nLargeSortColumn = column;
-        // Someone who sorts by size wants the largest first.
-        g_bLargeSortDescending = (column == kLargeColumnSize || column == kLargeColumnSpace) ? 1 : 0;
-    }
 }
 
 bool IsFileWindowsHolds(const char16_t* path) {

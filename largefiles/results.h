@@ -1,6 +1,5 @@
-// The large-file results as data: ordering of rows, the folder of a
-// result and removing a record. The list control and the dialogs live in
-// ui/largefiles_page.cpp.
+// The large-file results as data: the folder of a result and removing a
+// record. The list, its order and the dialogs live in ui/largefiles/.
 #pragma once
 
 #include "largefiles/scanner.h"
@@ -11,33 +10,14 @@
 
 // Published by the scan worker: the pointer first, then the count (with
 // release order); readers load the count first (acquire). Written by the
-// functions below alone.
+// functions below alone. How they are listed and sorted is the window's.
 extern std::atomic<LargeFileEntry*> g_pLargeFiles;
 extern std::atomic<int32_t> g_nLargeFiles;
-// 1 from a scan's start until its worker ends it, or the window asks it to
-// stop (the only way a scan is cancelled). Written by the functions below.
-extern std::atomic<int32_t> g_bLargeScanBusy;
-
 // The scan worker's result, pointer before count.
 void PublishLargeFiles(LargeFileEntry* entries, int32_t count);
 // Frees the results (none may be published into them meanwhile).
 void ClearLargeFiles();
-// A scan starts: the old results go, and the busy flag is set.
-void BeginLargeScan();
-// The window asks a running scan to stop; the worker, at its end, clears it.
-void StopLargeScan();
-extern int32_t g_nLargeSortColumn;      // -1 until the first header click
-extern int32_t g_bLargeSortDescending;  // 0 ascending, 1 descending
 
-// The list's columns: path, size, the space it takes, the actions.
-enum { kLargeColumnPath = 0, kLargeColumnSize = 1, kLargeColumnSpace = 2, kLargeColumnAction = 3 };
-
-// -1, 0 or 1 for two row tags (record indices) under the current sort
-// column and direction; 0 for tags outside the records.
-int CompareLargeFileRows(intptr_t tagA, intptr_t tagB, intptr_t unused);
-// Header click on column c: same column flips; a new column starts
-// ascending, a size column largest first.
-void ChooseLargeSortColumn(int32_t column);
 // pagefile.sys, hiberfil.sys and swapfile.sys in a drive's root: Windows
 // holds them, and only its own settings make them smaller.
 bool IsFileWindowsHolds(const char16_t* path);

@@ -1,7 +1,7 @@
 // The window-message posting seam. Portable workers report to the main
 // window only through PostWindowMessage: PostMessageW in the Windows build,
 // a recorder in native builds (platform/post_record.h). The numbers are the
-// callers': the engine's in engine/events.h, the window's own in ui/ids.h.
+// callers': the engine's in engine/events.h, the window's own in ui/shell/ids.h.
 #pragma once
 
 #include <cstdint>

@@ -48,11 +48,12 @@ uint64_t GroupTotal(int group) {
 
 GroupTick GroupTickState(int group) {
     const CleanupGroup& g = g_CleanupGroups[group];
-    if (g.selected.load(std::memory_order_relaxed)) return GROUP_TICK_ALL;
-    for (int i = 0; i < g.itemCount; ++i) {
-        if (!g.items[i].caution && ItemSelected(g.items[i])) return GROUP_TICK_SOME;
-    }
-    return GROUP_TICK_NONE;
+    int ticked = 0;
+    for (int i = 0; i < g.itemCount; ++i) ticked += ItemSelected(g.items[i]) ? 1 : 0;
+    // A tick claims the whole row's size for the total: an unticked item of
+    // any kind (the user's own files included) makes it partial.
+    if (ticked == g.itemCount && g.itemCount > 0) return GROUP_TICK_ALL;
+    return ticked > 0 || g.selected.load(std::memory_order_relaxed) ? GROUP_TICK_SOME : GROUP_TICK_NONE;
 }
 
 std::vector<CatalogueRow> CatalogueRows(const int32_t* expanded, int expandedCount) {

@@ -30,8 +30,8 @@ std::vector<CatalogueRow> CatalogueRows(const int32_t* expanded, int expandedCou
 // What the group's items would free together: an item that another item of
 // the group covers (same folder) adds nothing.
 uint64_t GroupTotal(int group);
-// A group's tick box: ticked, partly (some but not all of its ordinary
-// items; a click then ticks all), or not.
+// A group's tick box: ticked only when every one of its items is (the
+// whole row's size is then in the total), partly when some are, or not.
 enum GroupTick { GROUP_TICK_NONE, GROUP_TICK_SOME, GROUP_TICK_ALL };
 GroupTick GroupTickState(int group);
 // Sum of size over the ticked items of every group, listed or not; an item

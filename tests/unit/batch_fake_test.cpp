@@ -27,7 +27,6 @@ protected:
         PostRecorderIgnore(MSG_CLEAN_ACTIVITY);
         DeselectAllItems();
         FixCleanSelection();
-        g_bCleanBusy.store(1);
     }
     void TearDown() override {
         // Records the test did not take are released here.
@@ -38,7 +37,6 @@ protected:
         PostRecorderReset();
         DeselectAllItems();
         FakeFsReset();
-        g_bCleanBusy.store(0);
     }
 };
 
@@ -48,7 +46,6 @@ TEST_F(BatchFake, NothingSelectedFinishesAtOnce) {
     ASSERT_EQ(PostRecorderCount(), 1u);
     EXPECT_EQ(PostRecorderAt(0).message, MSG_CLEAN_FINISHED);
     EXPECT_EQ(PostRecorderAt(0).window, window);
-    EXPECT_EQ(g_bCleanBusy.load(), 0);
 }
 
 // 全选 ticks every item but the six whose files are the user's own.
@@ -87,7 +84,6 @@ TEST_F(BatchFake, AllSelectedGivesARecordPerOrdinaryItemInCatalogueOrder) {
     EXPECT_EQ(missing->status, CS_NOT_FOUND);
     EXPECT_EQ(missing->freed, 0u);
     EXPECT_EQ(PostRecorderAt(38).message, MSG_CLEAN_FINISHED);
-    EXPECT_EQ(g_bCleanBusy.load(), 0);
 }
 
 TEST_F(BatchFake, SelectedButUnmeasuredItemIsCleanedToo) {
@@ -193,7 +189,6 @@ TEST_F(BatchFake, FailedPostsAreFreedBySenderAndTheRunStillEnds) {
     CleanWorker(nullptr);
     ASSERT_EQ(PostRecorderCount(), 1u);
     EXPECT_EQ(PostRecorderAt(0).message, MSG_CLEAN_FINISHED);
-    EXPECT_EQ(g_bCleanBusy.load(), 0);
 }
 
 // The status line follows the run: each item says it has begun before its

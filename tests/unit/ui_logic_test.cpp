@@ -6,7 +6,9 @@
 #include "uimodel/clean_question.h"
 #include "uimodel/cleanup_rows.h"
 #include "uimodel/free_space.h"
+#include "uimodel/large_rows.h"
 #include "uimodel/layout_calc.h"
+#include "uimodel/page_phase.h"
 
 #include <gtest/gtest.h>
 
@@ -190,14 +192,10 @@ protected:
         Set(3, u"C:\\\\a.iso", 10);
         g_pLargeFiles.store(entries);
         g_nLargeFiles.store(4);
-        g_nLargeSortColumn = -1;
-        g_bLargeSortDescending = 0;
     }
     void TearDown() override {
         g_nLargeFiles.store(0);
         std::free(g_pLargeFiles.exchange(nullptr));
-        g_nLargeSortColumn = -1;
-        g_bLargeSortDescending = 0;
     }
     void Set(int i, const char16_t* path, uint64_t size) {
         std::memcpy(entries[i].path, path, (std::char_traits<char16_t>::length(path) + 1) * sizeof(char16_t));
@@ -206,31 +204,60 @@ protected:
     LargeFileEntry* entries = nullptr;
 };
 
-TEST_F(LargeResults, PathsCompareByCodeUnitAndSizesUnsigned) {
-    ChooseLargeSortColumn(0);
-    EXPECT_EQ(g_bLargeSortDescending, 0);
-    EXPECT_EQ(CompareLargeFileRows(1, 0, 0), -1) << "upper case before lower case";
-    EXPECT_EQ(CompareLargeFileRows(2, 3, 0), 1) << "Chinese after ASCII";
-    EXPECT_EQ(CompareLargeFileRows(3, 3, 0), 0);
-    ChooseLargeSortColumn(1);
-    EXPECT_EQ(g_bLargeSortDescending, 1) << "the first click on a size sorts largest first";
-    EXPECT_EQ(CompareLargeFileRows(1, 0, 0), -1) << "2^63 is large, not negative";
-    EXPECT_EQ(CompareLargeFileRows(1, 2, 0), 1);
-    EXPECT_EQ(CompareLargeFileRows(0, 3, 0), 0);
-    ChooseLargeSortColumn(1);
-    EXPECT_EQ(g_bLargeSortDescending, 0);
-    EXPECT_EQ(CompareLargeFileRows(1, 0, 0), 1);
-    ChooseLargeSortColumn(0);
-    EXPECT_EQ(g_bLargeSortDescending, 0) << "the path column starts ascending";
+TEST_F(LargeResults, PathsCompareWithoutCaseAndSizesUnsigned) {
+    LargeSort sort = {-1, 0};
+    EXPECT_EQ(CompareLargeFiles(entries[0], entries[3], sort), 0) << "unsorted until the first click";
+    ChooseLargeSortColumn(&sort, kLargeColumnPath);
+    EXPECT_EQ(sort.descending, 0);
+    EXPECT_EQ(CompareLargeFiles(entries[1], entries[0], sort), 0) << "B.iso and b.iso";
+    EXPECT_EQ(CompareLargeFiles(entries[3], entries[1], sort), -1) << "a.iso before B.iso";
+    EXPECT_EQ(CompareLargeFiles(entries[2], entries[3], sort), 1) << "Chinese after ASCII";
+    ChooseLargeSortColumn(&sort, kLargeColumnSize);
+    EXPECT_EQ(sort.descending, 1) << "the first click on a size sorts largest first";
+    EXPECT_EQ(CompareLargeFiles(entries[1], entries[0], sort), -1) << "2^63 is large, not negative";
+    EXPECT_EQ(CompareLargeFiles(entries[1], entries[2], sort), 1);
+    EXPECT_EQ(CompareLargeFiles(entries[0], entries[3], sort), 0);
+    ChooseLargeSortColumn(&sort, kLargeColumnSize);
+    EXPECT_EQ(sort.descending, 0);
+    EXPECT_EQ(CompareLargeFiles(entries[1], entries[0], sort), 1);
+    ChooseLargeSortColumn(&sort, kLargeColumnPath);
+    EXPECT_EQ(sort.descending, 0) << "the path column starts ascending";
     entries[0].space = 4096;
     entries[1].space = 0;  // sparse
-    ChooseLargeSortColumn(2);
-    EXPECT_EQ(CompareLargeFileRows(0, 1, 0), -1) << "the space taken, largest first";
-    ChooseLargeSortColumn(3);
-    EXPECT_EQ(CompareLargeFileRows(1, 0, 0), 0) << "the action column compares equal";
-    ChooseLargeSortColumn(0);
-    EXPECT_EQ(CompareLargeFileRows(4, 0, 0), 0) << "tag past the count";
-    EXPECT_EQ(CompareLargeFileRows(-1, 0, 0), 0);
+    ChooseLargeSortColumn(&sort, kLargeColumnSpace);
+    EXPECT_EQ(CompareLargeFiles(entries[0], entries[1], sort), -1) << "the space taken, largest first";
+    ChooseLargeSortColumn(&sort, kLargeColumnAction);
+    EXPECT_EQ(CompareLargeFiles(entries[1], entries[0], sort), 0) << "the action column compares equal";
+}
+
+// A drive's root sorted by path as Windows orders it: case folded to upper
+// (so '_' follows the letters), "C:\windows" beside "C:\Windows.old"
+// rather than after every capital, and the same for Latin-1, Greek and
+// Cyrillic names.
+int PathOrder(const char16_t* a, const char16_t* b) {
+    LargeFileEntry x = {}, y = {};
+    std::char_traits<char16_t>::copy(x.path, a, std::char_traits<char16_t>::length(a) + 1);
+    std::char_traits<char16_t>::copy(y.path, b, std::char_traits<char16_t>::length(b) + 1);
+    return CompareLargeFiles(x, y, LargeSort{kLargeColumnPath, 0});
+}
+
+TEST(LargeSortOrder, PathsAsWindowsOrdersThem) {
+    const char16_t* const sorted[] = {u"C:\\hiberfil.sys", u"C:\\pagefile.sys", u"C:\\windows",
+                                      u"C:\\Windows.old", u"C:\\Windows.old\\a", u"C:\\zz", u"C:\\_build"};
+    const int n = sizeof sorted / sizeof sorted[0];
+    for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j) {
+            const int expected = i < j ? -1 : (i > j ? 1 : 0);
+            EXPECT_EQ(PathOrder(sorted[i], sorted[j]), expected) << i << " against " << j;
+        }
+    }
+    EXPECT_EQ(PathOrder(u"C:\\ÉTÉ", u"C:\\été"), 0);
+    EXPECT_EQ(PathOrder(u"ÿ", u"Ÿ"), 0);
+    EXPECT_EQ(PathOrder(u"Ωμέγα", u"ΩΜέΓΑ"), 0);
+    EXPECT_EQ(PathOrder(u"Москва", u"МОСКВА"), 0);
+    EXPECT_EQ(PathOrder(u"Łódź", u"łÓDŹ"), 0);
+    EXPECT_EQ(PathOrder(u"中文", u"中文"), 0);
+    EXPECT_EQ(PathOrder(u"÷", u"×"), 1) << "the signs have no case";
 }
 
 TEST_F(LargeResults, RemovingRecordsKeepsTheArrayContiguous) {
@@ -293,21 +320,79 @@ TEST(CleanQuestion, NamesWhatIsLostForEachTickedCautionItem) {
     g_CleanupGroups[4].items[20].size.store(0);
 }
 
-// A group's box shows when only some of its ordinary items are ticked; the
-// user's own files (caution items) do not count for it.
-TEST(GroupTick, NoneSomeAll) {
+// A group's tick claims the whole row's size for the total: while any of
+// its items is unticked (the user's own files among them, which 全选 leaves
+// alone) the box is partial, never ticked.
+TEST(GroupTick, TickedOnlyWhenEveryItemIs) {
     DeselectAllItems();
     EXPECT_EQ(GroupTickState(4), GROUP_TICK_NONE);
     ToggleItemSelection(4, 20);  // Downloads alone
-    EXPECT_EQ(GroupTickState(4), GROUP_TICK_NONE);
-    ToggleItemSelection(4, 1);
-    EXPECT_EQ(GroupTickState(4), GROUP_TICK_SOME);
-    ToggleGroupSelection(4);  // a click on a partial box ticks all
-    EXPECT_EQ(GroupTickState(4), GROUP_TICK_ALL);
-    EXPECT_TRUE(ItemSelected(g_CleanupGroups[4].items[2]));
-    ToggleItemSelection(4, 2);
     EXPECT_EQ(GroupTickState(4), GROUP_TICK_SOME);
     DeselectAllItems();
+    SelectAllItems();
+    EXPECT_FALSE(ItemSelected(g_CleanupGroups[4].items[20]));
+    EXPECT_EQ(GroupTickState(4), GROUP_TICK_SOME) << "全选 leaves Downloads unticked";
+    for (int i = 0; i < g_CleanupGroups[4].itemCount; ++i)
+        if (!ItemSelected(g_CleanupGroups[4].items[i])) ToggleItemSelection(4, i);
+    EXPECT_EQ(GroupTickState(4), GROUP_TICK_ALL);
+    ToggleItemSelection(4, 2);
+    EXPECT_EQ(GroupTickState(4), GROUP_TICK_SOME);
+    ToggleGroupSelection(4);
+    EXPECT_EQ(GroupTickState(4), GROUP_TICK_ALL) << "a click on the partial box ticks the rest";
+    ToggleGroupSelection(4);
+    EXPECT_EQ(GroupTickState(4), GROUP_TICK_NONE);
+    ToggleGroupSelection(4);
+    EXPECT_EQ(GroupTickState(4), GROUP_TICK_SOME) << "a group's click ticks its ordinary items only";
+    // Every group 全选 ticks whole shows a tick.
+    DeselectAllItems();
+    SelectAllItems();
+    for (int g = 0; g < kGroupCount; ++g) {
+        bool anyCaution = false;
+        for (int i = 0; i < g_CleanupGroups[g].itemCount; ++i) anyCaution |= g_CleanupGroups[g].items[i].caution != 0;
+        EXPECT_EQ(GroupTickState(g), anyCaution ? GROUP_TICK_SOME : GROUP_TICK_ALL) << "group " << g;
+    }
+    DeselectAllItems();
+}
+
+// Which of a page's controls its phase leaves enabled.
+TEST(PagePhase, CleanupControlsFollowThePhase) {
+    struct Case {
+        CleanupPhase phase;
+        bool log;
+        bool clean, rescan, selectAll, preview;
+    };
+    const Case cases[] = {
+        {CLEANUP_MEASURING, false, false, false, true, true},   // 开始清理 waits for the sizes
+        {CLEANUP_MEASURING, true, false, false, true, false},   // measured again under a run's log
+        {CLEANUP_IDLE, false, true, true, true, true},
+        {CLEANUP_PREPARING, false, false, false, false, true},  // the ticks about to be confirmed stay
+        {CLEANUP_CLEANING, true, false, false, false, false},
+        {CLEANUP_SHOWING_LOG, true, false, true, true, false},  // only 重新扫描 brings 开始清理 back
+    };
+    for (const Case& c : cases) {
+        const CleanupEnabled e = CleanupEnabledIn(c.phase, c.log, true);
+        EXPECT_EQ(e.clean, c.clean) << c.phase;
+        EXPECT_EQ(e.rescan, c.rescan) << c.phase;
+        EXPECT_EQ(e.selectAll, c.selectAll) << c.phase;
+        EXPECT_EQ(e.preview, c.preview) << c.phase;
+        EXPECT_FALSE(CleanupEnabledIn(c.phase, c.log, false).preview) << "查看文件 needs an item row";
+        EXPECT_EQ(CleanupTicksFixed(c.phase), !c.selectAll) << c.phase;
+    }
+}
+
+TEST(PagePhase, ScansStartOnlyWhenTheLastHasEnded) {
+    EXPECT_TRUE(ScanStartEnabled(SCAN_IDLE));
+    EXPECT_FALSE(ScanStartEnabled(SCAN_RUNNING));
+    EXPECT_FALSE(ScanStartEnabled(SCAN_STOPPING)) << "a stopped worker may still publish";
+    const SpaceEnabled none = SpaceEnabledIn(SCAN_IDLE, false, true);
+    EXPECT_TRUE(none.analyze);
+    EXPECT_FALSE(none.up);
+    EXPECT_FALSE(none.open);
+    const SpaceEnabled inside = SpaceEnabledIn(SCAN_RUNNING, true, false);
+    EXPECT_FALSE(inside.analyze);
+    EXPECT_TRUE(inside.up) << "the old tree stays browsable during a new analysis";
+    EXPECT_TRUE(inside.open);
+    EXPECT_FALSE(SpaceEnabledIn(SCAN_STOPPING, true, true).up) << "no folder above the root";
 }
 
 TEST(LargeFolder, FilesWindowsHoldsAreTheRootsOnly) {

@@ -1,7 +1,10 @@
 // The treemap beside the space list: one rectangle per row, area by size.
 // Folders are blues, files take the colour of their kind; the selected row
 // is outlined. A click selects the row, a double-click shows a folder.
-#include "ui/main_window.h"
+#include "ui/space/space_private.h"
+
+#include "ui/shell/ids.h"
+#include "ui/shell/shell.h"
 
 #include "largefiles/space_tree.h"
 #include "text/text16.h"
@@ -12,11 +15,12 @@
 
 namespace {
 
-const wchar_t kTreemapClass[] = L"NorvaleTreemap";
-
 // The cells of the rows shown, for the client size they were laid out in.
 std::vector<TreemapCell> g_cells;
 bool g_cellsValid = false;
+uint32_t g_nCellsGeneration = 0;  // the rows' generation they were laid out for
+
+bool CellsCurrent() { return g_cellsValid && g_nCellsGeneration == SpaceRowsGeneration(); }
 
 COLORREF KindColour(FileKind kind) {
     switch (kind) {
@@ -53,6 +57,7 @@ void Layout(HWND window) {
     for (int32_t i = 0; i < count; ++i) sizes.push_back(rows[i].size);
     g_cells = SquarifyTreemap(sizes, LayoutRect{0, 0, client.right, client.bottom});
     g_cellsValid = true;
+    g_nCellsGeneration = SpaceRowsGeneration();
 }
 
 void Paint(HWND window) {
@@ -70,7 +75,7 @@ void Paint(HWND window) {
     HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
     HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     FillRect(dc, &client, white);
-    if (!g_cellsValid) Layout(window);
+    if (!CellsCurrent()) Layout(window);
     uint32_t folder = 0;
     const SpaceTree* tree = SpaceTreeShown(&folder);
     int32_t count = 0;
@@ -121,7 +126,7 @@ void Paint(HWND window) {
 }
 
 int32_t RowAt(HWND window, LPARAM point) {
-    if (!g_cellsValid) Layout(window);
+    if (!CellsCurrent()) Layout(window);
     return TreemapCellAt(g_cells, static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point)));
 }
 
@@ -139,7 +144,8 @@ LRESULT CALLBACK TreemapProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_LBUTTONDOWN: {
         const int32_t row = RowAt(window, lParam);
         if (row >= 0) SelectSpaceRow(row);
-        if (g_hListSpace) SetFocus(g_hListSpace);  // the keys (Enter, Backspace) keep working
+        // The keys (Enter, Backspace) keep working.
+        if (HWND list = SpaceControl(IDC_LIST_SPACE)) SetFocus(list);
         return 0;
     }
     case WM_LBUTTONDBLCLK: {
@@ -154,29 +160,16 @@ LRESULT CALLBACK TreemapProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 }  // namespace
 
-HWND CreateTreemapView(HWND parent, int id) {
+bool RegisterTreemapClass() {
     static bool registered = false;
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    if (!registered) {
-        WNDCLASSEXW wc = {};
-        wc.cbSize = sizeof wc;
-        wc.style = CS_DBLCLKS;
-        wc.lpfnWndProc = TreemapProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = kTreemapClass;
-        registered = RegisterClassExW(&wc) != 0;
-        if (!registered) return nullptr;
-    }
-    return CreateWindowExW(WS_EX_CLIENTEDGE, kTreemapClass, L"", WS_CHILD, 0, 0, 10, 10, parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-}
-
-void RefreshTreemap() {
-    g_cellsValid = false;
-    RedrawTreemap();
-}
-
-void RedrawTreemap() {
-    if (g_hTreemap) InvalidateRect(g_hTreemap, nullptr, FALSE);
+    if (registered) return true;
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = TreemapProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = kTreemapClass;
+    registered = RegisterClassExW(&wc) != 0;
+    return registered;
 }

@@ -1,4 +1,4 @@
-#include "ui/app_state.h"
+#include "ui/shell/app_state.h"
 
 #include "platform/privilege_ops.h"
 #include "text/format.h"

@@ -1,25 +1,28 @@
 // The window's own painting: sidebar, tabs, mode button, warning bar,
 // status band and the scrolling ticker; the two pages.
-#include "ui/main_window.h"
+#include "ui/shell/shell.h"
 #include "uimodel/free_space.h"
 #include "uimodel/layout_calc.h"
 
 #include "text/text16.h"
-#include "ui/app_state.h"
-#include "ui/ids.h"
+#include "ui/shell/app_state.h"
+#include "ui/shell/ids.h"
+#include "ui/shell/shell_private.h"
 
 #include <initializer_list>
 
-int32_t g_nCurrentPage = 0;
-char16_t g_szStatus[256] = u"准备就绪";
-int32_t g_bTickerActive = 0;
+namespace {
+
+int32_t g_nCurrentPage = PAGE_CLEANUP;
+// Each page's own line; the band shows the current page's.
+char16_t g_szPageStatus[kPageCount][256] = {u"准备就绪", u"准备就绪", u"准备就绪"};
+int32_t g_bTickerActive = 0;  // written by UpdateTicker alone
 int32_t g_nTickerOffset = 0;
 int32_t g_nTickerCycle = 0;
+constexpr int kTickerTextUnits = 55;
 const wchar_t kTickerText[] =
     L"⚠  警告：本页面仅显示文件大小信息，不构成任何操作建议或删除建议。请谨慎判断文件用途后再决定是否处理！   ";
 static_assert(sizeof kTickerText / sizeof kTickerText[0] == kTickerTextUnits + 1, "the ticker text is 55 units");
-
-namespace {
 
 HFONT g_hWarningBarFont = nullptr;
 HBRUSH g_hbrAdminBar = nullptr;
@@ -47,11 +50,6 @@ void Fill(HDC dc, const RECT& r, COLORREF colour) {
 void Text(HDC dc, int x, int y, const wchar_t* text, COLORREF colour) {
     SetTextColor(dc, colour);
     TextOutW(dc, x, y, text, lstrlenW(text));
-}
-
-void ShowControls(std::initializer_list<HWND> controls, bool show) {
-    for (HWND control : controls)
-        if (control) ShowWindow(control, show ? SW_SHOW : SW_HIDE);
 }
 
 void DrawTab(const DRAWITEMSTRUCT* item, bool selected, const wchar_t* caption) {
@@ -111,10 +109,21 @@ RECT ToRect(const LayoutRect& r) { return RECT{r.x, r.y, r.x + r.width, r.y + r.
 
 }  // namespace
 
-void SetStatusText(const char16_t* text) {
-    Text16CopyTruncated(g_szStatus, 256, text);
-    if (g_hMainWnd) InvalidateRect(g_hMainWnd, nullptr, FALSE);
+int32_t CurrentPage() { return g_nCurrentPage; }
+
+void SetPageStatus(int page, const char16_t* text) {
+    if (page < 0 || page >= kPageCount) return;
+    Text16CopyTruncated(g_szPageStatus[page], 256, text);
+    if (g_hMainWnd && page == g_nCurrentPage) InvalidateRect(g_hMainWnd, nullptr, FALSE);
 }
+
+const char16_t* ShownStatusText() { return g_szPageStatus[g_nCurrentPage]; }
+
+void TellPages(PageNote note) {
+    if (g_hMainWnd) SendMessageW(g_hMainWnd, MSG_PAGE_NOTE, static_cast<WPARAM>(note), 0);
+}
+
+bool TickerRunning() { return g_bTickerActive != 0; }
 
 void UpdateTicker() {
     // 20 wake-ups a second are for someone who can see the ticker: the
@@ -134,19 +143,13 @@ void ResetTickerCycle() {
     g_nTickerOffset = 0;
 }
 
-void ShowPage(int page) {
-    g_nCurrentPage = page;
-    if (page == 1) g_nTickerOffset = 0;
+void SelectPage(int page) {
+    g_nCurrentPage = page >= 0 && page < kPageCount ? page : PAGE_CLEANUP;
+    if (g_nCurrentPage == PAGE_LARGE) g_nTickerOffset = 0;
     UpdateTicker();
-    ShowControls({g_hStaticTotal, g_hListClean, g_hBtnSelect, g_hBtnDeselect, g_hBtnDiskClean, g_hBtnPreview, g_hBtnRescan,
-                  g_hBtnCleanNative},
-                 page == 0);
-    ShowControls({g_hStaticScanStat, g_hStaticLargeWarn, g_hBtnScanNative, g_hComboMinSize, g_hListLarge}, page == 1);
-    ShowControls({g_hBtnAnalyze, g_hStaticSpaceStat, g_hStaticSpacePath, g_hBtnSpaceUp, g_hBtnSpaceOpen, g_hListSpace,
-                  g_hTreemap},
-                 page == 2);
-    for (HWND tab : {g_hTabClean, g_hTabLarge, g_hTabSpace})
-        if (tab) InvalidateRect(tab, nullptr, TRUE);
+    ShowShellControls(g_nCurrentPage);
+    for (int id : {IDC_TAB_CLEAN, IDC_TAB_LARGE, IDC_TAB_SPACE})
+        if (HWND tab = ShellControl(id)) InvalidateRect(tab, nullptr, TRUE);
     if (g_hMainWnd) InvalidateRect(g_hMainWnd, nullptr, FALSE);
 }
 
@@ -180,7 +183,7 @@ void PaintFreeSpace(HDC dc, const MainLayout& layout) {
     FreeSpaceReadout readout;
     if (!DescribeFreeSpace(g_szSystemDrive[0], g_freeBytes, g_totalBytes, area.width, &readout)) return;
     SIZE status = {0, 0}, text = {0, 0};
-    GetTextExtentPoint32W(dc, WideText(g_szStatus), static_cast<int>(Text16Length(g_szStatus)), &status);
+    GetTextExtentPoint32W(dc, WideText(ShownStatusText()), static_cast<int>(Text16Length(ShownStatusText())), &status);
     const int length = static_cast<int>(Text16Length(readout.text));
     GetTextExtentPoint32W(dc, WideText(readout.text), length, &text);
     const int right = area.x + area.width;
@@ -230,8 +233,8 @@ LRESULT OnPaint(HWND window) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kGreyText);
     if (font) {
-        TextOutW(dc, layout.statusText.x, layout.statusText.y, WideText(g_szStatus),
-                 static_cast<int>(Text16Length(g_szStatus)));
+        TextOutW(dc, layout.statusText.x, layout.statusText.y, WideText(ShownStatusText()),
+                 static_cast<int>(Text16Length(ShownStatusText())));
         PaintFreeSpace(dc, layout);
     }
     if (oldPen) SelectObject(dc, oldPen);
@@ -257,7 +260,7 @@ LRESULT OnDrawItem(const DRAWITEMSTRUCT* item) {
 }
 
 LRESULT OnCtlColorStatic(HDC dc, HWND control) {
-    if (control && control == g_hWarningBar) {
+    if (control && control == ShellControl(IDC_WARNING_BAR)) {
         if (!g_hWarningBarFont) g_hWarningBarFont = CreateUiFont(13);
         if (g_hWarningBarFont) SelectObject(dc, g_hWarningBarFont);
         if (g_bIsAdmin) {
@@ -277,9 +280,10 @@ LRESULT OnCtlColorStatic(HDC dc, HWND control) {
 }
 
 LRESULT OnTimer(WPARAM timer) {
-    if (timer != IDT_TICKER || !g_bTickerActive || !g_hStaticLargeWarn) return 0;
+    HWND ticker = ShellControl(IDC_STATIC_LARGE_WARN);
+    if (timer != IDT_TICKER || !g_bTickerActive || !ticker) return 0;
     if (g_nTickerCycle == 0) {
-        HDC dc = GetDC(g_hStaticLargeWarn);
+        HDC dc = GetDC(ticker);
         if (dc) {
             HFONT font = CreateUiFont(13);
             HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
@@ -287,16 +291,11 @@ LRESULT OnTimer(WPARAM timer) {
             if (GetTextExtentPoint32W(dc, kTickerText, kTickerTextUnits, &extent)) g_nTickerCycle = ScaleByDpi(80) + extent.cx;
             if (old) SelectObject(dc, old);
             if (font) DeleteObject(font);
-            ReleaseDC(g_hStaticLargeWarn, dc);
+            ReleaseDC(ticker, dc);
         }
     }
     g_nTickerOffset += 2;
     if (g_nTickerCycle > 0 && g_nTickerOffset >= g_nTickerCycle) g_nTickerOffset = 0;
-    InvalidateRect(g_hStaticLargeWarn, nullptr, TRUE);
-    return 0;
-}
-
-LRESULT OnTabCommand(int id) {
-    ShowPage(id == IDC_TAB_LARGE ? 1 : id == IDC_TAB_SPACE ? 2 : 0);
+    InvalidateRect(ticker, nullptr, TRUE);
     return 0;
 }

@@ -1,9 +1,9 @@
 // Lengths and fonts at the window's DPI, shared by the layout, the painting
 // and the cleanup list.
-#include "ui/main_window.h"
+#include "ui/shell/shell.h"
 
 #include "platform/system_win32.h"
-#include "ui/app_state.h"
+#include "ui/shell/app_state.h"
 
 int ScaleByDpi(int x) { return MulDiv(x, g_nDpi, 96); }
 

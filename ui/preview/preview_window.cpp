@@ -1,19 +1,20 @@
 // 查看文件: a window that lists every file a run of one item would delete,
 // gathered on a worker by the run's own walker and guard. It deletes
 // nothing.
-#include "ui/main_window.h"
+#include "ui/preview/preview_window.h"
 
-#include "engine/batch.h"
 #include "engine/catalogue.h"
 #include "engine/preview.h"
 #include "platform/post.h"
 #include "platform/system_win32.h"
 #include "text/format.h"
 #include "text/text16.h"
-#include "ui/app_state.h"
-#include "ui/ids.h"
-#include "ui/workers.h"
-#include "uimodel/cleanup_rows.h"
+#include "ui/shell/app_state.h"
+#include "ui/shell/ids.h"
+#include "ui/shell/shell.h"
+#include "ui/shell/workers.h"
+
+#include <commctrl.h>
 
 #include <new>
 
@@ -39,13 +40,14 @@ struct PreviewState {
 
 PreviewState* State(HWND window) { return reinterpret_cast<PreviewState*>(GetWindowLongPtrW(window, GWLP_USERDATA)); }
 
-DWORD WINAPI PreviewThread(LPVOID parameter) {
+uint32_t PreviewWorker(void* parameter) {
     PreviewJob* job = static_cast<PreviewJob*>(parameter);
     CollectItemFiles(*job->item, &job->files);
     if (!PostWindowMessage(job->window, MSG_PREVIEW_READY, 0, reinterpret_cast<intptr_t>(job))) delete job;
-    g_nLiveWorkers.fetch_sub(1);
     return 0;
 }
+
+WorkerKind g_preview = {PreviewWorker, {0}};
 
 HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int id, DWORD exStyle = 0) {
     return CreateWindowExW(exStyle, cls, text, style | WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, parent,
@@ -223,13 +225,6 @@ bool RegisterPreviewClass() {
     return registered;
 }
 
-// The catalogue item of the list's selected row; false for a group row or none.
-bool SelectedItem(int* group, int* item) {
-    if (!g_hListClean || g_bListShowsLog) return false;
-    int row = static_cast<int>(SendMessageW(g_hListClean, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    return row >= 0 && TagNamesItem(GetRowTag(row), group, item);
-}
-
 }  // namespace
 
 void OpenPreview(int group, int item) {
@@ -251,24 +246,6 @@ void OpenPreview(int group, int item) {
     ShowWindow(window, SW_SHOW);
     PreviewJob* job = new (std::nothrow) PreviewJob{window, &chosen, FileCollector{}};
     if (!job) return;
-    g_nLiveWorkers.fetch_add(1);
-    HANDLE thread = CreateThread(nullptr, 0, PreviewThread, job, 0, nullptr);
-    if (!thread) {
-        g_nLiveWorkers.fetch_sub(1);
-        delete job;
-        SetWindowTextW(State(window)->total, WideText(kWorkerFailed));
-        return;
-    }
-    CloseHandle(thread);
-}
-
-LRESULT OnPreviewCommand() {
-    int group, item;
-    if (!g_bCleanBusy.load() && SelectedItem(&group, &item)) OpenPreview(group, item);
-    return 0;
-}
-
-void UpdatePreviewButton() {
-    int group, item;
-    if (g_hBtnPreview) EnableWindow(g_hBtnPreview, !g_bCleanBusy.load() && SelectedItem(&group, &item));
+    // Said in the window's own total line.
+    if (!StartWorker(&g_preview, job, WorkerFailureSay{-1, State(window)->total, false})) delete job;
 }

@@ -38,10 +38,11 @@ enum { IDT_TICKER = 201 };
 
 // The window's own private messages (the engine's are in engine/events.h).
 enum : uint32_t {
-    MSG_LARGE_SCAN_FINISHED = 1125,  // large-file scan finished, cancelled or failed
+    MSG_LARGE_SCAN_FINISHED = 1125,  // large-file scan finished, stopped or failed; wParam: which
     MSG_START_MEASURE = 1126,        // posted by the window to itself at creation
     MSG_PREVIEW_READY = 1132,        // to a preview window; lParam: its heap job, which it frees
     MSG_SPACE_SCAN_FINISHED = 1135,  // wParam: how it ended; lParam: the SpaceTree, which the window owns from then
+    MSG_PAGE_NOTE = 1136,            // sent by the shell to the window for every page; wParam: a PageNote
     MSG_TRAY_ICON = 1224,            // notification-area icon callback
 };
 enum { IDM_TRAY_SHOW = 10001, IDM_TRAY_EXIT = 10002 };

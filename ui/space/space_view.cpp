@@ -1,89 +1,38 @@
-// The space view: 开始分析 reads the system drive into a tree on a worker;
-// the page then shows one folder at a time, as a list and as a treemap.
-// It deletes nothing.
-#include "ui/main_window.h"
+// The space view's list: one folder of the tree at a time, its rows sorted,
+// the share drawn as a bar, and 打开 on a row. It deletes nothing.
+#include "ui/space/space_private.h"
 
-#include "largefiles/route.h"
 #include "largefiles/space_tree.h"
 #include "platform/fs.h"
-#include "platform/post.h"
 #include "platform/system_win32.h"
 #include "text/format.h"
 #include "text/text16.h"
-#include "ui/app_state.h"
-#include "ui/ids.h"
-#include "ui/workers.h"
+#include "ui/shell/app_state.h"
+#include "ui/shell/ids.h"
+#include "ui/shell/shell.h"
+#include "uimodel/page_phase.h"
 #include "uimodel/space_rows.h"
 
-#include <atomic>
 #include <string>
 #include <vector>
 
 namespace {
 
-enum SpaceOutcome : WPARAM { SPACE_DONE, SPACE_STOPPED, SPACE_FAILED };
-
-// 1 from 开始分析 until the worker has published; clearing it is the stop
-// request. Written by OnAnalyzeCommand (set) and StopSpaceScan (clear) alone.
-std::atomic<int32_t> g_bSpaceScanBusy{0};
-std::atomic<int32_t> g_bSpaceWorkerLive{0};
-// Bytes the drive used when the scan began (written before the worker starts).
-std::atomic<uint64_t> g_nSpaceUsed{0};
-
-// Main thread only.
+// Main thread only: the tree shown, the folder shown in it and its rows.
 SpaceTree* g_pSpaceTree = nullptr;
+uint64_t g_nSpaceUsed = 0;  // bytes the drive used when the tree's scan began
 uint32_t g_nSpaceFolder = 0;
 std::vector<SpaceRow> g_spaceRows;
 uint64_t g_nSpaceRowsTotal = 0;  // the rows' sizes together: 占比's whole, kept off the paint path
 SpaceColumn g_nSpaceSortColumn = SPACE_COL_SIZE;
 bool g_bSpaceSortAscending = false;
 
-bool IsSpaceScanCancelled() { return g_bSpaceScanBusy.load(std::memory_order_relaxed) == 0; }
+uint32_t g_nRowsGeneration = 0;  // counts the fills of g_spaceRows
 
-void OnSpaceProgress(int32_t percent, int32_t directories, int32_t files, void*) {
-    if (!g_hStaticSpaceStat) return;
-    char16_t text[128];
-    if (FormatText(text, 128, u"正在分析... 已扫描 %d 个目录，%d 个文件 (%d%%)", directories, files, percent) < 0) return;
-    SetWindowTextW(g_hStaticSpaceStat, WideText(text));
-}
+HWND List() { return SpaceControl(IDC_LIST_SPACE); }
 
-uint32_t SpaceScanWorker(HWND window) {
-    char16_t root[8];
-    Text16CopyTruncated(root, 8, g_szSystemDrive);
-    SpaceTree* tree = nullptr;
-    const int32_t result =
-        ScanDriveSpaceTree(root, g_nSpaceUsed.load(), &tree, OnSpaceProgress, IsSpaceScanCancelled, nullptr, nullptr);
-    const WPARAM outcome = result != 0 ? SPACE_FAILED : IsSpaceScanCancelled() ? SPACE_STOPPED : SPACE_DONE;
-    StopSpaceScan();  // the scan is over: nothing left to stop
-    if (!PostWindowMessage(window, MSG_SPACE_SCAN_FINISHED, outcome, reinterpret_cast<intptr_t>(tree))) delete tree;
-    return 0;
-}
-
-DWORD WINAPI SpaceScanThread(LPVOID window) {
-    const DWORD result = SpaceScanWorker(static_cast<HWND>(window));
-    g_bSpaceWorkerLive.store(0);
-    g_nLiveWorkers.fetch_sub(1);
-    return result;
-}
-
-bool StartSpaceScanWorker(HWND window) {
-    g_nLiveWorkers.fetch_add(1);
-    g_bSpaceWorkerLive.store(1);
-    HANDLE thread = CreateThread(nullptr, 0, SpaceScanThread, window, 0, nullptr);
-    if (!thread) {
-        g_bSpaceWorkerLive.store(0);
-        g_nLiveWorkers.fetch_sub(1);
-        return false;
-    }
-    CloseHandle(thread);
-    return true;
-}
-
-uint64_t DriveUsedBytes() {
-    const wchar_t root[] = {static_cast<wchar_t>(g_szSystemDrive[0]), L':', L'\\', 0};
-    ULARGE_INTEGER available, total, free;
-    if (!GetDiskFreeSpaceExW(root, &available, &total, &free) || total.QuadPart < free.QuadPart) return 0;
-    return total.QuadPart - free.QuadPart;
+void RedrawTreemap() {
+    if (HWND treemap = SpaceControl(IDC_TREEMAP)) InvalidateRect(treemap, nullptr, FALSE);
 }
 
 // The folder's path from the drive's root ("C:\Windows\System32").
@@ -103,15 +52,15 @@ void SetCell(int row, int column, const char16_t* text) {
     LVITEMW cell = {};
     cell.iSubItem = column;
     cell.pszText = const_cast<wchar_t*>(WideText(text));
-    SendMessageW(g_hListSpace, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+    SendMessageW(List(), LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
 }
 
 
 // Fills the list from g_spaceRows (row i is list item i) and selects row `select`.
 void FillSpaceList(int32_t select) {
-    if (!g_hListSpace) return;
-    SendMessageW(g_hListSpace, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(g_hListSpace, LVM_DELETEALLITEMS, 0, 0);
+    if (!List()) return;
+    SendMessageW(List(), WM_SETREDRAW, FALSE, 0);
+    SendMessageW(List(), LVM_DELETEALLITEMS, 0, 0);
     g_nSpaceRowsTotal = 0;
     for (const SpaceRow& row : g_spaceRows) g_nSpaceRowsTotal += row.size;
     const uint64_t total = g_nSpaceRowsTotal;
@@ -124,7 +73,7 @@ void FillSpaceList(int32_t select) {
         item.iItem = static_cast<int>(i);
         item.pszText = WideText(name);
         item.lParam = static_cast<LPARAM>(i);
-        const int at = static_cast<int>(SendMessageW(g_hListSpace, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+        const int at = static_cast<int>(SendMessageW(List(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
         if (at < 0) continue;
         char16_t text[kSizeTextUnits];
         if (row.flags & SPACE_DENIED) {
@@ -148,23 +97,24 @@ void FillSpaceList(int32_t select) {
         LVITEMW state = {};
         state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
         state.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(g_hListSpace, LVM_SETITEMSTATE, static_cast<WPARAM>(select), reinterpret_cast<LPARAM>(&state));
-        SendMessageW(g_hListSpace, LVM_ENSUREVISIBLE, static_cast<WPARAM>(select), FALSE);
+        SendMessageW(List(), LVM_SETITEMSTATE, static_cast<WPARAM>(select), reinterpret_cast<LPARAM>(&state));
+        SendMessageW(List(), LVM_ENSUREVISIBLE, static_cast<WPARAM>(select), FALSE);
     }
-    SendMessageW(g_hListSpace, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(g_hListSpace, nullptr, TRUE);
-    ShowListSortArrow(g_hListSpace, g_nSpaceSortColumn, g_bSpaceSortAscending);
-    if (g_hStaticSpacePath) SetWindowTextW(g_hStaticSpacePath, WideText(FolderPath(g_nSpaceFolder).c_str()));
-    if (g_hBtnSpaceUp) EnableWindow(g_hBtnSpaceUp, g_nSpaceFolder != 0);
-    if (g_hBtnSpaceOpen) EnableWindow(g_hBtnSpaceOpen, g_pSpaceTree != nullptr);
-    RefreshTreemap();
+    SendMessageW(List(), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(List(), nullptr, TRUE);
+    ShowListSortArrow(List(), g_nSpaceSortColumn, g_bSpaceSortAscending);
+    if (HWND path = SpaceControl(IDC_STATIC_SPACE_PATH)) SetWindowTextW(path, WideText(FolderPath(g_nSpaceFolder).c_str()));
+    ApplySpaceEnabled();
+    // The treemap lays the new rows out when it next paints.
+    ++g_nRowsGeneration;
+    RedrawTreemap();
 }
 
 // Shows folder, selecting the row of `selectFolder` when it is listed.
 void ShowFolder(uint32_t folder, uint32_t selectFolder) {
     if (!g_pSpaceTree) return;
     g_nSpaceFolder = folder;
-    g_spaceRows = SpaceRowsOf(*g_pSpaceTree, folder, folder == 0 ? g_nSpaceUsed.load() : 0);
+    g_spaceRows = SpaceRowsOf(*g_pSpaceTree, folder, folder == 0 ? g_nSpaceUsed : 0);
     SortSpaceRows(*g_pSpaceTree, folder, &g_spaceRows, g_nSpaceSortColumn, g_bSpaceSortAscending);
     int32_t select = g_spaceRows.empty() ? -1 : 0;
     for (size_t i = 0; i < g_spaceRows.size(); ++i)
@@ -186,12 +136,12 @@ LRESULT DrawSpaceRow(NMLVCUSTOMDRAW* draw) {
         RECT cell = {};
         cell.top = 3;
         cell.left = LVIR_BOUNDS;
-        if (!SendMessageW(g_hListSpace, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell)))
+        if (!SendMessageW(List(), LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell)))
             return CDRF_DODEFAULT;
         HDC dc = draw->nmcd.hdc;
-        const bool selected = SendMessageW(g_hListSpace, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) != 0;
+        const bool selected = SendMessageW(List(), LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) != 0;
         // As the list draws the row's other cells: strong only while it has the focus.
-        const bool strong = selected && GetFocus() == g_hListSpace;
+        const bool strong = selected && GetFocus() == List();
         HBRUSH back = CreateSolidBrush(strong ? GetSysColor(COLOR_HIGHLIGHT)
                                               : selected ? GetSysColor(COLOR_BTNFACE) : RGB(255, 255, 255));
         FillRect(dc, &cell, back);
@@ -210,7 +160,7 @@ LRESULT DrawSpaceRow(NMLVCUSTOMDRAW* draw) {
         item.iSubItem = 3;
         item.pszText = text;
         item.cchTextMax = 32;
-        SendMessageW(g_hListSpace, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        SendMessageW(List(), LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, strong ? GetSysColor(COLOR_HIGHLIGHTTEXT) : RGB(0, 0, 0));
         RECT text_ = cell;
@@ -264,47 +214,21 @@ void OpenRow(int32_t index) {
 
 }  // namespace
 
-bool SpaceScanBusy() { return g_bSpaceScanBusy.load() != 0; }
+uint32_t SpaceRowsGeneration() { return g_nRowsGeneration; }
 
-void StopSpaceScan() { g_bSpaceScanBusy.store(0); }
-
-LRESULT OnAnalyzeCommand(HWND window) {
-    // A scan asked to stop may still be finishing.
-    if (g_bSpaceScanBusy.load() || g_bSpaceWorkerLive.load()) return 0;
-    g_nSpaceUsed.store(DriveUsedBytes());
-    g_bSpaceScanBusy.store(1);
-    if (g_hBtnAnalyze) EnableWindow(g_hBtnAnalyze, FALSE);
-    if (g_hStaticSpaceStat) SetWindowTextW(g_hStaticSpaceStat, L"正在分析...");
-    SetStatusText(u"正在分析磁盘空间...");
-    if (!StartSpaceScanWorker(window)) {
-        StopSpaceScan();
-        if (g_hBtnAnalyze) EnableWindow(g_hBtnAnalyze, TRUE);
-        SayWorkerNotStarted(window, g_hStaticSpaceStat);
-    }
-    return 0;
+void ApplySpaceEnabled() {
+    const SpaceEnabled e = SpaceEnabledIn(SpaceCurrentPhase(), g_pSpaceTree != nullptr, g_nSpaceFolder == 0);
+    if (HWND analyze = SpaceControl(IDC_BTN_ANALYZE)) EnableWindow(analyze, e.analyze ? TRUE : FALSE);
+    if (HWND up = SpaceControl(IDC_BTN_SPACE_UP)) EnableWindow(up, e.up ? TRUE : FALSE);
+    if (HWND open = SpaceControl(IDC_BTN_SPACE_OPEN)) EnableWindow(open, e.open ? TRUE : FALSE);
 }
 
-LRESULT OnSpaceScanFinished(HWND window, WPARAM outcome, LPARAM tree) {
-    if (g_hBtnAnalyze) EnableWindow(g_hBtnAnalyze, TRUE);
-    SpaceTree* fresh = reinterpret_cast<SpaceTree*>(tree);
-    char16_t text[160];
-    if (outcome == SPACE_FAILED || !fresh) {
-        delete fresh;
-        Text16CopyTruncated(text, 160, u"分析失败：内存不足。");
-    } else {
-        delete g_pSpaceTree;
-        g_pSpaceTree = fresh;
-        ShowFolder(0, kNoFolder);
-        const char16_t drive[] = {g_szSystemDrive[0], u':', 0};
-        char16_t size[kSizeTextUnits];
-        FormatSize(g_pSpaceTree->Folder(0).size, size);
-        FormatText(text, 160, outcome == SPACE_STOPPED ? u"分析已停止：%s 中已统计 %s" : u"分析完成：%s 中已统计 %s", drive,
-                   size);
-    }
-    if (g_hStaticSpaceStat) SetWindowTextW(g_hStaticSpaceStat, WideText(text));
-    SetStatusText(text);
-    InvalidateRect(window, nullptr, FALSE);
-    return 0;
+uint64_t TakeSpaceTree(SpaceTree* tree, uint64_t used) {
+    delete g_pSpaceTree;
+    g_pSpaceTree = tree;
+    g_nSpaceUsed = used;
+    ShowFolder(0, kNoFolder);
+    return g_pSpaceTree->Folder(0).size;
 }
 
 LRESULT OnSpaceListNotify(NMHDR* header) {
@@ -330,7 +254,7 @@ LRESULT OnSpaceListNotify(NMHDR* header) {
         g_bSpaceSortAscending = column == g_nSpaceSortColumn ? !g_bSpaceSortAscending : column == SPACE_COL_NAME;
         g_nSpaceSortColumn = column;
         if (!g_pSpaceTree) {
-            ShowListSortArrow(g_hListSpace, g_nSpaceSortColumn, g_bSpaceSortAscending);
+            ShowListSortArrow(List(), g_nSpaceSortColumn, g_bSpaceSortAscending);
             return 0;
         }
         const int32_t selected = SpaceSelectedRow();
@@ -371,17 +295,17 @@ const SpaceTree* SpaceTreeShown(uint32_t* folder) {
 }
 
 int32_t SpaceSelectedRow() {
-    if (!g_hListSpace) return -1;
-    return static_cast<int32_t>(SendMessageW(g_hListSpace, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    if (!List()) return -1;
+    return static_cast<int32_t>(SendMessageW(List(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
 void SelectSpaceRow(int32_t row) {
-    if (!g_hListSpace || row < 0 || row >= static_cast<int32_t>(g_spaceRows.size())) return;
+    if (!List() || row < 0 || row >= static_cast<int32_t>(g_spaceRows.size())) return;
     LVITEMW state = {};
     state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(g_hListSpace, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
-    SendMessageW(g_hListSpace, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+    SendMessageW(List(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+    SendMessageW(List(), LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
 }
 
 void ShowSpaceRow(int32_t row) {

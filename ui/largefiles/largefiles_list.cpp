@@ -1,21 +1,29 @@
-// The large-file page on the main thread: starting a scan, listing its
-// results, sorting, and the open and delete actions.
-#include "largefiles/results.h"
+// The large-file list on the main thread: the published results as rows,
+// their order, and the open and delete actions.
+#include "ui/largefiles/largefiles_private.h"
 
+#include "largefiles/results.h"
 #include "platform/fs_common.h"
 #include "platform/system_win32.h"
 #include "text/format.h"
 #include "text/text16.h"
-#include "ui/app_state.h"
-#include "ui/main_window.h"
-#include "ui/largefiles_worker.h"
-#include "ui/workers.h"
+#include "ui/shell/app_state.h"
+#include "ui/shell/ids.h"
+#include "ui/shell/shell.h"
+#include "uimodel/large_rows.h"
 
 #include <shellapi.h>
 
 #include <cstdlib>
 
 namespace {
+
+// The order the user chose; it stays over rescans.
+LargeSort g_largeSort = {-1, 0};
+// How the scan whose records are listed ended, for the summary after a delete.
+int32_t g_nShownOutcome = LARGE_SCAN_DONE;
+
+HWND List() { return LargeControl(IDC_LIST_LARGE); }
 
 // Anything but the file the scan listed: nothing is done to it.
 const wchar_t kFileChanged[] = L"文件已变化，请重新扫描";
@@ -24,17 +32,23 @@ int32_t RowTag(int row) {
     LVITEMW item = {};
     item.mask = LVIF_PARAM;
     item.iItem = row;
-    if (!SendMessageW(g_hListLarge, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return -1;
+    if (!SendMessageW(List(), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return -1;
     return static_cast<int32_t>(item.lParam);
 }
 
-int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM sort) {
-    return CompareLargeFileRows(static_cast<intptr_t>(a), static_cast<intptr_t>(b), static_cast<intptr_t>(sort));
+// Rows carry their record's index; an index outside the records compares equal.
+int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM) {
+    const int32_t count = g_nLargeFiles.load(std::memory_order_acquire);
+    if (a < 0 || a >= count || b < 0 || b >= count) return 0;
+    const LargeFileEntry* entries = g_pLargeFiles.load(std::memory_order_acquire);
+    return CompareLargeFiles(entries[a], entries[b], g_largeSort);
 }
 
-// The count and totals of the records as they are now, and how the scan
-// ended: a stopped scan lists only what it found before it stopped.
-void ShowLargeFileSummary() {
+}  // namespace
+
+// A stopped scan lists only what it found before it stopped.
+void ShowLargeFileSummary(int32_t outcome) {
+    g_nShownOutcome = outcome;
     int32_t count = g_nLargeFiles.load(std::memory_order_acquire);
     const LargeFileEntry* entries = g_pLargeFiles.load(std::memory_order_acquire);
     uint64_t sum = 0, taken = 0;
@@ -46,16 +60,17 @@ void ShowLargeFileSummary() {
     FormatSize(sum, size);
     FormatSize(taken, space);
     char16_t summary[128];
-    const int32_t outcome = g_nLargeScanOutcome.load();
     if (outcome == LARGE_SCAN_FAILED) {
         Text16CopyTruncated(summary, 128, u"扫描失败");
     } else {
         FormatText(summary, 128, u"%s：发现 %d 个大文件，共 %s，占用 %s",
                    outcome == LARGE_SCAN_STOPPED ? u"扫描已停止" : u"扫描完成", count, size, space);
     }
-    if (g_hStaticScanStat) SetWindowTextW(g_hStaticScanStat, WideText(summary));
-    SetStatusText(summary);
+    if (HWND label = LargeControl(IDC_STATIC_SCAN_STAT)) SetWindowTextW(label, WideText(summary));
+    SetLargeStatus(summary);
 }
+
+namespace {
 
 // The 操作 cell: "打开" over its left half and "删除" over its right half,
 // where the clicks go (see NM_CLICK).
@@ -64,10 +79,10 @@ LRESULT DrawActionCell(NMLVCUSTOMDRAW* draw) {
     RECT cell = {};
     cell.top = kLargeColumnAction;
     cell.left = LVIR_BOUNDS;
-    if (!SendMessageW(g_hListLarge, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell)))
+    if (!SendMessageW(List(), LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell)))
         return CDRF_DODEFAULT;
     HDC dc = draw->nmcd.hdc;
-    const bool selected = SendMessageW(g_hListLarge, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED;
+    const bool selected = SendMessageW(List(), LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED;
     COLORREF back = selected ? GetSysColor(COLOR_HIGHLIGHT) : GetSysColor(COLOR_WINDOW);
     HBRUSH brush = CreateSolidBrush(back);
     if (brush) {
@@ -115,33 +130,13 @@ void ExplainFileWindowsHolds(const char16_t* path) {
 
 }  // namespace
 
-LRESULT OnLargeScanCommand(HWND window) {
-    // A scan asked to stop by closing the window may still be finishing: it
-    // would publish into the new scan's state.
-    if (g_bLargeScanBusy.load() || g_bLargeScanRunning.load()) return 0;
-    BeginLargeScan();
-    if (g_hBtnScanNative) EnableWindow(g_hBtnScanNative, FALSE);
-    if (g_hStaticScanStat) SetWindowTextW(g_hStaticScanStat, L"正在扫描...");
-    SetStatusText(u"正在扫描大文件...");
-    if (!StartLargeScanWorker(window)) {
-        StopLargeScan();
-        if (g_hBtnScanNative) EnableWindow(g_hBtnScanNative, TRUE);
-        SayWorkerNotStarted(window, g_hStaticScanStat);
-    }
-    return 0;
-}
-
-LRESULT OnLargeScanFinished(HWND window) {
-    if (g_hBtnScanNative) EnableWindow(g_hBtnScanNative, TRUE);
-    FillLargeFileList();
-    ShowLargeFileSummary();
-    InvalidateRect(window, nullptr, FALSE);
-    return 0;
+void ClearLargeFileList() {
+    if (List()) SendMessageW(List(), LVM_DELETEALLITEMS, 0, 0);
 }
 
 void FillLargeFileList() {
-    if (!g_hListLarge) return;
-    SendMessageW(g_hListLarge, LVM_DELETEALLITEMS, 0, 0);
+    if (!List()) return;
+    SendMessageW(List(), LVM_DELETEALLITEMS, 0, 0);
     int32_t count = g_nLargeFiles.load(std::memory_order_acquire);
     const LargeFileEntry* entries = g_pLargeFiles.load(std::memory_order_acquire);
     for (int32_t i = 0; i < count; ++i) {
@@ -150,24 +145,26 @@ void FillLargeFileList() {
         item.iItem = i;
         item.pszText = const_cast<wchar_t*>(WideText(entries[i].path));
         item.lParam = i;
-        int row = static_cast<int>(SendMessageW(g_hListLarge, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+        int row = static_cast<int>(SendMessageW(List(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
         if (row < 0) continue;
         char16_t size[kSizeTextUnits];
         FormatSize(entries[i].size, size);
         LVITEMW cell = {};
         cell.iSubItem = kLargeColumnSize;
         cell.pszText = WideText(size);
-        SendMessageW(g_hListLarge, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+        SendMessageW(List(), LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
         FormatSize(entries[i].space, size);
         cell.iSubItem = kLargeColumnSpace;
-        SendMessageW(g_hListLarge, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+        SendMessageW(List(), LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
         cell.iSubItem = kLargeColumnAction;
         cell.pszText = const_cast<wchar_t*>(IsFileWindowsHolds(entries[i].path) ? L"打开 说明" : L"打开 删除");
-        SendMessageW(g_hListLarge, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+        SendMessageW(List(), LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
     }
     // The rows keep the order the user chose.
-    if (g_nLargeSortColumn >= 0) SendMessageW(g_hListLarge, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(CompareRows));
+    if (g_largeSort.column >= 0) SendMessageW(List(), LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(CompareRows));
 }
+
+namespace {
 
 void OpenLargeFileLocation(int32_t index) {
     int32_t count = g_nLargeFiles.load(std::memory_order_acquire);
@@ -211,26 +208,27 @@ void DeleteLargeFileAt(int32_t index) {
         return;
     }
     RemoveLargeFileRecord(index);
-    if (g_hListClean) AppendListRow(u"已删除大文件", -1);
-    // The cleanup page's rows may hold the file (Downloads): measure again.
-    MeasureCleanupAgainWhenIdle(g_hMainWnd);
+    // The cleanup page says so in its list, and measures again.
+    TellPages(NOTE_LARGE_FILE_DELETED);
     FillLargeFileList();
-    ShowLargeFileSummary();
+    ShowLargeFileSummary(g_nShownOutcome);
     RefreshFreeSpace(nullptr);
 }
+
+}  // namespace
 
 LRESULT OnLargeListNotify(NMHDR* header) {
     switch (header->code) {
     case NM_CUSTOMDRAW:
         return DrawLargeRow(reinterpret_cast<NMLVCUSTOMDRAW*>(header));
     case LVN_COLUMNCLICK: {
-        ChooseLargeSortColumn(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
-        SendMessageW(g_hListLarge, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(CompareRows));
-        ShowListSortArrow(g_hListLarge, g_nLargeSortColumn, !g_bLargeSortDescending);
+        ChooseLargeSortColumn(&g_largeSort, reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
+        SendMessageW(List(), LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(CompareRows));
+        ShowListSortArrow(List(), g_largeSort.column, !g_largeSort.descending);
         break;
     }
     case NM_DBLCLK: {
-        int row = static_cast<int>(SendMessageW(g_hListLarge, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+        int row = static_cast<int>(SendMessageW(List(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
         if (row >= 0) {
             int32_t tag = RowTag(row);
             if (tag >= 0) OpenLargeFileLocation(tag);
@@ -244,7 +242,7 @@ LRESULT OnLargeListNotify(NMHDR* header) {
         RECT cell = {};
         cell.top = kLargeColumnAction;
         cell.left = LVIR_BOUNDS;
-        SendMessageW(g_hListLarge, LVM_GETSUBITEMRECT, static_cast<WPARAM>(click->iItem), reinterpret_cast<LPARAM>(&cell));
+        SendMessageW(List(), LVM_GETSUBITEMRECT, static_cast<WPARAM>(click->iItem), reinterpret_cast<LPARAM>(&cell));
         int middle = (cell.left + cell.right) / 2;
         if (click->ptAction.x < middle) {
             OpenLargeFileLocation(tag);
