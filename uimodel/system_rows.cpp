@@ -90,7 +90,7 @@ const char16_t* HibernationText(HibernationState state) {
 }
 
 void ExitCodeText(uint32_t code, char16_t* out, int capacity) {
-    if (code < 0x10000) {
+    if (code < 0x10000) {  // a Win32 error or a plain exit code
         FormatText(out, capacity, u"%d", static_cast<int32_t>(code));
         return;
     }
@@ -170,7 +170,7 @@ void DescribeSystemRow(SystemItem item, const SystemFacts& facts, bool admin, bo
         if (facts.components == FACT_READ) {
             SizeCell(FACT_READ, facts.report.actualSize, out->size, 40);
             FormatSize(facts.report.backups + facts.report.cache, size);
-            FormatText(out->state, 64, facts.report.recommended ? u"分析后可回收 %s，建议清理" : u"分析后可回收 %s", size);
+            FormatText(out->state, 64, u"分析后可回收 %s", size);
         } else {
             SizeCell(facts.components, 0, out->size, 40);
             Copy(out->state, 64, facts.components == FACT_UNREADABLE ? kUnreadable : u"未分析");
@@ -298,4 +298,44 @@ bool ShadowStorageOnVolume(const char16_t* reference, const char16_t* volume) {
         ++v;
     }
     return *p == u'"' && p[1] == 0 && *v == 0;
+}
+
+bool ToolStartFailureText(const char16_t* program, uint32_t error, char16_t* out, int capacity) {
+    char16_t code[16];
+    ExitCodeText(error, code, 16);
+    return FormatText(out, capacity, u"无法启动 %s（错误 %s）", program, code) >= 0;
+}
+
+bool WmiFailureText(SystemAction action, int32_t hresult, char16_t* out, int capacity) {
+    char16_t code[16];
+    ExitCodeText(static_cast<uint32_t>(hresult), code, 16);
+    return FormatText(out, capacity, u"%s失败（WMI %s）", ActionWhat(action), code) >= 0;
+}
+
+bool ActionDoneText(SystemAction action, bool freeKnown, uint64_t freeBefore, uint64_t freeAfter, char16_t* out,
+                    int capacity) {
+    if (!freeKnown) return FormatText(out, capacity, u"%s：完成", ActionWhat(action)) >= 0;
+    char16_t freed[64];
+    FreedText(freeBefore, freeAfter, freed, 64);
+    return FormatText(out, capacity, u"%s：完成，%s", ActionWhat(action), freed) >= 0;
+}
+
+bool RestoreRemovalText(int32_t removed, int32_t refused, uint32_t firstError, bool freeKnown, uint64_t freeBefore,
+                        uint64_t freeAfter, char16_t* out, int capacity) {
+    char16_t freed[64] = u"";
+    if (freeKnown) {
+        char16_t text[48];
+        FreedText(freeBefore, freeAfter, text, 48);
+        FormatText(freed, 64, u"，%s", text);
+    }
+    if (refused == 0) return FormatText(out, capacity, u"删除旧的还原点：删除了 %d 个%s", removed, freed) >= 0;
+    char16_t code[16];
+    ExitCodeText(firstError, code, 16);
+    return FormatText(out, capacity, u"删除旧的还原点：删除了 %d 个，%d 个未能删除（错误 %s）%s", removed, refused, code,
+                      freed) >= 0;
+}
+
+bool ActionRunningText(SystemAction action, int32_t progress, char16_t* out, int capacity) {
+    if (progress < 0) return FormatText(out, capacity, u"正在%s...", ActionWhat(action)) >= 0;
+    return FormatText(out, capacity, u"正在%s... %d.%d%%", ActionWhat(action), progress / 10, progress % 10) >= 0;
 }

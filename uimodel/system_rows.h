@@ -90,6 +90,20 @@ void FreedText(uint64_t freeBefore, uint64_t freeAfter, char16_t* out, int capac
 bool ToolFailureText(SystemAction action, uint32_t exitCode, const char16_t* message, char16_t* out, int capacity);
 // A tool that ran but printed nothing this page can read.
 bool UnreadableOutputText(SystemAction action, char16_t* out, int capacity);
+// A system program that could not be started, with the Win32 error.
+bool ToolStartFailureText(const char16_t* program, uint32_t error, char16_t* out, int capacity);
+// WMI or System Restore did not answer (an HRESULT).
+bool WmiFailureText(SystemAction action, int32_t hresult, char16_t* out, int capacity);
+// A change that ended well: "%s：完成，已释放 %s" (without the part on the
+// space when the free space could not be read both times).
+bool ActionDoneText(SystemAction action, bool freeKnown, uint64_t freeBefore, uint64_t freeAfter, char16_t* out,
+                    int capacity);
+// 删除旧的还原点 as it went: how many went, how many the system refused.
+bool RestoreRemovalText(int32_t removed, int32_t refused, uint32_t firstError, bool freeKnown, uint64_t freeBefore,
+                        uint64_t freeAfter, char16_t* out, int capacity);
+// What the page's status says while an action runs; progress in tenths
+// of a percent, or -1 for none yet.
+bool ActionRunningText(SystemAction action, int32_t progress, char16_t* out, int capacity);
 
 // The System Restore points to remove: every one but the newest (the
 // highest sequence number; System Restore numbers them upwards).

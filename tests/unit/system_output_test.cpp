@@ -1,6 +1,7 @@
 // The system tools' output as the system-space page reads it, against the
 // transcripts in tests/fixtures/system, and the page's rows and texts.
 #include "uimodel/system_output.h"
+#include "uimodel/system_layout.h"
 #include "uimodel/system_rows.h"
 
 #include "text/text16.h"
@@ -226,7 +227,7 @@ TEST(SystemRows, RowsShowWhatWasMeasuredAndActionsNeedAdministratorMode) {
     facts.report = ParseComponentStoreReport(Fixture("analyze-reclaimable.txt"));
     DescribeSystemRow(SYS_COMPONENTS, facts, true, false, &row);
     EXPECT_EQ(Text(row.size), u"7.85 GB");
-    EXPECT_EQ(Text(row.state), u"分析后可回收 2.26 GB，建议清理");
+    EXPECT_EQ(Text(row.state), u"分析后可回收 2.26 GB");
     facts.components = FACT_UNREADABLE;
     DescribeSystemRow(SYS_COMPONENTS, facts, true, false, &row);
     EXPECT_EQ(Text(row.size), u"无法读取");
@@ -283,6 +284,19 @@ TEST(SystemRows, ResultTexts) {
     ASSERT_TRUE(ToolFailureText(SA_RESERVED_OFF, 0x800f0975u, u"in use", text, 256));
     EXPECT_NE(Text(text).find(u"有更新待完成时，系统会拒绝关闭保留的存储"), std::u16string::npos);
 
+    ASSERT_TRUE(ActionDoneText(SA_HIBER_OFF, true, 5 * GiB, 11 * GiB + 410 * MiB, text, 256));
+    EXPECT_EQ(Text(text), u"关闭休眠：完成，已释放 6.40 GB");
+    ASSERT_TRUE(ActionDoneText(SA_HIBER_OFF, false, 5 * GiB, 0, text, 256));
+    EXPECT_EQ(Text(text), u"关闭休眠：完成");
+    ASSERT_TRUE(RestoreRemovalText(3, 1, 0x800423f3u, true, GiB, 2 * GiB, text, 256));
+    EXPECT_EQ(Text(text), u"删除旧的还原点：删除了 3 个，1 个未能删除（错误 0x800423f3），已释放 1.00 GB");
+    ASSERT_TRUE(ToolStartFailureText(u"Dism.exe", 2, text, 256));
+    EXPECT_EQ(Text(text), u"无法启动 Dism.exe（错误 2）");
+    ASSERT_TRUE(WmiFailureText(SA_RESTORE_READ, static_cast<int32_t>(0x80041003u), text, 256));
+    EXPECT_EQ(Text(text), u"读取还原点失败（WMI 0x80041003）");
+    ASSERT_TRUE(ActionRunningText(SA_COMPONENTS_CLEAN, 400, text, 256));
+    EXPECT_EQ(Text(text), u"正在清理组件存储... 40.0%");
+
     ComponentStoreReport report = ParseComponentStoreReport(Fixture("analyze-none.txt"));
     ASSERT_TRUE(ComponentStoreSummary(report, text, 256));
     EXPECT_EQ(Text(text), u"组件存储：实际大小 5.97 GB，与 Windows 共享 5.43 GB，备份和已禁用的功能 531.18 MB，"
@@ -307,4 +321,38 @@ TEST(SystemRows, ShadowStorageOfTheSystemVolumeOnly) {
                                        volume))
         << "backslashes not doubled: not a WMI path";
     EXPECT_FALSE(ShadowStorageOnVolume(u"", volume));
+}
+
+// At the smallest window and a large one, at 96 to 192 DPI: every control
+// inside the page's area, the columns apart, the rows one under another.
+TEST(SystemLayout, TheRowsFitThePageAtEveryScale) {
+    auto inside = [](const LayoutRect& r, const LayoutRect& a) {
+        return r.x >= a.x && r.y >= a.y && r.x + r.width <= a.x + a.width && r.y + r.height <= a.y + a.height;
+    };
+    for (int dpi : {96, 120, 144, 192}) {
+        for (int large : {0, 1}) {
+            const int W = ScaleLength(large ? 1400 : 684, dpi), H = ScaleLength(large ? 900 : 411, dpi);
+            const MainLayout main = ComputeMainLayout(W, H, dpi);
+            const LayoutRect area = SystemPageArea(main, dpi);
+            EXPECT_TRUE(inside(area, main.page));
+            EXPECT_LE(area.y + area.height, main.statusBand.y);
+            const SystemPageLayout l = ComputeSystemPageLayout(area, dpi);
+            const std::string at = std::to_string(dpi) + " dpi " + std::to_string(W) + "x" + std::to_string(H);
+            EXPECT_TRUE(inside(l.status, area)) << at;
+            EXPECT_GE(l.status.height, ScaleLength(40, dpi)) << at;
+            for (int row = 0; row < SYS_ITEM_COUNT; ++row) {
+                for (const LayoutRect& r : {l.name[row], l.state[row], l.size[row], l.action[row][0], l.action[row][1]})
+                    EXPECT_TRUE(inside(r, area)) << at << " row " << row;
+                EXPECT_LE(l.name[row].x + l.name[row].width, l.size[row].x) << at;
+                EXPECT_LE(l.size[row].x + l.size[row].width, l.action[row][0].x) << at;
+                EXPECT_LE(l.action[row][0].x + l.action[row][0].width, l.action[row][1].x) << at;
+                EXPECT_LE(l.name[row].y + l.name[row].height, l.state[row].y) << at;
+                EXPECT_GE(l.name[row].width, ScaleLength(120, dpi)) << at;
+                const LayoutRect& below = row + 1 < SYS_ITEM_COUNT ? l.action[row + 1][0] : l.status;
+                EXPECT_LE(l.action[row][0].y + l.action[row][0].height, below.y) << at;
+                EXPECT_LE(l.state[row].y + l.state[row].height, row + 1 < SYS_ITEM_COUNT ? l.name[row + 1].y : l.status.y)
+                    << at;
+            }
+        }
+    }
 }
