@@ -2,11 +2,13 @@
 // names into the Wine prefix's system folder. It appends its own path and
 // its command line to calls.txt in the folder NORVALE_TEST_TOOLS names,
 // prints that folder's fixture for the command (KEY.txt; with a file "slow"
-// there, piece by piece at each '\r' or '\n'), does what the real tool would
+// holding a number of milliseconds there, piece by piece at each '\r' or
+// '\n' with that pause after each), does what the real tool would
 // do to the files and settings the page reads, and exits with the code in
 // KEY.code (decimal or 0x…; 0 without one).
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -84,12 +86,12 @@ int wmain() {
         DWORD written = 0;
         WriteFile(out, output.data() + from, static_cast<DWORD>(to - from), &written, nullptr);
         from = to;
-        if (pieces) Sleep(150);
+        if (pieces) Sleep(static_cast<DWORD>(std::strtoul(slow.c_str(), nullptr, 10)));
     }
 
     std::string code;
     unsigned long exitCode = 0;
-    if (ReadAll(g_folder + L"\\" + key + L".code", &code)) exitCode = strtoul(code.c_str(), nullptr, 0);
+    if (ReadAll(g_folder + L"\\" + key + L".code", &code)) exitCode = std::strtoul(code.c_str(), nullptr, 0);
     if (exitCode == 0) {
         // What powercfg does to what the page reads: the setting, and the file.
         if (key == L"hibernate-off") {

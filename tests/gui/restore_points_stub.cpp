@@ -3,7 +3,7 @@
 // answer comes from NORVALE_TEST_RESTORE: "fail", or the shadow storage
 // used on the system volume in bytes, ':' and the points' sequence numbers
 // separated by ','. Each removal is appended to NORVALE_TEST_CALLS as
-// "remove-restore-point N".
+// "remove-restore-point N", and the point is gone from the next reading.
 #include "platform/restore_points.h"
 
 #include <windows.h>
@@ -11,8 +11,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <set>
 
 namespace {
+
+std::mutex g_removedLock;
+std::set<uint32_t> g_removed;
 
 void Record(const char* call, uint32_t sequence) {
     const char* path = std::getenv("NORVALE_TEST_CALLS");
@@ -51,7 +56,8 @@ bool ReadRestorePoints(RestorePointFacts* out, int32_t* hresult) {
         const char* at = end + 1;
         const unsigned long sequence = std::strtoul(at, &end, 10);
         if (end == at) break;
-        out->sequences.push_back(static_cast<uint32_t>(sequence));
+        std::lock_guard<std::mutex> hold(g_removedLock);
+        if (!g_removed.count(static_cast<uint32_t>(sequence))) out->sequences.push_back(static_cast<uint32_t>(sequence));
     }
     *hresult = 0;
     return true;
@@ -59,5 +65,7 @@ bool ReadRestorePoints(RestorePointFacts* out, int32_t* hresult) {
 
 uint32_t RemoveRestorePoint(uint32_t sequence) {
     Record("remove-restore-point", sequence);
+    std::lock_guard<std::mutex> hold(g_removedLock);
+    g_removed.insert(sequence);
     return 0;
 }
