@@ -20,10 +20,6 @@ typedef void (*ToolOutputSink)(const char* bytes, size_t count, void* context);
 bool RunSystemTool(const wchar_t* program, const wchar_t* arguments, ToolOutputSink sink, void* context,
                    uint32_t* exitCode, uint32_t* error);
 
-// The command line RunSystemTool gives the program (the quoted full path,
-// a space, the arguments); empty when the system folder cannot be read.
-bool SystemToolCommandLine(const wchar_t* program, const wchar_t* arguments, wchar_t* out, size_t capacity);
-
 // HibernateEnabled and HiberFileType (1 reduced, 2 full) of the power
 // settings; -1 for a value that is not there or cannot be read.
 void ReadHibernationSettings(int32_t* enabled, int32_t* fileType);

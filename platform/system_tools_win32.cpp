@@ -19,18 +19,6 @@ int32_t ReadPowerValue(const wchar_t* name) {
 
 }  // namespace
 
-bool SystemToolCommandLine(const wchar_t* program, const wchar_t* arguments, wchar_t* out, size_t capacity) {
-    const std::wstring folder = SystemFolder();
-    const std::wstring line = L"\"" + folder + L"\\" + program + L"\" " + arguments;
-    if (folder.empty() || line.size() + 1 > capacity) {
-        if (capacity) out[0] = 0;
-        return false;
-    }
-    line.copy(out, line.size());
-    out[line.size()] = 0;
-    return true;
-}
-
 bool RunSystemTool(const wchar_t* program, const wchar_t* arguments, ToolOutputSink sink, void* context,
                    uint32_t* exitCode, uint32_t* error) {
     *exitCode = 0;
