@@ -7,6 +7,7 @@
 #include "ui/largefiles/largefiles_page.h"
 #include "ui/shell/app_state.h"
 #include "ui/space/space_page.h"
+#include "ui/system/system_page.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ void RestartElevated(HWND window, const wchar_t* exe) {
 }  // namespace
 
 LRESULT SwitchPrivilegeMode(HWND window) {
-    if (g_bLargeScanBusy.load() || g_bCleanBusy.load() || SpaceScanBusy()) {
+    if (g_bLargeScanBusy.load() || g_bCleanBusy.load() || SpaceScanBusy() || SystemPageBusy()) {
         MessageBoxW(window, L"正在扫描或清理中，无法切换权限模式。", L"提示", MB_ICONWARNING);
         return 0;
     }

@@ -11,6 +11,7 @@
 #include "ui/shell/ids.h"
 #include "ui/shell/shell.h"
 #include "ui/space/space_page.h"
+#include "ui/system/system_room.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ const PageRoom kRooms[kPageCount] = {
     {CleanupCreate, CleanupScale, CleanupLayout, CleanupShow, CleanupCommand, CleanupNotify, CleanupMessage, CleanupNote},
     {LargeCreate, LargeScale, LargeLayout, LargeShow, LargeCommand, LargeNotify, LargeMessage, nullptr},
     {SpaceCreate, SpaceScale, SpaceLayout, SpaceShow, SpaceCommand, SpaceNotify, SpaceMessage, nullptr},
+    {SystemRoomCreate, SystemRoomScale, SystemRoomLayout, SystemRoomShow, SystemRoomCommand, SystemRoomNotify, SystemRoomMessage, nullptr},
 };
 
 }  // namespace
@@ -101,6 +103,9 @@ LRESULT RouteCommand(HWND window, int id) {
         return 0;
     case IDC_TAB_SPACE:
         ShowPage(PAGE_SPACE);
+        return 0;
+    case IDC_TAB_SYSTEM:
+        ShowPage(PAGE_SYSTEM);
         return 0;
     case IDC_BTN_MODE:
         return SwitchPrivilegeMode(window);

@@ -65,6 +65,7 @@ MainLayout ComputeMainLayout(int W, int H, int dpi) {
     l.scanStatus = {s(233) + s(160), s(44) + s(36) + s(16), W - s(160) - s(253), s(32)};
     l.largeList = {s(160) + s(20), s(56) + s(44) + s(36), l.contentWidth, H - s(44) - s(44) - s(36) - s(56)};
     l.tabSpace = {0, s(96), s(160), s(48)};
+    l.tabSystem = {0, s(144), s(160), s(48)};
     const int left = s(160) + s(20);
     l.analyzeButton = {left, s(36) + s(12), s(100), s(32)};
     l.spaceStatus = {left + s(100) + s(12), s(36) + s(12), l.contentWidth - s(100) - s(12), s(32)};

@@ -123,7 +123,7 @@ void ExplainFileWindowsHolds(const char16_t* path) {
     FormatText(text, 512,
                u"%s 由 Windows 使用，不能在这里删除。\n\n"
                u"pagefile.sys 和 swapfile.sys 是虚拟内存：可在“系统属性 → 高级 → 性能 设置 → 高级 → 虚拟内存 更改”中调小或移到其他磁盘。\n\n"
-               u"hiberfil.sys 供休眠和快速启动使用：以管理员身份运行“powercfg /hibernate off”后，Windows 会删除它。",
+               u"hiberfil.sys 供休眠和快速启动使用：可在“系统空间”页精简或关闭休眠（需要管理员模式），Windows 会随之缩小或删除它。",
                path);
     MessageBoxW(g_hMainWnd, WideText(text), L"说明", MB_OK | MB_ICONINFORMATION);
 }

@@ -1,5 +1,5 @@
 // The passes every page runs over its table of controls, and the shell's
-// own controls: the three tabs, the mode button, the warning bar and the
+// own controls: the four tabs, the mode button, the warning bar and the
 // ticker.
 #include "ui/shell/shell.h"
 
@@ -14,6 +14,7 @@ const ControlRow kShellControls[] = {
     {IDC_TAB_CLEAN, L"BUTTON", L"", BS_OWNERDRAW, 0, &MainLayout::tabClean, PAGE_ALWAYS},
     {IDC_TAB_LARGE, L"BUTTON", L"", BS_OWNERDRAW, 0, &MainLayout::tabLarge, PAGE_ALWAYS},
     {IDC_TAB_SPACE, L"BUTTON", L"", BS_OWNERDRAW, 0, &MainLayout::tabSpace, PAGE_ALWAYS},
+    {IDC_TAB_SYSTEM, L"BUTTON", L"", BS_OWNERDRAW, 0, &MainLayout::tabSystem, PAGE_ALWAYS},
     {IDC_BTN_MODE, L"BUTTON", L"", BS_OWNERDRAW, 0, &MainLayout::modeButton, PAGE_ALWAYS},
     // Its text says which mode runs: set once the process facts are read.
     {IDC_WARNING_BAR, L"STATIC", L"", SS_CENTER | SS_CENTERIMAGE, 0, &MainLayout::warningBar, PAGE_ALWAYS},

@@ -32,6 +32,7 @@ enum {
     IDC_PREVIEW_TOTAL = 130,
     IDC_PREVIEW_LIST = 131,
     IDC_PREVIEW_OPEN = 132,
+    IDC_TAB_SYSTEM = 133,
 };
 
 enum { IDT_TICKER = 201 };

@@ -138,6 +138,29 @@ void UpdateTicker() {
     }
 }
 
+namespace {
+
+// The sidebar's tabs, one per page in page order.
+struct SidebarTab {
+    int id;
+    LayoutRect MainLayout::*place;
+    const wchar_t* caption;
+};
+const SidebarTab kTabs[kPageCount] = {
+    {IDC_TAB_CLEAN, &MainLayout::tabClean, L"垃圾清理"},
+    {IDC_TAB_LARGE, &MainLayout::tabLarge, L"大文件扫描"},
+    {IDC_TAB_SPACE, &MainLayout::tabSpace, L"空间分析"},
+    {IDC_TAB_SYSTEM, &MainLayout::tabSystem, L"系统空间"},
+};
+
+int TabPage(int id) {
+    for (int page = 0; page < kPageCount; ++page)
+        if (kTabs[page].id == id) return page;
+    return -1;
+}
+
+}  // namespace
+
 void ResetTickerCycle() {
     g_nTickerCycle = 0;  // measured again at the next tick, at the new scale
     g_nTickerOffset = 0;
@@ -148,26 +171,25 @@ void SelectPage(int page) {
     if (g_nCurrentPage == PAGE_LARGE) g_nTickerOffset = 0;
     UpdateTicker();
     ShowShellControls(g_nCurrentPage);
-    for (int id : {IDC_TAB_CLEAN, IDC_TAB_LARGE, IDC_TAB_SPACE})
-        if (HWND tab = ShellControl(id)) InvalidateRect(tab, nullptr, TRUE);
+    for (const SidebarTab& tab : kTabs)
+        if (HWND control = ShellControl(tab.id)) InvalidateRect(control, nullptr, TRUE);
     if (g_hMainWnd) InvalidateRect(g_hMainWnd, nullptr, FALSE);
 }
 
 static void PaintSidebar(HDC dc, const MainLayout& layout) {
     Fill(dc, ToRect(layout.sidebar), kSidebar);
-    const RECT tab0 = ToRect(layout.tabClean);
-    const RECT tab1 = ToRect(layout.tabLarge);
-    const RECT tab2 = ToRect(layout.tabSpace);
-    const RECT& current = g_nCurrentPage == 0 ? tab0 : g_nCurrentPage == 1 ? tab1 : tab2;
+    const RECT current = ToRect(layout.*kTabs[g_nCurrentPage].place);
     Fill(dc, current, kSelectedTab);
     Fill(dc, RECT{current.left, current.top, current.left + ScaleByDpi(3), current.bottom}, kAccent);
     SetBkMode(dc, TRANSPARENT);
     HFONT font = CreateUiFont(17);
     if (!font) return;
     HGDIOBJ old = SelectObject(dc, font);
-    Text(dc, tab0.left + ScaleByDpi(20), tab0.top + ScaleByDpi(13), L"垃圾清理", g_nCurrentPage == 0 ? kWhite : kDimCaption);
-    Text(dc, tab1.left + ScaleByDpi(20), tab1.top + ScaleByDpi(13), L"大文件扫描", g_nCurrentPage == 1 ? kWhite : kDimCaption);
-    Text(dc, tab2.left + ScaleByDpi(20), tab2.top + ScaleByDpi(13), L"空间分析", g_nCurrentPage == 2 ? kWhite : kDimCaption);
+    for (int page = 0; page < kPageCount; ++page) {
+        const RECT tab = ToRect(layout.*kTabs[page].place);
+        Text(dc, tab.left + ScaleByDpi(20), tab.top + ScaleByDpi(13), kTabs[page].caption,
+             g_nCurrentPage == page ? kWhite : kDimCaption);
+    }
     SelectObject(dc, old);
     DeleteObject(font);
 }
@@ -247,10 +269,9 @@ LRESULT OnPaint(HWND window) {
 
 LRESULT OnDrawItem(const DRAWITEMSTRUCT* item) {
     if (!item) return 0;
-    if (item->CtlType == ODT_BUTTON && (item->CtlID == IDC_TAB_CLEAN || item->CtlID == IDC_TAB_LARGE || item->CtlID == IDC_TAB_SPACE)) {
-        const int page = item->CtlID == IDC_TAB_CLEAN ? 0 : item->CtlID == IDC_TAB_LARGE ? 1 : 2;
-        static const wchar_t* const kCaptions[3] = {L"垃圾清理", L"大文件扫描", L"空间分析"};
-        DrawTab(item, g_nCurrentPage == page, kCaptions[page]);
+    const int page = item->CtlType == ODT_BUTTON ? TabPage(static_cast<int>(item->CtlID)) : -1;
+    if (page >= 0) {
+        DrawTab(item, g_nCurrentPage == page, kTabs[page].caption);
     } else if (item->CtlType == ODT_BUTTON && item->CtlID == IDC_BTN_MODE) {
         DrawModeButton(item);
     } else if (item->CtlType != ODT_BUTTON && item->CtlID == IDC_STATIC_LARGE_WARN) {

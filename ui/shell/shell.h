@@ -13,7 +13,7 @@
 
 #include "uimodel/layout_calc.h"
 
-enum { PAGE_CLEANUP = 0, PAGE_LARGE = 1, PAGE_SPACE = 2, kPageCount = 3 };
+enum { PAGE_CLEANUP = 0, PAGE_LARGE = 1, PAGE_SPACE = 2, PAGE_SYSTEM = 3, kPageCount = 4 };
 enum { PAGE_ALWAYS = -1 };  // a control of the shell seen on every page
 
 // scale.cpp

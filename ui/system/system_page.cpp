@@ -2,6 +2,7 @@
 // each with what it takes, its state and its actions. Readings and actions
 // run on the page's worker, one at a time; every change asks first, with
 // Return on 否.
+#include "ui/shell/workers.h"
 #include "ui/system/system_page.h"
 
 #include "text/format.h"
@@ -133,7 +134,7 @@ void Start(HWND window, SystemAction action) {
     if (StartSystemWorker(job)) return;
     g_nSystemPhase = SYSTEM_IDLE;
     g_nSystemRunning = SA_NONE;
-    SetStatus(u"无法启动后台任务");
+    SetStatus(kWorkerFailed);
     RefreshRows();
 }
 

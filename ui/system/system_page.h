@@ -13,8 +13,8 @@
 // The page's private messages to the window that holds it: forward them
 // to OnSystemWorkerMessage.
 enum : uint32_t {
-    MSG_SYSTEM_PROGRESS = 1136,  // wParam: tenths of a percent of DISM's progress
-    MSG_SYSTEM_DONE = 1137,      // lParam: a heap SystemResult, which the page frees
+    MSG_SYSTEM_PROGRESS = 1138,  // wParam: tenths of a percent of DISM's progress
+    MSG_SYSTEM_DONE = 1139,      // lParam: a heap SystemResult, which the page frees
 };
 
 // Its controls' identifiers; commands in this range go to OnSystemCommand.

@@ -1,6 +1,7 @@
 // The system-space page's worker: runs one action (a system tool, or System
 // Restore through WMI), measures what it acted on and the drive's free space
 // before and after, and posts the result to the window.
+#include "ui/shell/workers.h"
 #include "ui/system/system_page_internal.h"
 
 #include "platform/post.h"
@@ -9,7 +10,6 @@
 #include "text/format.h"
 #include "text/text16.h"
 #include "ui/system/system_page.h"
-#include "ui/workers.h"
 
 #include <string>
 
@@ -208,29 +208,25 @@ void Run(SystemJob* job, SystemResult* result) {
     }
 }
 
-DWORD WINAPI SystemThread(LPVOID parameter) {
+uint32_t SystemThread(void* parameter) {
     SystemJob* job = static_cast<SystemJob*>(parameter);
     SystemResult* result = new SystemResult();
     result->action = job->action;
     Run(job, result);
     if (!PostWindowMessage(job->window, MSG_SYSTEM_DONE, 0, reinterpret_cast<intptr_t>(result))) delete result;
     delete job;
-    g_nLiveWorkers.fetch_sub(1);
     return 0;
 }
+
+WorkerKind g_systemWork = {SystemThread, {0}};
 
 }  // namespace
 
 bool StartSystemWorker(SystemJob* job) {
-    g_nLiveWorkers.fetch_add(1);
-    HANDLE thread = CreateThread(nullptr, 0, SystemThread, job, 0, nullptr);
-    if (!thread) {
-        g_nLiveWorkers.fetch_sub(1);
-        delete job;
-        return false;
-    }
-    CloseHandle(thread);
-    return true;
+    // The page says a failed start in its own status line.
+    if (StartWorker(&g_systemWork, job, WorkerFailureSay{-1, nullptr, false})) return true;
+    delete job;
+    return false;
 }
 
 void ReadSystemFiles(const char16_t* root, SystemFacts* facts) {
