@@ -9,6 +9,7 @@ from harness import Harness  # noqa: E402
 import test_cleanup  # noqa: E402
 import test_largefiles  # noqa: E402
 import test_space  # noqa: E402
+import test_system  # noqa: E402
 import test_tray  # noqa: E402
 import test_trust  # noqa: E402
 import test_window  # noqa: E402
@@ -21,7 +22,7 @@ def main():
         print("WINEPREFIX must name the test prefix", file=sys.stderr)
         return 2
     harness = Harness(build)
-    return harness.run(test_window.TESTS + test_cleanup.TESTS + test_largefiles.TESTS + test_space.TESTS + test_tray.TESTS + test_trust.TESTS, only)
+    return harness.run(test_window.TESTS + test_cleanup.TESTS + test_largefiles.TESTS + test_space.TESTS + test_system.TESTS + test_tray.TESTS + test_trust.TESTS, only)
 
 
 if __name__ == "__main__":
