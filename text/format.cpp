@@ -153,6 +153,48 @@ void FormatSize(uint64_t bytes, char16_t* out) {
     }
 }
 
+int FormatGrouped(uint64_t value, const char16_t* separator, const char* grouping, char16_t* out, int capacity) {
+    if (!out || capacity <= 0) return -1;
+    out[0] = 0;
+    if (!separator) separator = u"";
+    size_t separatorUnits = 0;
+    while (separator[separatorUnits]) ++separatorUnits;
+    // A uint64 has at most 20 digits, so at most 19 groups matter.
+    int sizes[20];
+    int sizeCount = 0;
+    bool repeat = false;
+    for (const char* at = grouping ? grouping : ""; *at && sizeCount < 20;) {
+        int size = 0;
+        while (*at >= '0' && *at <= '9') size = size * 10 + (*at++ - '0');
+        if (*at == ';') ++at;
+        else if (*at) break;  // anything else ends the list
+        if (size == 0) {
+            repeat = sizeCount > 0;
+            break;
+        }
+        sizes[sizeCount++] = size;
+    }
+    if (separatorUnits > 4) sizeCount = 0;
+    // Built backwards: 20 digits and at most 19 separators of up to 4 units.
+    char16_t reversed[20 + 19 * 4];
+    int written = 0, group = 0, inGroup = 0;
+    do {
+        const int size = group < sizeCount ? sizes[group] : repeat ? sizes[sizeCount - 1] : 0;
+        if (size > 0 && inGroup == size) {
+            for (size_t i = separatorUnits; i-- > 0;) reversed[written++] = separator[i];
+            ++group;
+            inGroup = 0;
+        }
+        reversed[written++] = static_cast<char16_t>(u'0' + value % 10);
+        ++inGroup;
+        value /= 10;
+    } while (value > 0);
+    if (written >= capacity) return -1;
+    for (int i = 0; i < written; ++i) out[i] = reversed[written - 1 - i];
+    out[written] = 0;
+    return written;
+}
+
 namespace {
 
 std::atomic<TraceSink> g_traceSink{nullptr};

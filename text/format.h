@@ -16,6 +16,14 @@ constexpr int kSizeTextUnits = 32;
 // out, which must hold kSizeTextUnits units. A null out does nothing.
 void FormatSize(uint64_t bytes, char16_t* out);
 
+// Writes value's decimal digits grouped as a locale writes them: separator
+// between groups; grouping in the form of Windows' LOCALE_SGROUPING, sizes
+// from the right separated by ';', a final 0 repeating the size before it
+// ("3;0" 1,234,567; "3;2;0" 12,34,567; "3" 1234,567; "" or "0" no groups).
+// Returns the units written without the terminator, or -1 with out empty
+// when they do not fit in capacity.
+int FormatGrouped(uint64_t value, const char16_t* separator, const char* grouping, char16_t* out, int capacity);
+
 // Formats into dst, writing at most capacity - 1 units and a terminator.
 // Returns the units written without the terminator, or -1 with dst empty
 // when the text does not fit or the format is invalid.

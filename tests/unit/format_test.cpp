@@ -102,3 +102,39 @@ TEST(Trace, LinesReachTheSinkFormattedOrAsTheirFormat) {
     EXPECT_EQ(g_traced[1], u"%s");
     EXPECT_EQ(g_traced[2], u"bad %q");
 }
+
+namespace {
+
+std::u16string Grouped(uint64_t value, const char16_t* separator, const char* grouping) {
+    char16_t out[96];
+    return FormatGrouped(value, separator, grouping, out, 96) >= 0 ? std::u16string(out) : u"<none>";
+}
+
+}  // namespace
+
+TEST(FormatGrouped, WindowsGroupingForms) {
+    EXPECT_EQ(Grouped(0, u",", "3;0"), u"0");
+    EXPECT_EQ(Grouped(999, u",", "3;0"), u"999");
+    EXPECT_EQ(Grouped(1000, u",", "3;0"), u"1,000");
+    EXPECT_EQ(Grouped(200000, u",", "3;0"), u"200,000");
+    EXPECT_EQ(Grouped(1234567, u",", "3;0"), u"1,234,567");
+    EXPECT_EQ(Grouped(UINT64_MAX, u",", "3;0"), u"18,446,744,073,709,551,615");
+    // Indian: three, then twos.
+    EXPECT_EQ(Grouped(1234567890, u",", "3;2;0"), u"1,23,45,67,890");
+    // Without the repeating 0 only the sizes given are grouped.
+    EXPECT_EQ(Grouped(1234567890, u",", "3"), u"1234567,890");
+    EXPECT_EQ(Grouped(1234567890, u",", "3;2"), u"12345,67,890");
+    // No grouping, and separators of other widths (a no-break space, none).
+    EXPECT_EQ(Grouped(1234567, u",", "0"), u"1234567");
+    EXPECT_EQ(Grouped(1234567, u",", ""), u"1234567");
+    EXPECT_EQ(Grouped(1234567, u"\u00a0", "3;0"), u"1\u00a0234\u00a0567");
+    EXPECT_EQ(Grouped(1234567, u"", "3;0"), u"1234567");
+}
+
+TEST(FormatGrouped, TooSmallLeavesEmpty) {
+    char16_t out[6] = u"xxxxx";
+    EXPECT_EQ(FormatGrouped(1234, u",", "3;0", out, 5), -1);
+    EXPECT_EQ(out[0], 0);
+    EXPECT_EQ(FormatGrouped(1234, u",", "3;0", out, 6), 5);
+    EXPECT_EQ(std::u16string(out), u"1,234");
+}
