@@ -14,6 +14,7 @@ bool Larger(const PreviewFile& a, const PreviewFile& b) { return a.size > b.size
 void CollectFile(FileCollector* collector, const char16_t* path, uint64_t size) {
     collector->count++;
     collector->bytes += size;
+    if (collector->found) collector->found->store(collector->count, std::memory_order_relaxed);
     std::vector<PreviewFile>& heap = collector->largest;
     if (heap.size() == static_cast<size_t>(kPreviewMostFiles)) {
         if (size <= heap.front().size) return;
@@ -30,6 +31,10 @@ void CollectFile(FileCollector* collector, const char16_t* path, uint64_t size) 
         return;
     }
     std::push_heap(heap.begin(), heap.end(), Larger);
+}
+
+bool CollectingStopped(const FileCollector* collector) {
+    return collector && collector->stop && collector->stop->load(std::memory_order_relaxed);
 }
 
 void FinishCollecting(FileCollector* collector) {

@@ -4,6 +4,7 @@
 
 #include "engine/paths.h"
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -22,7 +23,15 @@ struct FileCollector {
     uint64_t count = 0;  // every file, kept or not
     uint64_t bytes = 0;  // their total
     bool failed = false;  // memory ran out: what is kept is not the largest
+    // Another thread's hold on a collection that runs (both optional): the
+    // count so far, published as it grows, and a request to stop, which
+    // the walk polls at every entry (what is kept is then partial).
+    std::atomic<uint64_t>* found = nullptr;
+    const std::atomic<bool>* stop = nullptr;
 };
+
+// Whether the collector has been asked to stop.
+bool CollectingStopped(const FileCollector* collector);
 
 // Counts one file, keeping it while it is among the largest.
 void CollectFile(FileCollector* collector, const char16_t* path, uint64_t size);

@@ -144,7 +144,7 @@ void WalkMatching(Walk* walk, HeldFolder folder, const char16_t* pattern, bool c
     }
     do {
         if (!IsDotEntry(entry.name) && !TakenAlready(walk, entry.name)) TakeEntry(walk, folder, entry);
-    } while (FsFindNext(find, &entry));
+    } while (!CollectingStopped(walk->collector) && FsFindNext(find, &entry));
     FsFindClose(find);
 }
 
@@ -184,7 +184,7 @@ void WalkFolderPattern(Walk* walk, HeldFolder folder, const char16_t* pattern, i
         if (!child) continue;
         WalkFolderPattern(walk, HeldFolder{child, length}, end + 1, wildcard ? depth + 1 : depth);
         FsCloseDir(child, false);
-    } while (FsFindNext(find, &entry));
+    } while (!CollectingStopped(walk->collector) && FsFindNext(find, &entry));
     FsFindClose(find);
 }
 

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <set>
 #include <string>
 
@@ -104,6 +105,34 @@ TEST(Preview, KeepsTheLargestAndCountsTheRest) {
     EXPECT_EQ(preview.largest.back().size, 201u);
     const uint64_t n = kPreviewMostFiles + 200;
     EXPECT_EQ(preview.bytes, n * (n + 1) / 2);
+    FakeFsReset();
+}
+
+// The window reads the count while the walk runs, and its 关闭 stops the walk
+// at the next entry, however deep.
+TEST(Preview, PublishesItsCountAndStopsWhenAsked) {
+    FakeFsReset();
+    for (int d = 0; d < 10; ++d)
+        for (int f = 0; f < 10; ++f)
+            FakeFsAddFile((u"C:\\many\\d" + std::u16string(1, static_cast<char16_t>(u'0' + d)) + u"\\f" +
+                           std::u16string(1, static_cast<char16_t>(u'0' + f)))
+                              .c_str(),
+                          1);
+    TestItem item(u"C:\\many", CM_CONTENTS);
+    std::atomic<uint64_t> found{0};
+    std::atomic<bool> stop{false};
+    FileCollector preview;
+    preview.found = &found;
+    preview.stop = &stop;
+    CollectItemFiles(item.item, &preview);
+    EXPECT_EQ(found.load(), 100u);
+    EXPECT_EQ(preview.count, 100u);
+
+    stop.store(true);
+    found.store(0);
+    CollectItemFiles(item.item, &preview);
+    EXPECT_LE(preview.count, 1u);
+    EXPECT_EQ(found.load(), preview.count);
     FakeFsReset();
 }
 
