@@ -32,6 +32,8 @@ int Order(T a, T b) {
     return a < b ? -1 : (a > b ? 1 : 0);
 }
 
+}  // namespace
+
 int ComparePathsIgnoringCase(const char16_t* a, const char16_t* b) {
     for (size_t i = 0;; ++i) {
         const char16_t ua = UpperUnit(a[i]), ub = UpperUnit(b[i]);
@@ -39,8 +41,6 @@ int ComparePathsIgnoringCase(const char16_t* a, const char16_t* b) {
         if (ua == 0) return 0;
     }
 }
-
-}  // namespace
 
 int CompareLargeFiles(const LargeFileEntry& a, const LargeFileEntry& b, const LargeSort& sort) {
     int result = 0;

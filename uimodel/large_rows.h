@@ -14,6 +14,8 @@ struct LargeSort {
     int32_t descending;  // 0 ascending, 1 descending
 };
 
+// -1, 0 or 1 for two paths as Windows orders them (see below).
+int ComparePathsIgnoringCase(const char16_t* a, const char16_t* b);
 // -1, 0 or 1 for two results under the sort; the action column (and none)
 // compares equal. Paths compare as Windows orders them: by code unit after
 // folding case to upper the way its ordinal ignore-case comparison does, so

@@ -9,12 +9,15 @@
 #include "uimodel/large_rows.h"
 #include "uimodel/layout_calc.h"
 #include "uimodel/page_phase.h"
+#include "uimodel/preview_rows.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -453,4 +456,69 @@ TEST(LongPaths, MadeAndReadBack) {
     EXPECT_EQ(plainForm(u"\\\\.\\C:"), u"C:");
     EXPECT_EQ(plainForm(u"\\\\?\\Volume{1}\\x"), u"\\\\?\\Volume{1}\\x");
     EXPECT_EQ(plainForm(u"C:\\a"), u"C:\\a");
+}
+
+namespace {
+
+PreviewFile PreviewOf(const char16_t* path, uint64_t size) {
+    PreviewFile file{};
+    file.size = size;
+    Text16CopyTruncated(file.path, kPathUnits, path);
+    return file;
+}
+
+// A fixed-pitch measure: 7 pixels a unit, "…" as wide as one.
+int SevenEach(const char16_t*, int units, void*) { return units * 7; }
+
+}  // namespace
+
+// The rows' order after header clicks: every order a total one, the summary
+// rows (indexes past the files) last whichever way it runs.
+TEST(PreviewSortOrder, HeaderClicksAndSummaryRowsLast) {
+    const PreviewFile files[] = {PreviewOf(u"C:\\t\\b.bin", 30), PreviewOf(u"C:\\t\\A.bin", 10),
+                                 PreviewOf(u"C:\\t\\c.bin", 30), PreviewOf(u"C:\\t\\_z.bin", 20)};
+    auto order = [&files](const PreviewSort& sort) {
+        std::vector<intptr_t> rows = {-1, 0, 1, 2, 3, 4};
+        std::sort(rows.begin(), rows.end(),
+                  [&](intptr_t a, intptr_t b) { return ComparePreviewRows(files, 4, a, b, sort) < 0; });
+        return rows;
+    };
+    PreviewSort sort = kPreviewFirstSort;
+    // Largest first; equal sizes by path, the way round of the order.
+    EXPECT_EQ(order(sort), (std::vector<intptr_t>{2, 0, 3, 1, -1, 4}));
+    ChoosePreviewSortColumn(&sort, kPreviewColumnSize);
+    EXPECT_EQ(order(sort), (std::vector<intptr_t>{1, 3, 0, 2, -1, 4}));
+    // A new column: paths A to Z without case, '_' after the letters.
+    ChoosePreviewSortColumn(&sort, kPreviewColumnFile);
+    EXPECT_TRUE(sort.ascending);
+    EXPECT_EQ(order(sort), (std::vector<intptr_t>{1, 0, 2, 3, -1, 4}));
+    ChoosePreviewSortColumn(&sort, kPreviewColumnFile);
+    EXPECT_EQ(order(sort), (std::vector<intptr_t>{3, 2, 0, 1, -1, 4}));
+    ChoosePreviewSortColumn(&sort, kPreviewColumnSize);
+    EXPECT_FALSE(sort.ascending);
+}
+
+TEST(PreviewPath, ShortenedInTheMiddleKeepingTheName) {
+    const char16_t* longPath = u"C:\\Users\\someone\\AppData\\Local\\Packages\\cache\\deep\\deeper\\photo-0001.jpg";
+    char16_t out[kPathUnits];
+    // Wide enough: the whole path.
+    int units = ShortenPathMiddle(longPath, 1000, SevenEach, nullptr, out, kPathUnits);
+    EXPECT_EQ(std::u16string(out), longPath);
+    EXPECT_EQ(units, static_cast<int>(Text16Length(longPath)));
+    for (int width : {70 * 7, 40 * 7, 25 * 7, 20 * 7}) {
+        SCOPED_TRACE(width);
+        units = ShortenPathMiddle(longPath, width, SevenEach, nullptr, out, kPathUnits);
+        const std::u16string shown(out);
+        EXPECT_LE(SevenEach(out, units, nullptr), width);
+        // The start of the path, the mark, the name whole, nothing lost but the middle.
+        EXPECT_EQ(shown.substr(0, 3), u"C:\\");
+        EXPECT_NE(shown.find(u"\u2026\\"), std::u16string::npos);
+        EXPECT_EQ(shown.substr(shown.size() - 15), u"\\photo-0001.jpg");
+        EXPECT_EQ(std::u16string(longPath).find(shown.substr(0, shown.find(u'\u2026'))), 0u);
+        // As much of the start as fits: one more unit would not.
+        EXPECT_GT(SevenEach(out, units + 1, nullptr), width);
+    }
+    // Narrower than the name: the name stays whole after the mark.
+    ShortenPathMiddle(longPath, 5 * 7, SevenEach, nullptr, out, kPathUnits);
+    EXPECT_EQ(std::u16string(out), u"\u2026\\photo-0001.jpg");
 }
