@@ -26,7 +26,7 @@ constexpr int kCount = sizeof kControls / sizeof kControls[0];
 HWND g_hControls[kCount];
 
 // Column widths at 96 DPI; the name takes what the others leave.
-const int kColumns[5] = {80, 70, 70, 64, 52};
+const int kColumns[5] = {80, 70, 70, 100, 52};
 
 ScanPhase g_nPhase = SCAN_IDLE;
 // 1 while the analysis runs and has not been asked to stop; clearing it is

@@ -122,7 +122,8 @@ void ShowFolder(uint32_t folder, uint32_t selectFolder) {
     FillSpaceList(select);
 }
 
-// The 占比 cell: the share as a bar under its text.
+// The 占比 cell: the percent at the left in a slot as wide as "100.0%" in
+// the list's font, the bar in the rest; the bar never lies under the text.
 LRESULT DrawSpaceRow(NMLVCUSTOMDRAW* draw) {
     switch (draw->nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
@@ -146,26 +147,33 @@ LRESULT DrawSpaceRow(NMLVCUSTOMDRAW* draw) {
                                               : selected ? GetSysColor(COLOR_BTNFACE) : RGB(255, 255, 255));
         FillRect(dc, &cell, back);
         DeleteObject(back);
-        const int32_t share = SpaceShare(g_spaceRows[row].size, g_nSpaceRowsTotal);
-        RECT bar = {cell.left + ScaleByDpi(3), cell.top + ScaleByDpi(3), 0, cell.bottom - ScaleByDpi(3)};
-        const int room = cell.right - cell.left - ScaleByDpi(6);
-        bar.right = bar.left + (room > 0 ? room * share / 1000 : 0);
-        if (bar.right > bar.left) {
-            HBRUSH fill = CreateSolidBrush(RGB(150, 190, 240));
-            FillRect(dc, &bar, fill);
-            DeleteObject(fill);
-        }
         wchar_t text[32];
         LVITEMW item = {};
         item.iSubItem = 3;
         item.pszText = text;
         item.cchTextMax = 32;
         SendMessageW(List(), LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        // The list's font is selected into the cell's DC, so the slot
+        // scales with the DPI as the text does.
+        SIZE widest = {0, 0};
+        GetTextExtentPoint32W(dc, L"100.0%", 6, &widest);
+        const int pad = ScaleByDpi(6), gap = ScaleByDpi(6);
+        RECT textBox = cell;
+        textBox.left += pad;
+        textBox.right = textBox.left + widest.cx;
+        if (textBox.right > cell.right) textBox.right = cell.right;
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, strong ? GetSysColor(COLOR_HIGHLIGHTTEXT) : RGB(0, 0, 0));
-        RECT text_ = cell;
-        text_.left += ScaleByDpi(6);
-        DrawTextW(dc, text, -1, &text_, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX);
+        DrawTextW(dc, text, -1, &textBox, DT_SINGLELINE | DT_VCENTER | DT_RIGHT | DT_NOPREFIX);
+        const int32_t share = SpaceShare(g_spaceRows[row].size, g_nSpaceRowsTotal);
+        RECT bar = {textBox.right + gap, cell.top + ScaleByDpi(3), 0, cell.bottom - ScaleByDpi(3)};
+        const int room = cell.right - ScaleByDpi(3) - bar.left;
+        bar.right = bar.left + (room > 0 ? room * share / 1000 : 0);
+        if (bar.right > bar.left) {
+            HBRUSH fill = CreateSolidBrush(RGB(150, 190, 240));
+            FillRect(dc, &bar, fill);
+            DeleteObject(fill);
+        }
         return CDRF_SKIPDEFAULT;
     }
     default:
