@@ -4,6 +4,7 @@
 #include "ui/shell/shell.h"
 
 #include "text/format.h"
+#include "text/text16.h"
 #include "ui/shell/app_state.h"
 #include "ui/shell/ids.h"
 #include "ui/shell/shell_private.h"
@@ -98,6 +99,22 @@ void FitListColumns(HWND list, const int* widths, int count, int listWidth) {
     }
     const int first = listWidth - others - GetSystemMetrics(SM_CXVSCROLL) - 2 * GetSystemMetrics(SM_CXEDGE) - 2;
     SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, first > ScaleByDpi(widths[0]) ? first : ScaleByDpi(widths[0]));
+}
+
+void FormatCount(uint64_t count, char16_t* out, int capacity) {
+    // Read once on the main thread; a locale that says nothing groups by
+    // threes with a comma.
+    static wchar_t separator[8] = L"";
+    static char grouping[16] = "";
+    static bool read = false;
+    if (!read) {
+        read = true;
+        if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STHOUSAND, separator, 8) <= 0) lstrcpyW(separator, L",");
+        wchar_t wide[16];
+        if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SGROUPING, wide, 16) <= 0) lstrcpyW(wide, L"3;0");
+        for (int i = 0; i < 15 && wide[i]; ++i) grouping[i] = static_cast<char>(wide[i] < 0x80 ? wide[i] : '?');
+    }
+    if (FormatGrouped(count, Text16(separator), grouping, out, capacity) < 0 && capacity > 0) out[0] = 0;
 }
 
 void SetListStyles(HWND list) {

@@ -48,6 +48,10 @@ void AddListColumn(HWND list, int index, const wchar_t* title, int width);
 void ShowListSortArrow(HWND list, int sorted, bool ascending);
 void FitListColumns(HWND list, const int* widths, int count, int listWidth);
 void SetListStyles(HWND list);
+// A count's digits grouped as the user's locale writes them ("200,000"),
+// into out of capacity units (kCountTextUnits suffice).
+constexpr int kCountTextUnits = 96;
+void FormatCount(uint64_t count, char16_t* out, int capacity);
 
 // The shell's own controls (controls.cpp).
 void CreateShellControls(HWND window);
