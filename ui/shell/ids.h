@@ -41,7 +41,7 @@ enum { IDT_TICKER = 201 };
 enum : uint32_t {
     MSG_LARGE_SCAN_FINISHED = 1125,  // large-file scan finished, stopped or failed; wParam: which
     MSG_START_MEASURE = 1126,        // posted by the window to itself at creation
-    MSG_PREVIEW_READY = 1132,        // to a preview window; lParam: its heap job, which it frees
+    MSG_PREVIEW_READY = 1132,        // to a preview window; lParam: its job, done (the window holds it)
     MSG_SPACE_SCAN_FINISHED = 1135,  // wParam: how it ended; lParam: the SpaceTree, which the window owns from then
     MSG_PAGE_NOTE = 1136,            // sent by the shell to the window for every page; wParam: a PageNote
     MSG_TRAY_ICON = 1224,            // notification-area icon callback
