@@ -302,4 +302,121 @@ def test_a_preview_lists_what_an_item_would_delete(h):
               "the preview deleted something")
 
 
-TESTS = [test_a_preview_lists_what_an_item_would_delete, test_cleaning_run_end_to_end, test_answering_no_changes_nothing, test_the_users_own_files_survive_select_all]
+def seed_many(h, folders, per_folder):
+    """NPM 缓存 holds folders x per_folder files of sizes unlike their
+    names' order, and one file under a name too long for the column."""
+    cache = os.path.join(h.local_app_data(), "npm-cache")
+    empty_folder(cache)
+    h.after_test(lambda: empty_folder(cache))
+    n = 0
+    for d in range(folders):
+        folder = os.path.join(cache, "_cacache", f"d{d:04d}")
+        os.makedirs(folder)
+        for f in range(per_folder):
+            n += 1
+            with open(os.path.join(folder, f"f{f:03d}.bin"), "wb") as out:
+                out.truncate(1 + (n * 7919) % 9973)
+    deep = os.path.join(cache, "_cacache", "index-v5-" + "long-folder-name-" * 6, "the-end.bin")
+    write_file(deep, 20000)  # the largest: kept and listed first
+    return n + 1, windows_path(deep)
+
+
+def preview_texts(s):
+    return [c["text"] for c in s.probe("windows", "NorvalePreview")[0]["children"]]
+
+
+def preview_child(s, cls):
+    return [c for c in s.probe("windows", "NorvalePreview")[0]["children"] if c["class"].lower() == cls][0]
+
+
+def open_npm_preview(s):
+    row = row_named(s, item_tag(1, 7))
+    cell = row["cells"][0]
+    s.xdo("mousemove", str(cell[0] + 120), str((cell[1] + cell[3]) // 2), "click", "--repeat", "2", "1")
+    s.wait(lambda: s.probe("windows", "NorvalePreview"), "the preview window", 20)
+
+
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def program_pid(s):
+    """The Wine process of norvale.exe on this test's display (not the
+    desktop that started it)."""
+    out = subprocess.run(["pgrep", "-a", "-f", r"norvale\.exe"], stdout=subprocess.PIPE).stdout.decode()
+    for line in out.splitlines():
+        pid, command = line.split(" ", 1)
+        if "explorer" in command.lower() or not command.lower().rstrip().endswith("norvale.exe"):
+            continue
+        try:
+            with open(f"/proc/{pid}/environ", "rb") as f:
+                if f"DISPLAY={s.env['DISPLAY']}".encode() in f.read().split(b"\0"):
+                    return int(pid)
+        except OSError:
+            pass
+    raise AssertionError(f"no norvale.exe process in {out}")
+
+
+def test_the_preview_at_scale(h):
+    """Thousands of files: the count while it gathers, with the locale's
+    separators; the whole count and the rest; a header click re-sorts with
+    the rest last; a long path keeps its file name; 关闭 while it gathers
+    closes and ends the walk, and the program answers."""
+    total, deep = seed_many(h, 600, 12)
+    with Session(h) as s:
+        measured(s)
+        open_npm_preview(s)
+        seen = []
+
+        def gathering():
+            line = [t for t in preview_texts(s) if t.startswith("正在列出... 已找到 ")]
+            seen.extend(line)
+            return line or any(t.startswith("共 ") for t in preview_texts(s))
+        s.wait(gathering, "the gathering line or the total", 60)
+        s.wait(lambda: f"共 {total:,} 个文件" in " ".join(preview_texts(s)), f"the total line, not {preview_texts(s)}", 120)
+        check(any(re.fullmatch(r"正在列出\.\.\. 已找到 [0-9,]+ 个文件", t) for t in seen), f"no count while gathering: {seen}")
+        listed = s.probe("list", "131", "NorvalePreview")["rows"]
+        check(len(listed) == 5001, len(listed))
+        check(listed[-1]["texts"][0].startswith(f"还有 {total - 5000:,} 个文件，"), listed[-1])
+        # Largest first; the long path cut in its middle with its name whole.
+        sizes_first = [r["tag"] for r in listed[:-1]]
+        check(sizes_first == list(range(5000)), "not largest first")
+        short = [r["texts"][0] for r in listed if "…" in r["texts"][0]]
+        check(len(short) == 1 and short[0].endswith("\\the-end.bin") and short[0].startswith("C:\\")
+              and len(short[0]) < len(deep), short)
+        # 文件 clicked: paths A to Z, the rest still last.
+        header = preview_child(s, "sysheader32")["rect"]
+        columns = s.probe("list", "131", "NorvalePreview")["columns"]
+        s.click(header[0] + columns[0]["width"] // 2, (header[1] + header[3]) // 2)
+        s.wait(lambda: s.probe("list", "131", "NorvalePreview")["rows"][0]["tag"] != 0, "the header click to sort", 20)
+        listed = s.probe("list", "131", "NorvalePreview")["rows"]
+        paths = [r["texts"][0] for r in listed[:-1] if "…" not in r["texts"][0]]
+        check(paths == sorted(paths, key=str.upper), "not sorted by path")
+        check(listed[-1]["tag"] == -1, "the rest is not last")
+        s.xdo("key", "Escape")
+        s.wait(lambda: not s.probe("windows", "NorvalePreview"), "Esc to close the preview", 20)
+
+        # 关闭 while it gathers: gone at once, and the walk ends with it. More
+        # folders first, so that the walk would run on for a while.
+        for d in range(600, 6000):
+            folder = os.path.join(h.local_app_data(), "npm-cache", "_cacache", f"d{d:04d}")
+            os.makedirs(folder)
+            for f in range(3):
+                open(os.path.join(folder, f"f{f:03d}.bin"), "wb").close()
+        open_npm_preview(s)
+        s.wait(lambda: any(t.startswith("正在列出... 已找到 ") for t in preview_texts(s)), "the gathering line", 30)
+        close = [c for c in s.probe("windows", "NorvalePreview")[0]["children"] if c["id"] == 2][0]["rect"]
+        pid = program_pid(s)
+        s.click((close[0] + close[2]) // 2, (close[1] + close[3]) // 2)
+        s.wait(lambda: not s.probe("windows", "NorvalePreview"), "关闭 to close the preview", 3)
+        time.sleep(1)
+        before = cpu_seconds(pid)
+        time.sleep(3)
+        spent = cpu_seconds(pid) - before
+        check(spent < 0.5, f"the walk went on after 关闭: {spent:.2f} s of CPU in 3 s")
+        check(s.controls()[118]["enabled"] == 1, "the main window does not answer")
+
+
+TESTS = [test_the_preview_at_scale, test_a_preview_lists_what_an_item_would_delete, test_cleaning_run_end_to_end, test_answering_no_changes_nothing, test_the_users_own_files_survive_select_all]
