@@ -41,9 +41,11 @@
 #include "text/format.h"
 #include "text/text16.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #ifdef _WIN32
@@ -51,6 +53,7 @@
 #include <psapi.h>
 #else
 #include <sys/resource.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -68,14 +71,18 @@ long PeakKiB() {
 #endif
 }
 
+// The reader is called from the MFT reader's threads at once: a positioned
+// read where there is one, one read at a time where not.
 bool ReadImage(void* volume, uint64_t offset, void* buffer, size_t length) {
     FILE* file = static_cast<FILE*>(volume);
 #ifdef _WIN32
+    static std::mutex lock;
+    std::lock_guard<std::mutex> guard(lock);
     if (_fseeki64(file, static_cast<long long>(offset), SEEK_SET) != 0) return false;
-#else
-    if (fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0) return false;
-#endif
     return std::fread(buffer, 1, length, file) == length;
+#else
+    return pread(fileno(file), buffer, length, static_cast<off_t>(offset)) == static_cast<ssize_t>(length);
+#endif
 }
 
 void List(const LargeFileEntry* entries, int32_t count) {
@@ -101,7 +108,7 @@ int32_t Threads(int argc, char** argv) {
     return 0;
 }
 
-uint64_t g_bytesRead = 0;
+std::atomic<uint64_t> g_bytesRead{0};
 
 bool CountingReadImage(void* volume, uint64_t offset, void* buffer, size_t length) {
     g_bytesRead += length;
@@ -173,7 +180,7 @@ int main(int argc, char** argv) {
         int32_t result =
             ScanMftLargeFiles(CountingReadImage, image, u"C:\\", minimum, &entries, &count, nullptr, nullptr, nullptr);
         std::fclose(image);
-        if (!list) std::printf("read %llu bytes of the volume\n", static_cast<unsigned long long>(g_bytesRead));
+        if (!list) std::printf("read %llu bytes of the volume\n", static_cast<unsigned long long>(g_bytesRead.load()));
         return PrintResult(result, entries, count, list);
     }
     if (std::strcmp(argv[1], "tree") == 0) {
@@ -219,7 +226,7 @@ int main(int argc, char** argv) {
         SpaceTree* tree = nullptr;
         const int32_t result = ScanSpaceTreeMft(CountingReadImage, image, &tree, nullptr, nullptr, nullptr);
         std::fclose(image);
-        std::printf("read %llu bytes of the volume\n", static_cast<unsigned long long>(g_bytesRead));
+        std::printf("read %llu bytes of the volume\n", static_cast<unsigned long long>(g_bytesRead.load()));
         return PrintTree(result, tree);
     }
     if (std::strcmp(argv[1], "drive") == 0 && argc > 3) {

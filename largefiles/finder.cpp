@@ -12,13 +12,16 @@
 
 bool FinderWin32Name(const char16_t* name, size_t length) {
     if (length == 0 || IsDotName(name, length)) return false;
-    // Without a branch per unit: every name of a volume passes here.
-    bool bad = false;
+    // Every name of a volume passes here: no branch per unit. Units below
+    // 64 are looked up in a mask of the refused ones (controls, '/', ':');
+    // '\\' is the one refused unit above.
+    constexpr uint64_t kRefusedBelow64 = 0xFFFFFFFFull | (1ull << u'/') | (1ull << u':');
+    uint64_t bad = 0;
     for (size_t i = 0; i < length; ++i) {
-        const char16_t c = name[i];
-        bad |= (c < 0x20) | (c == u'\\') | (c == u'/') | (c == u':');
+        const uint32_t c = name[i];
+        bad |= ((kRefusedBelow64 >> (c & 63)) & (c < 64)) | (c == u'\\');
     }
-    return !bad;
+    return bad == 0;
 }
 
 uint64_t FinderNameKey(uint64_t folder, const char16_t* name, size_t length) {

@@ -85,9 +85,19 @@ bool DecodeRuns(const uint8_t* p, const uint8_t* end, uint64_t vcn, uint64_t vol
 }
 
 std::u16string NameText(const uint8_t* raw, uint8_t length) {
-    std::u16string text(length, u'\0');
-    for (uint8_t i = 0; i < length; ++i) text[i] = static_cast<char16_t>(Le16(raw + 2 * i));
+    std::u16string text;
+    AssignNameText(&text, raw, length);
     return text;
+}
+
+void AssignNameText(std::u16string* text, const uint8_t* raw, uint8_t length) {
+    text->resize(length);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // On disk as in memory: one copy, every name of the volume passes here.
+    std::memcpy(&(*text)[0], raw, 2u * length);
+#else
+    for (uint8_t i = 0; i < length; ++i) (*text)[i] = static_cast<char16_t>(Le16(raw + 2 * i));
+#endif
 }
 
 bool ReadFacts(const uint8_t* record, uint32_t size, RecordFacts* facts) {
@@ -104,7 +114,9 @@ bool ReadFacts(const uint8_t* record, uint32_t size, RecordFacts* facts) {
     facts->hasSize = false;
     facts->size = 0;
     facts->space = 0;
-    facts->names.clear();
+    // The names' strings are written over in place, so that a volume's
+    // records, most with one name, cost no allocation each.
+    size_t names = 0;
     Attributes attributes(record, size);
     Attribute a;
     while (attributes.Next(&a)) {
@@ -118,7 +130,12 @@ bool ReadFacts(const uint8_t* record, uint32_t size, RecordFacts* facts) {
             const uint8_t length = a.value[0x40];
             if (0x42u + 2u * length > a.valueLength || length == 0) continue;
             const uint64_t parent = Le64(a.value);
-            facts->names.push_back(Name{RecordOf(parent), SequenceOf(parent), a.value[0x41], NameText(a.value + 0x42, length)});
+            if (names == facts->names.size()) facts->names.emplace_back();
+            Name& name = facts->names[names++];
+            name.parent = RecordOf(parent);
+            name.parentSequence = SequenceOf(parent);
+            name.nameSpace = a.value[0x41];
+            AssignNameText(&name.text, a.value + 0x42, length);
         } else if (a.type == kAttrData && a.nameLength == 0) {
             if (!a.nonResident) {
                 facts->hasSize = true;
@@ -130,22 +147,27 @@ bool ReadFacts(const uint8_t* record, uint32_t size, RecordFacts* facts) {
             }
         }
     }
+    facts->names.resize(names);
     return true;
 }
 
 // Per parent, the names a listing shows: a DOS name only where the file has
 // no other name in that folder.
 void DropShadowedDosNames(std::vector<Name>* names) {
-    std::vector<Name> kept;
-    for (const Name& name : *names) {
-        if (name.nameSpace == kNamespaceDos) {
-            bool other = false;
-            for (const Name& n : *names) other = other || (n.parent == name.parent && n.nameSpace != kNamespaceDos);
-            if (other) continue;
-        }
-        kept.push_back(name);
+    auto shadowed = [names](const Name& name) {
+        if (name.nameSpace != kNamespaceDos) return false;
+        for (const Name& n : *names)
+            if (n.parent == name.parent && n.nameSpace != kNamespaceDos) return true;
+        return false;
+    };
+    // In place, keeping the order; most records have no DOS name to drop.
+    size_t kept = 0;
+    for (size_t i = 0; i < names->size(); ++i) {
+        if (shadowed((*names)[i])) continue;
+        if (kept != i) std::swap((*names)[kept], (*names)[i]);
+        ++kept;
     }
-    names->swap(kept);
+    names->resize(kept);
 }
 
 }  // namespace ntfs

@@ -149,6 +149,8 @@ bool ApplyFixups(uint8_t* record, uint32_t size);
 bool DecodeRuns(const uint8_t* p, const uint8_t* end, uint64_t vcn, uint64_t volumeClusters, std::vector<Run>* runs);
 
 std::u16string NameText(const uint8_t* raw, uint8_t length);
+// The same into *text, reusing its room.
+void AssignNameText(std::u16string* text, const uint8_t* raw, uint8_t length);
 
 bool ReadFacts(const uint8_t* record, uint32_t size, RecordFacts* facts);
 
