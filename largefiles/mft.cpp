@@ -59,6 +59,30 @@ private:
     const std::vector<uint16_t>& upcase_;
 };
 
+// A set of name keys, open addressing (0 is empty; a key of 0 is kept as 1).
+struct KeySet {
+    std::vector<uint64_t> slots;
+    explicit KeySet(size_t keys) {
+        size_t size = 64;
+        while (size < keys * 2) size <<= 1;
+        slots.assign(size, 0);
+    }
+    static uint64_t Stored(uint64_t key) { return key ? key : 1; }
+    size_t Slot(uint64_t key) const { return static_cast<size_t>(key) & (slots.size() - 1); }
+    void Add(uint64_t key) {
+        key = Stored(key);
+        size_t at = Slot(key);
+        while (slots[at] && slots[at] != key) at = (at + 1) & (slots.size() - 1);
+        slots[at] = key;
+    }
+    bool Has(uint64_t key) const {
+        key = Stored(key);
+        for (size_t at = Slot(key); slots[at]; at = (at + 1) & (slots.size() - 1))
+            if (slots[at] == key) return true;
+        return false;
+    }
+};
+
 // The large-file list as a sink of the MFT's records.
 class Search : public RecordSink {
 public:
@@ -76,7 +100,9 @@ private:
     void Keep(uint64_t number, RecordFacts& facts);
     std::vector<Child> LinkChildren();
     std::vector<LargeFileEntry> ListInWalkOrder(const char16_t* root, const std::vector<Child>& children,
-                                                const std::vector<uint16_t>& upcase);
+                                                const std::vector<uint16_t>& upcase, const KeySet& claimed);
+    // Of the children's keys, those a file that is not a result claims too.
+    KeySet ClaimedChildren(const std::vector<Child>& children);
 
     uint64_t minimum_;
     ScanProgressCallback progress_;
@@ -84,9 +110,11 @@ private:
     std::unordered_map<uint64_t, Folder> folders_;
     std::vector<FileResult> results_;
     // The names of the files that are not results, by FinderNameKey: a
-    // result that claims one of them is not vouched for. 8 bytes a name.
+    // result or folder that claims one of them is not vouched for. 8 bytes
+    // a name. Publish keeps of them only the keys a folder's child has.
     std::vector<uint64_t> claims_;
 };
+
 
 uint64_t ClaimKey(uint64_t folder, uint16_t sequence, const std::u16string& name) {
     return FinderNameKey((static_cast<uint64_t>(sequence) << 48) | folder, name.data(), name.size());
@@ -149,7 +177,7 @@ std::vector<Child> Search::LinkChildren() {
 // The results as the walk finds them: folders in its stack order, each
 // folder's entries in NTFS collation order, with the walk's rules.
 std::vector<LargeFileEntry> Search::ListInWalkOrder(const char16_t* root, const std::vector<Child>& children,
-                                                    const std::vector<uint16_t>& upcase) {
+                                                    const std::vector<uint16_t>& upcase, const KeySet& claimed) {
     Collation collation(upcase);
     std::vector<LargeFileEntry> found;
     struct Pending {
@@ -175,9 +203,7 @@ std::vector<LargeFileEntry> Search::ListInWalkOrder(const char16_t* root, const 
         for (uint32_t index : list) ++claims[*children[index].name];
         for (uint32_t index : list) {
             const Child& child = children[index];
-            if (claims[*child.name] > 1 ||
-                std::binary_search(claims_.begin(), claims_.end(), ClaimKey(node.record, folder.sequence, *child.name)))
-                continue;
+            if (claims[*child.name] > 1 || claimed.Has(ClaimKey(node.record, folder.sequence, *child.name))) continue;
             const std::u16string& name = *child.name;
             const size_t base = node.path.back() == u'\\' ? length - 1 : length;
             if (IsScanSkippedName(name.c_str()) || base + 1 + name.size() >= kScanPathUnits) continue;
@@ -202,11 +228,26 @@ std::vector<LargeFileEntry> Search::ListInWalkOrder(const char16_t* root, const 
     return found;
 }
 
+// The children are few (folders and results), the claims many (every other
+// file's names): the children's keys go in a set, each claim is looked up
+// once, and what is left is the set of children a claim meets.
+KeySet Search::ClaimedChildren(const std::vector<Child>& children) {
+    KeySet keys(children.size());
+    for (auto& entry : folders_)
+        for (uint32_t index : entry.second.children)
+            keys.Add(ClaimKey(entry.first, entry.second.sequence, *children[index].name));
+    KeySet claimed(children.size());
+    for (uint64_t claim : claims_)
+        if (keys.Has(claim)) claimed.Add(claim);
+    std::vector<uint64_t>().swap(claims_);
+    return claimed;
+}
+
 int32_t Search::Publish(const char16_t* root, const std::vector<uint16_t>& upcase, LargeFileEntry** out, int32_t* count) {
-    std::sort(claims_.begin(), claims_.end());
     const std::vector<Child> children = LinkChildren();
     if (folders_.find(kRootRecord) == folders_.end()) return kScanNotNtfs;
-    const std::vector<LargeFileEntry> found = ListInWalkOrder(root, children, upcase);
+    const KeySet claimed = ClaimedChildren(children);
+    const std::vector<LargeFileEntry> found = ListInWalkOrder(root, children, upcase, claimed);
     LargeFileEntry* array = static_cast<LargeFileEntry*>(std::calloc(found.empty() ? 1 : found.size(), sizeof(LargeFileEntry)));
     if (!array) return -1;
     if (!found.empty()) std::memcpy(array, found.data(), found.size() * sizeof(LargeFileEntry));

@@ -128,3 +128,27 @@ TEST(FinderRecords, ANameThatNoWin32FolderCanHoldIsShownByNeither) {
 }
 
 }  // namespace
+
+// The check runs eight units at a time and then one by one: a refused unit
+// must be seen at every place, in both parts, and no other unit refused.
+TEST(FinderRecords, EveryRefusedUnitIsSeenWhereverItStands) {
+    const char16_t refused[] = {u'\\', u'/', u':', 0x01, 0x1F, u'\t'};
+    const char16_t accepted[] = {u' ', u'.', u'a', 0x7F, 0x4E2D, 0xFF1A, 0x8000, 0xFFFF, 0x5C5C};
+    for (size_t length = 1; length <= 19; ++length) {
+        for (size_t at = 0; at < length; ++at) {
+            std::u16string name(length, u'x');
+            for (char16_t unit : refused) {
+                name[at] = unit;
+                EXPECT_FALSE(FinderWin32Name(name.data(), name.size())) << "unit " << unit << " at " << at << " of " << length;
+            }
+            for (char16_t unit : accepted) {
+                if (unit == u'.' && length == 1) continue;  // "." is a dot name
+                name[at] = unit;
+                EXPECT_TRUE(FinderWin32Name(name.data(), name.size())) << "unit " << unit << " at " << at << " of " << length;
+            }
+        }
+    }
+    EXPECT_FALSE(FinderWin32Name(u"..", 2));
+    EXPECT_FALSE(FinderWin32Name(u"", 0));
+    EXPECT_TRUE(FinderWin32Name(u"...", 3));
+}
