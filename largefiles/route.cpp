@@ -57,10 +57,10 @@ int32_t ScanDriveLargeFiles(const char16_t* root, uint64_t minimumSize, LargeFil
 }
 
 int32_t ScanDriveSpaceTree(const char16_t* root, uint64_t usedBytes, SpaceTree** out, ScanProgressCallback progress,
-                           ScanCancelledCallback cancelled, void* context, ScanRouteInfo* info) {
+                           ScanCancelledCallback cancelled, void* context, ScanRouteInfo* info, SpaceLiveCallback live) {
     if (!root || !out) return -1;
     return ThroughMftOrWalk(
         root, u"空间分析", info,
         [&](FsVolume volume) { return ScanSpaceTreeMft(ReadVolume, volume, out, progress, cancelled, context); },
-        [&] { return ScanSpaceTreeWalk(root, usedBytes, out, progress, cancelled, context); });
+        [&] { return ScanSpaceTreeWalk(root, usedBytes, out, progress, cancelled, context, 0, nullptr, live); });
 }

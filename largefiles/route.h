@@ -4,6 +4,7 @@
 #pragma once
 
 #include "largefiles/scanner.h"
+#include "largefiles/space_scan.h"
 #include "largefiles/space_tree.h"
 
 #include <cstdint>
@@ -28,6 +29,9 @@ int32_t ScanDriveLargeFiles(const char16_t* root, uint64_t minimumSize, LargeFil
                             ScanRouteInfo* info);
 
 // The folder tree of root the same way: the MFT where it can be read, else
-// the walk (usedBytes for its percent). Returns as ScanSpaceTreeWalk.
+// the walk (usedBytes for its percent). Returns as ScanSpaceTreeWalk. live:
+// the walk's snapshots (space_scan.h); the MFT names a file before its
+// folder is placed, so it gives none and is done in seconds.
 int32_t ScanDriveSpaceTree(const char16_t* root, uint64_t usedBytes, SpaceTree** out, ScanProgressCallback progress,
-                           ScanCancelledCallback cancelled, void* context, ScanRouteInfo* info);
+                           ScanCancelledCallback cancelled, void* context, ScanRouteInfo* info,
+                           SpaceLiveCallback live = nullptr);

@@ -6,10 +6,29 @@
 #include "platform/fs.h"
 #include "text/text16.h"
 
+#include <chrono>
 #include <new>
 #include <vector>
 
 namespace {
+
+// What the live fill counts: per folder of the root, the running sums of
+// everything met below it (the root's own files in `own`), and for every
+// folder of the tree the root's folder it lies in. 4 bytes a folder, kept
+// only while the walk runs with a live callback.
+struct LiveSums {
+    uint32_t folder;  // in the tree being built
+    uint64_t size, space;
+    uint32_t files, folders;
+};
+struct Live {
+    SpaceLiveCallback callback = nullptr;
+    std::vector<uint32_t> top;  // tree folder -> index into sums
+    std::vector<LiveSums> sums;
+    LiveSums own{0, 0, 0, 0, 0};
+    std::chrono::steady_clock::time_point last;
+    uint32_t entries = 0;
+};
 
 // The tree as a sink of the walk.
 struct TreeSink {
@@ -19,7 +38,61 @@ struct TreeSink {
     void* context;
     int32_t folders, files;
     FinderTotals* totals;
+    Live* live;
 };
+
+// The sums a new entry of `parent` adds to; a folder of the root starts its own.
+LiveSums* LiveSlot(Live* live, uint32_t parent) {
+    if (parent == 0) return &live->own;
+    return parent < live->top.size() ? &live->sums[live->top[parent]] : nullptr;
+}
+
+void LiveFolder(Live* live, uint32_t parent, uint32_t folder) {
+    if (live->top.size() <= folder) live->top.resize(folder + 1, 0);
+    if (parent == 0) {
+        live->top[folder] = static_cast<uint32_t>(live->sums.size());
+        live->sums.push_back(LiveSums{folder, 0, 0, 0, 0});
+        return;
+    }
+    if (parent >= live->top.size()) return;
+    live->top[folder] = live->top[parent];
+    live->sums[live->top[parent]].folders++;
+}
+
+void LiveFile(Live* live, uint32_t parent, uint64_t size, uint64_t space) {
+    if (LiveSums* sums = LiveSlot(live, parent)) {
+        sums->size += size;
+        sums->space += space;
+        sums->files++;
+    }
+}
+
+// A snapshot when kSpaceLiveMs have passed since the last; the clock is
+// read once per 256 entries.
+void LiveTick(TreeSink* sink) {
+    Live* live = sink->live;
+    if ((++live->entries & 255) != 0) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - live->last < std::chrono::milliseconds(kSpaceLiveMs)) return;
+    live->last = now;
+    SpaceTree* snapshot = nullptr;
+    try {
+        snapshot = new SpaceTree();
+        const SpaceTree& tree = *sink->tree;
+        for (const LiveSums& sums : live->sums) {
+            const SpaceFolder& folder = tree.Folder(sums.folder);
+            const char16_t* name = tree.Name(folder.name);
+            const uint32_t at = snapshot->AddFolder(0, name, folder.nameLength, folder.flags);
+            snapshot->AddSummary(at, sums.size, sums.space, sums.files, sums.folders);
+        }
+        snapshot->AddSummary(0, live->own.size, live->own.space, live->own.files, 0);
+        snapshot->Finish();
+    } catch (const std::bad_alloc&) {
+        delete snapshot;
+        return;  // the walk itself goes on; the next tick tries again
+    }
+    live->callback(snapshot, sink->context);
+}
 
 void TreeReport(TreeSink* sink, bool done) {
     if (!sink->progress) return;
@@ -39,10 +112,15 @@ uint32_t TreeEntry(void* self, uint32_t parent, const char16_t*, size_t, int32_t
     SpaceTree* tree = sink->tree;
     if (record.attributes & FS_ATTR_DIRECTORY) {
         if (record.attributes & FS_ATTR_REPARSE_POINT) {
-            tree->AddFolder(parent, record.name, record.nameLength, SPACE_LINK);
+            const uint32_t link = tree->AddFolder(parent, record.name, record.nameLength, SPACE_LINK);
+            if (sink->live) LiveFolder(sink->live, parent, link);
             return kNoFolder;
         }
         const uint32_t folder = tree->AddFolder(parent, record.name, record.nameLength, 0);
+        if (sink->live) {
+            LiveFolder(sink->live, parent, folder);
+            LiveTick(sink);
+        }
         ++sink->folders;
         sink->totals->Add(sink->totals->folders, 1);
         if ((sink->folders & 63) == 0) TreeReport(sink, false);
@@ -57,6 +135,12 @@ uint32_t TreeEntry(void* self, uint32_t parent, const char16_t*, size_t, int32_t
     const uint64_t space = record.space == FS_NO_SPACE ? record.size : record.space;
     sink->totals->Add(sink->totals->bytes, space);
     tree->AddFile(parent, record.name, record.nameLength, record.size, space, record.id, record.links, 0);
+    if (sink->live) {
+        // A file with several names counts at each here; the finished tree
+        // counts it once.
+        LiveFile(sink->live, parent, record.size, space);
+        LiveTick(sink);
+    }
     if ((sink->files & 1023) == 0) TreeReport(sink, false);
     return kNoFolder;
 }
@@ -178,13 +262,17 @@ private:
 }  // namespace
 
 int32_t ScanSpaceTreeWalk(const char16_t* root, uint64_t usedBytes, SpaceTree** out, ScanProgressCallback progress,
-                          ScanCancelledCallback cancelled, void* context, int32_t threads, FinderTotals* totals) {
+                          ScanCancelledCallback cancelled, void* context, int32_t threads, FinderTotals* totals,
+                          SpaceLiveCallback live) {
     if (!root || !out) return -1;
     SpaceTree* tree = nullptr;
     try {
         tree = new SpaceTree();
         FinderTotals own;
-        TreeSink state{tree, usedBytes, progress, context, 0, 0, totals ? totals : &own};
+        Live fill;
+        fill.callback = live;
+        fill.last = std::chrono::steady_clock::now();
+        TreeSink state{tree, usedBytes, progress, context, 0, 0, totals ? totals : &own, live ? &fill : nullptr};
         const FinderSink sink{&state, FINDER_SUBFOLDER_AT_ONCE, TreeEnters, TreeEntry, TreeFolder, TreeFailed};
         FinderWalk(root, threads, sink, cancelled);
         tree->Finish();

@@ -10,6 +10,15 @@
 
 #include <cstdint>
 
+// The live fill: while a walk runs, at most every kSpaceLiveMs a snapshot
+// of what it met so far: a finished tree holding the root's folders met,
+// each with the running sums below it as one summary (files, folders,
+// bytes), and the root's own files as the root's summary. The callback owns
+// the snapshot and is called on the thread that called the walk; the walk
+// goes on when it returns.
+typedef void (*SpaceLiveCallback)(SpaceTree* snapshot, void* context);
+constexpr int32_t kSpaceLiveMs = 250;
+
 // Walks root (a drive root such as "C:\", or any folder) with the finder's
 // walk (finder.h): folder by folder, each opened relative to the one holding
 // it without following links, on `threads` threads (0: the default).
@@ -21,10 +30,11 @@
 // first in that order (a folder's own names before its subfolders', the
 // last listed subfolder first), never to whichever thread listed first.
 // totals (optional): files, folders and bytes met so far, readable from any
-// thread while the walk runs (the live fill's place).
+// thread while the walk runs. live (optional): the snapshots above, given
+// context.
 int32_t ScanSpaceTreeWalk(const char16_t* root, uint64_t usedBytes, SpaceTree** out, ScanProgressCallback progress,
                           ScanCancelledCallback cancelled, void* context, int32_t threads = 0,
-                          FinderTotals* totals = nullptr);
+                          FinderTotals* totals = nullptr, SpaceLiveCallback live = nullptr);
 
 // The same tree from the volume's MFT; kScanNotNtfs (nothing published)
 // when the volume is not NTFS or its MFT cannot be read.

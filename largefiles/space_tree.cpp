@@ -124,6 +124,15 @@ void SpaceTree::AddFile(uint32_t folder, const char16_t* name, size_t length, ui
     std::push_heap(f.kept.begin(), f.kept.end(), Smaller);
 }
 
+void SpaceTree::AddSummary(uint32_t folder, uint64_t size, uint64_t space, uint32_t files, uint32_t subfolders) {
+    if (folder >= rest_.size()) return;
+    Rest& r = rest_[folder];
+    r.size += size;
+    r.space += space;
+    r.files += files;
+    folders_[folder].folders += subfolders;
+}
+
 std::vector<uint32_t> SpaceTree::Children(uint32_t folder) const {
     std::vector<uint32_t> children;
     for (uint32_t child = folders_[folder].firstChild; child != kNoFolder; child = folders_[child].nextSibling)

@@ -96,6 +96,10 @@ public:
         return folder;
     }
     void MarkFolder(uint32_t folder, uint8_t flags) { folders_[folder].flags |= flags; }
+    // Sums standing for files and folders not added one by one (a scan's
+    // running totals in a snapshot): files count as the folder's own files
+    // not kept by name, subfolders as folders below it.
+    void AddSummary(uint32_t folder, uint64_t size, uint64_t space, uint32_t files, uint32_t subfolders);
     // links: the number of the file's names, 0 when not known; a file whose
     // identity was met already (and links is not 1) is not counted again.
     void AddFile(uint32_t folder, const char16_t* name, size_t length, uint64_t size, uint64_t space,

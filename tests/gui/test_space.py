@@ -97,4 +97,39 @@ def test_the_space_view_shows_folders_by_size_and_goes_down_and_back(h):
         s.shot().save(h.artifacts + "/space-view.png")
 
 
-TESTS = [test_the_space_view_shows_folders_by_size_and_goes_down_and_back]
+def test_the_space_view_fills_in_while_it_scans(h):
+    base = os.path.join(h.c_drive(), "live-seed")
+    shutil.rmtree(base, ignore_errors=True)
+    h.after_test(lambda: shutil.rmtree(base, ignore_errors=True))
+    # 30,000 names make the walk take seconds under Wine: time for the
+    # snapshots, four a second, to show.
+    for d in range(300):
+        folder = os.path.join(base, f"d{d:03}")
+        os.makedirs(folder)
+        for f in range(100):
+            open(os.path.join(folder, f"f{f:03}.bin"), "wb").close()
+    write_file(os.path.join(base, "d000", "big.bin"), 64 * GIB)
+    with Session(h) as s:
+        s.click_control(122)
+        s.wait(lambda: s.controls()[128]["visible"] == 1, "the space page", 20)
+        s.click_control(123)
+        seen = []
+
+        def rows_while_running():
+            label = s.controls()[124]["text"]
+            shown = names(s)
+            if label.startswith("正在分析... 已扫描 ") and shown:
+                seen.append((label, shown))
+            return label.startswith("分析完成：") or len(seen) >= 2
+
+        s.wait(rows_while_running, "rows while the analysis runs", 180)
+        check(seen, "the list stayed empty until the analysis ended")
+        label, shown = seen[-1]
+        check(label.endswith("%)"), f"the percent of the drive's used bytes met: {label}")
+        s.wait(lambda: s.controls()[124]["text"].startswith("分析完成："), "the analysis to finish", 180)
+        rows = {r["texts"][0]: r["texts"] for r in s.list_rows(128)["rows"]}
+        check(rows.get("live-seed", [None, None])[1] == "64.00 GB", rows.get("live-seed"))
+        check(rows["live-seed"][4] == "30,001", f"every file counted once the walk is done: {rows['live-seed']}")
+
+
+TESTS = [test_the_space_view_shows_folders_by_size_and_goes_down_and_back, test_the_space_view_fills_in_while_it_scans]

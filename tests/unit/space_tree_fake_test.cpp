@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -163,6 +166,57 @@ TEST_F(SpaceTreeFake, OneThreadOrEightBuildTheSameTree) {
     EXPECT_EQ(totals.bytes.load(), tree->Folder(0).space + tree->ExtraNames() * MiB);
     ASSERT_GT(one.size(), 1000u);
     for (int round = 0; round < 5; ++round) EXPECT_EQ(describe(8), one) << "round " << round;
+}
+
+// The live fill while a walk runs: each snapshot holds the root's folders
+// met with what lay below them so far (a nested file counts for the root's
+// folder it lies in), never more than the finished tree's, and a folder
+// the walk is done with shows its whole sums.
+int g_nLivePolls = 0;
+std::vector<std::unique_ptr<SpaceTree>> g_liveSnapshots;
+
+TEST_F(SpaceTreeFake, LiveSnapshotsShowTheRootsFoldersWithWhatWasMetBelowThem) {
+    for (int i = 0; i < 600; ++i) {
+        const std::u16string n = std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) + std::u16string(1, static_cast<char16_t>(u'a' + i / 26));
+        FakeFsAddFile((u"C:\\r\\a\\" + std::u16string(i % 2 ? u"deep\\" : u"") + n).c_str(), 1000);
+        FakeFsAddFile((u"C:\\r\\b\\" + n).c_str(), 2000);
+    }
+    FakeFsAddFile(u"C:\\r\\own.txt", 7);
+    g_nLivePolls = 0;
+    g_liveSnapshots.clear();
+    // Polled between entries: two pauses of more than the interval make two
+    // snapshots at known places, whatever the machine's speed.
+    auto cancelled = [] {
+        if (++g_nLivePolls == 350 || g_nLivePolls == 800) std::this_thread::sleep_for(std::chrono::milliseconds(kSpaceLiveMs + 50));
+        return false;
+    };
+    auto live = [](SpaceTree* snapshot, void*) { g_liveSnapshots.emplace_back(snapshot); };
+    SpaceTree* raw = nullptr;
+    ASSERT_EQ(ScanSpaceTreeWalk(u"C:\\r", 0, &raw, nullptr, cancelled, nullptr, 1, nullptr, live), 0);
+    std::unique_ptr<SpaceTree> tree(raw);
+    ASSERT_GE(g_liveSnapshots.size(), 2u);
+    bool sawOneWhole = false;
+    uint64_t before = 0;
+    for (const auto& snapshot : g_liveSnapshots) {
+        uint64_t sum = 0;
+        for (uint32_t child : snapshot->Children(0)) {
+            const std::u16string name = snapshot->Name(snapshot->Folder(child).name);
+            const SpaceFolder& met = snapshot->Folder(child);
+            const SpaceFolder& whole = tree->Folder(Child(*tree, 0, name));
+            ASSERT_TRUE(name == u"a" || name == u"b");
+            EXPECT_LE(met.size, whole.size);
+            EXPECT_LE(met.files, whole.files);
+            EXPECT_EQ(met.size, met.files * (name == u"a" ? 1000u : 2000u)) << "each file counted where it lies";
+            if (met.size == whole.size && met.files == whole.files && met.folders == whole.folders) sawOneWhole = true;
+            sum += met.size;
+        }
+        EXPECT_EQ(snapshot->Folder(0).size, sum + snapshot->Folder(0).restSize);
+        EXPECT_GE(snapshot->Folder(0).size, before) << "the running sums never go back";
+        EXPECT_LT(snapshot->Folder(0).size, tree->Folder(0).size);
+        before = snapshot->Folder(0).size;
+    }
+    EXPECT_TRUE(sawOneWhole) << "a folder the walk finished shows all of it, its subfolder included";
+    g_liveSnapshots.clear();
 }
 
 }  // namespace

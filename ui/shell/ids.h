@@ -43,6 +43,7 @@ enum : uint32_t {
     MSG_START_MEASURE = 1126,        // posted by the window to itself at creation
     MSG_PREVIEW_READY = 1132,        // to a preview window; lParam: its job, done (the window holds it)
     MSG_SPACE_SCAN_FINISHED = 1135,  // wParam: how it ended; lParam: the SpaceTree, which the window owns from then
+    MSG_SPACE_LIVE = 1145,           // lParam: a snapshot SpaceTree of the scan so far, which the window owns from then
     MSG_PAGE_NOTE = 1136,            // sent by the shell to the window for every page; wParam: a PageNote
     MSG_TRAY_ICON = 1224,            // notification-area icon callback
 };

@@ -33,12 +33,33 @@ void SetSpaceStatus(const char16_t* text) { SetPageStatus(PAGE_SPACE, text); }
 
 bool IsSpaceScanCancelled() { return !SpaceScanBusy(); }
 
+// A snapshot posted and not yet shown: the next ones are dropped until it
+// is, so a busy window never has a queue of them.
+std::atomic<bool> g_bSpaceLivePending{false};
+
 void OnSpaceProgress(int32_t percent, int32_t directories, int32_t files, void*) {
     HWND label = SpaceControl(IDC_STATIC_SPACE_STAT);
     if (!label) return;
-    char16_t text[128];
-    if (FormatText(text, 128, u"正在分析... 已扫描 %d 个目录，%d 个文件 (%d%%)", directories, files, percent) < 0) return;
+    char16_t text[160], folders[32], count[32];
+    FormatCount(static_cast<uint64_t>(directories), folders, 32);
+    FormatCount(static_cast<uint64_t>(files), count, 32);
+    // The percent is of the drive's used bytes met; without them, none.
+    const int written = g_nSpaceUsed.load()
+                            ? FormatText(text, 160, u"正在分析... 已扫描 %s 个目录，%s 个文件 (%d%%)", folders, count, percent)
+                            : FormatText(text, 160, u"正在分析... 已扫描 %s 个目录，%s 个文件", folders, count);
+    if (written < 0) return;
     SetWindowTextW(label, WideText(text));
+}
+
+void OnSpaceLive(SpaceTree* snapshot, void* window) {
+    if (g_bSpaceLivePending.exchange(true)) {
+        delete snapshot;
+        return;
+    }
+    if (!PostWindowMessage(window, MSG_SPACE_LIVE, 0, reinterpret_cast<intptr_t>(snapshot))) {
+        delete snapshot;
+        g_bSpaceLivePending.store(false);
+    }
 }
 
 // Thread body, given the main window: posts MSG_SPACE_SCAN_FINISHED with the
@@ -47,8 +68,8 @@ uint32_t SpaceScanWorker(void* window) {
     char16_t root[8];
     Text16CopyTruncated(root, 8, g_szSystemDrive);
     SpaceTree* tree = nullptr;
-    const int32_t result =
-        ScanDriveSpaceTree(root, g_nSpaceUsed.load(), &tree, OnSpaceProgress, IsSpaceScanCancelled, nullptr, nullptr);
+    const int32_t result = ScanDriveSpaceTree(root, g_nSpaceUsed.load(), &tree, OnSpaceProgress, IsSpaceScanCancelled,
+                                              window, nullptr, OnSpaceLive);
     const WPARAM outcome = result != 0 ? SPACE_FAILED : IsSpaceScanCancelled() ? SPACE_STOPPED : SPACE_DONE;
     if (!PostWindowMessage(window, MSG_SPACE_SCAN_FINISHED, outcome, reinterpret_cast<intptr_t>(tree))) delete tree;
     return 0;
@@ -72,6 +93,19 @@ LRESULT OnAnalyzeCommand(HWND window) {
     if (label) SetWindowTextW(label, L"正在分析...");
     SetSpaceStatus(u"正在分析磁盘空间...");
     if (!StartWorker(&g_spaceScan, window, WorkerFailureSay{PAGE_SPACE, label, true})) SetSpacePhase(SCAN_IDLE);
+    return 0;
+}
+
+// The scan so far, shown while it runs: the list and the treemap show the
+// drive's folders met with their running sums.
+LRESULT OnSpaceLiveMessage(LPARAM tree) {
+    SpaceTree* snapshot = reinterpret_cast<SpaceTree*>(tree);
+    g_bSpaceLivePending.store(false);
+    if (SpaceCurrentPhase() == SCAN_IDLE) {
+        delete snapshot;  // posted before the scan's end, read after it
+        return 0;
+    }
+    TakeSpaceTree(snapshot, g_nSpaceUsed.load());
     return 0;
 }
 
@@ -131,6 +165,10 @@ bool SpaceNotify(NMHDR* header, LRESULT* result) {
 }
 
 bool SpaceMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    if (message == MSG_SPACE_LIVE) {
+        *result = OnSpaceLiveMessage(lParam);
+        return true;
+    }
     if (message != MSG_SPACE_SCAN_FINISHED) return false;
     *result = OnSpaceScanFinished(window, wParam, lParam);
     return true;

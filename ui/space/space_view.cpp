@@ -89,7 +89,7 @@ void FillSpaceList(int32_t select) {
         FormatText(text, kSizeTextUnits, u"%d.%d%%", share / 10, share % 10);
         SetCell(at, 3, text);
         if (row.kind != SPACE_ROW_UNCOUNTED && !(row.flags & SPACE_DENIED)) {
-            FormatText(text, kSizeTextUnits, u"%d", static_cast<int32_t>(row.files));
+            FormatCount(row.files, text, kSizeTextUnits);
             SetCell(at, 4, text);
         }
     }
