@@ -25,6 +25,7 @@
 //                                                   (MeasureCatalogue) with the profile's
 //                                                   folders as LOCALAPPDATA, TEMP and the
 //                                                   home (native only); prints the sum
+//   --live (tree): with the live fill's snapshots (four a second), made and dropped
 //   --threads N (scan, tree, measure): the threads that list folders (or
 //   measure items); without it, the program's default (twice the
 //   processors, at most 16).
@@ -185,7 +186,11 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(argv[1], "tree") == 0) {
         SpaceTree* tree = nullptr;
-        const int32_t result = ScanSpaceTreeWalk(root, 0, &tree, nullptr, nullptr, nullptr, threads);
+        // --live: the snapshots the space view shows while it scans, made
+        // and dropped as a window that takes each at once would.
+        SpaceLiveCallback live = nullptr;
+        if (Has(argc, argv, "--live")) live = [](SpaceTree* snapshot, void*) { delete snapshot; };
+        const int32_t result = ScanSpaceTreeWalk(root, 0, &tree, nullptr, nullptr, nullptr, threads, nullptr, live);
         return PrintTree(result, tree);
     }
     if (std::strcmp(argv[1], "tree-drive") == 0) {
