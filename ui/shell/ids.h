@@ -33,6 +33,7 @@ enum {
     IDC_PREVIEW_LIST = 131,
     IDC_PREVIEW_OPEN = 132,
     IDC_TAB_SYSTEM = 133,
+    IDC_BTN_SPACE_DELETE = 137,
 };
 
 enum { IDT_TICKER = 201 };
