@@ -65,15 +65,10 @@ bool GuardScannedFolder(const SpaceTree& tree, const char16_t* root, uint32_t fo
         out->error = FS_ERROR_FILENAME_EXCED_RANGE;
         return false;
     }
-    const LocationState prepared = PrepareLocation(path.c_str(), location, &out->refusal);
-    if (prepared == LOCATION_UNSAFE) {
-        out->state = SPACE_ITEM_PROTECTED;
-        return false;
-    }
-    if (prepared != LOCATION_OK) {
-        out->state = SPACE_ITEM_CHANGED;
-        return false;
-    }
+    // The path as the tree spells it, not as a cleaning location is
+    // prepared: no %NAME% expanded, no trailing dot dropped, so that "x."
+    // is "x." and not its neighbour "x". The guard decides by identity.
+    Text16CopyTruncated(location, kPathUnits, path.c_str());
     switch (OpenGuardedLocation(location, forRemoval, false, held, &out->error, &out->refusal)) {
     case GUARD_OK:
         break;

@@ -60,7 +60,7 @@ TEST_F(SpaceDeleteFake, AFolderGoesWholeOrSaysWhatRemains) {
 
     const uint64_t dataBefore = tree->Folder(Path(*tree, {u"data"})).size;
     const SpaceDeletion part = DeleteSpaceFolder(*tree, u"C:\\", stuck);
-    EXPECT_EQ(part.state, SPACE_ITEM_PARTLY);
+    EXPECT_EQ(part.state, SPACE_ITEM_PARTLY) << part.state;
     EXPECT_EQ(part.tally.inUse, 1);
     EXPECT_EQ(part.files, 1u);
     EXPECT_EQ(part.size, 2 * MiB);
@@ -131,6 +131,20 @@ TEST_F(SpaceDeleteFake, AnItemSwappedSinceTheScanIsChangedAndNothingIsDeleted) {
     EXPECT_EQ(DeleteSpaceFolder(*tree, u"C:\\", files).state, SPACE_ITEM_CHANGED);
     EXPECT_EQ(DeleteSpaceFile(*tree, u"C:\\", files, u"f.bin", f.id, f.size).state, SPACE_ITEM_CHANGED);
     EXPECT_TRUE(FakeFsExists(u"C:\\d\\outside\\f.bin"));
+}
+
+// A name that Win32 path parsing would change ("x." is "x" there) is
+// reached as itself: the one listed goes, its neighbour stays.
+TEST_F(SpaceDeleteFake, ANameEndingInADotIsDeletedAsItself) {
+    FakeFsAddFile(u"C:\\d\\x.\\dotted.bin", MiB);
+    FakeFsAddFile(u"C:\\d\\x\\plain.bin", MiB);
+    FakeFsAddFile(u"C:\\d\\100%TEMP%\\p.bin", MiB);
+    const auto tree = Scan();
+    ASSERT_NE(Path(*tree, {u"d", u"x."}), kNoFolder);
+    EXPECT_EQ(DeleteSpaceFolder(*tree, u"C:\\", Path(*tree, {u"d", u"x."})).state, SPACE_ITEM_OK);
+    EXPECT_EQ(DeleteSpaceFolder(*tree, u"C:\\", Path(*tree, {u"d", u"100%TEMP%"})).state, SPACE_ITEM_OK);
+    EXPECT_FALSE(FakeFsExists(u"C:\\d\\x.\\dotted.bin"));
+    EXPECT_TRUE(FakeFsExists(u"C:\\d\\x\\plain.bin"));
 }
 
 TEST_F(SpaceDeleteFake, ProtectedFoldersAndTheFoldersAboveThemAreRefused) {
