@@ -2,8 +2,9 @@
 disk), its largest rows, two levels down and back, and the treemap."""
 import os
 import shutil
+import subprocess
 
-from harness import Session, check, write_file
+from harness import Session, check, windows_path, write_file
 
 GIB = 1 << 30
 IDOK = 1
@@ -157,9 +158,11 @@ def test_space_delete_asks_removes_and_refuses(h):
     write_file(os.path.join(base, "keep", "k.bin"), 2 * GIB)
     write_file(os.path.join(base, "swapme", "s.bin"), 1 * GIB)
     write_file(os.path.join(base, "outside", "s.bin"), 1 * GIB)
+    write_file(os.path.join(base, "busy", "held.bin"), 1 * GIB)
+    write_file(os.path.join(base, "busy", "free.bin"), 1 * GIB)
     with Session(h) as s:
         analyze(s)
-        check(row(s, "del-seed")["texts"][4] == "6", row(s, "del-seed"))
+        check(row(s, "del-seed")["texts"][4] == "8", row(s, "del-seed"))
         shown = delete_answered(s, "windows", IDOK)
         check("受保护" in shown and "不能删除" in shown, shown)
         enter(s, "users")
@@ -189,7 +192,30 @@ def test_space_delete_asks_removes_and_refuses(h):
         s.click_control(126)
         s.wait(lambda: path_shown(s) == "C:\\", "the root again", 20)
         seeded = row(s, "del-seed")["texts"]
-        check(seeded[1] == "4.00 GB" and seeded[4] == "3", f"the sizes above: {seeded}")
+        check(seeded[1] == "6.00 GB" and seeded[4] == "5", f"the sizes above: {seeded}")
+
+        # A file held open without sharing: the rest of its folder goes.
+        holder = subprocess.Popen(["wine", os.path.join(h.build, "norvale_probe.exe"), "hold",
+                                   windows_path(os.path.join(base, "busy", "held.bin"))],
+                                  env=h.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        h.after_test(holder.kill)
+        check(holder.stdout.readline().strip() == b'{"held":1}', "the helper could not hold the file")
+        enter(s, "del-seed")
+        select(s, "busy")
+        s.click_control(DELETE)
+        s.answer(s.dialog(), IDYES)
+        partly = "已删除 busy 中的 1 个文件，1 个无法删除（正在使用）"
+        s.wait(lambda: partly in texts(s.dialogs()[0]), "what was left, said", 60)
+        s.answer(s.dialogs()[0], IDOK)
+        s.wait(lambda: not s.dialogs(), "the notice to close", 20)
+        check(s.controls()[124]["text"] == partly, s.controls()[124]["text"])
+        check(os.listdir(os.path.join(base, "busy")) == ["held.bin"], os.listdir(os.path.join(base, "busy")))
+        busy = row(s, "busy")["texts"]
+        check(busy[1] == "1.00 GB" and busy[4] == "1", f"what remains: {busy}")
+        s.click_control(126)
+        s.wait(lambda: path_shown(s) == "C:\\", "the root again", 20)
+        seeded = row(s, "del-seed")["texts"]
+        check(seeded[1] == "5.00 GB" and seeded[4] == "4", f"the sizes above: {seeded}")
 
         # Swapped from the Linux side for a link to another folder.
         os.rename(os.path.join(base, "swapme"), os.path.join(base, "swapme-moved"))

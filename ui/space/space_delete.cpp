@@ -107,9 +107,12 @@ void DeleteFolderRow(const SpaceTree& tree, uint32_t child, int32_t index) {
         // What remains, as counted on the disk, stands in for the folder's contents.
         changed->ShrinkFolder(child, done.size, done.space, done.files, done.large, done.folders);
         SpaceTreeChanged(space > done.space ? space - done.space : 0);
+        // Why, from the walker's counts of the failures.
+        const bool inUse = done.tally.inUse > 0, denied = done.tally.accessDenied > 0;
+        const char16_t* why = inUse && !denied ? u"正在使用" : denied && !inUse ? u"无权限" : u"正在使用或无权限";
         char16_t text[400];
-        FormatText(text, 400, u"已删除 %s 中的 %d 个文件，%d 个无法删除（正在使用或无权限）", name.c_str(),
-                   static_cast<int32_t>(files > done.files ? files - done.files : 0), static_cast<int32_t>(done.files));
+        FormatText(text, 400, u"已删除 %s 中的 %d 个文件，%d 个无法删除（%s）", name.c_str(),
+                   static_cast<int32_t>(files > done.files ? files - done.files : 0), static_cast<int32_t>(done.files), why);
         Report(text);
         Say(text);
     } else {
