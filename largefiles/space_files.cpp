@@ -46,10 +46,9 @@ FsDir OpenScannedFolder(const SpaceTree& tree, const char16_t* root, uint32_t fo
     return dir;
 }
 
-// The folder through the guard: refused when it is or holds a protected
-// folder, and "changed" unless it is the folder the scan met.
-bool GuardScannedFolder(const SpaceTree& tree, const char16_t* root, uint32_t folder, bool forRemoval,
-                        HeldFolder* held, char16_t* location, SpaceDeletion* out) {
+// The folder's place and identity, or why there is nothing to delete.
+bool TargetOf(const SpaceTree& tree, const char16_t* root, uint32_t folder, std::u16string* path, uint64_t* id,
+              SpaceDeletion* out) {
     if (folder == 0) {
         out->state = SPACE_ITEM_PROTECTED;
         out->refusal = REFUSED_DRIVE_ROOT;
@@ -59,7 +58,15 @@ bool GuardScannedFolder(const SpaceTree& tree, const char16_t* root, uint32_t fo
         out->state = SPACE_ITEM_CHANGED;
         return false;
     }
-    const std::u16string path = SpaceFolderPath(tree, root, folder);
+    *path = SpaceFolderPath(tree, root, folder);
+    *id = tree.Folder(folder).id;
+    return true;
+}
+
+// The folder through the guard: refused when it is or holds a protected
+// folder, and "changed" unless it is the folder of that id.
+bool GuardFolder(const std::u16string& path, uint64_t id, bool forRemoval, HeldFolder* held, char16_t* location,
+                 SpaceDeletion* out) {
     if (path.size() + 2 >= static_cast<size_t>(kPathUnits)) {
         out->state = SPACE_ITEM_FAILED;
         out->error = FS_ERROR_FILENAME_EXCED_RANGE;
@@ -82,7 +89,9 @@ bool GuardScannedFolder(const SpaceTree& tree, const char16_t* root, uint32_t fo
         out->state = SPACE_ITEM_CHANGED;
         return false;
     }
-    if (!IsScannedFolder(tree, folder, held->dir)) {
+    FsIdentity identity;
+    if (id == FS_NO_ID || !FsDirIdentity(held->dir, &identity) || identity.high != 0 ||
+        !FsSameFileId(identity.low, id)) {
         FsCloseDir(held->dir, false);
         out->state = SPACE_ITEM_CHANGED;
         return false;
@@ -135,9 +144,12 @@ std::u16string SpaceFolderPath(const SpaceTree& tree, const char16_t* root, uint
 
 SpaceDeletion CheckSpaceFolder(const SpaceTree& tree, const char16_t* root, uint32_t folder) {
     SpaceDeletion out;
+    std::u16string path;
+    uint64_t id = FS_NO_ID;
     HeldFolder held;
     char16_t location[kPathUnits];
-    if (!GuardScannedFolder(tree, root, folder, false, &held, location, &out)) return out;
+    if (!TargetOf(tree, root, folder, &path, &id, &out) || !GuardFolder(path, id, false, &held, location, &out))
+        return out;
     FsCloseDir(held.dir, false);
     out.state = SPACE_ITEM_OK;
     return out;
@@ -145,9 +157,17 @@ SpaceDeletion CheckSpaceFolder(const SpaceTree& tree, const char16_t* root, uint
 
 SpaceDeletion DeleteSpaceFolder(const SpaceTree& tree, const char16_t* root, uint32_t folder) {
     SpaceDeletion out;
+    std::u16string path;
+    uint64_t id = FS_NO_ID;
+    if (!TargetOf(tree, root, folder, &path, &id, &out)) return out;
+    return DeleteSpaceFolderAt(path.c_str(), id);
+}
+
+SpaceDeletion DeleteSpaceFolderAt(const char16_t* path, uint64_t id) {
+    SpaceDeletion out;
     HeldFolder held;
     char16_t location[kPathUnits];
-    if (!GuardScannedFolder(tree, root, folder, true, &held, location, &out)) return out;
+    if (!GuardFolder(path, id, true, &held, location, &out)) return out;
     // As a whole-folder location is cleaned: its contents, then the folder.
     Walk walk = {WALK_REMOVE, 0, &out.tally, nullptr, {0}};
     WalkFrom(&walk, location);

@@ -44,6 +44,8 @@ struct SpaceDeletion {
 SpaceDeletion CheckSpaceFolder(const SpaceTree& tree, const char16_t* root, uint32_t folder);
 // Deletes the folder with everything in it.
 SpaceDeletion DeleteSpaceFolder(const SpaceTree& tree, const char16_t* root, uint32_t folder);
+// The same by the folder's path and id, for another thread than the tree's.
+SpaceDeletion DeleteSpaceFolderAt(const char16_t* path, uint64_t id);
 // Deletes the file `name` of folder: only the one of this id and length.
 SpaceDeletion DeleteSpaceFile(const SpaceTree& tree, const char16_t* root, uint32_t folder, const char16_t* name,
                               uint64_t id, uint64_t size);

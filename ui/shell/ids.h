@@ -45,6 +45,7 @@ enum : uint32_t {
     MSG_PREVIEW_READY = 1132,        // to a preview window; lParam: its job, done (the window holds it)
     MSG_SPACE_SCAN_FINISHED = 1135,  // wParam: how it ended; lParam: the SpaceTree, which the window owns from then
     MSG_PAGE_NOTE = 1136,            // sent by the shell to the window for every page; wParam: a PageNote
+    MSG_SPACE_DELETE_FINISHED = 1137,  // lParam: the space view's folder deletion, which the window owns from then
     MSG_TRAY_ICON = 1224,            // notification-area icon callback
 };
 enum { IDM_TRAY_SHOW = 10001, IDM_TRAY_EXIT = 10002 };

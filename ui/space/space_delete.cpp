@@ -6,16 +6,50 @@
 
 #include "largefiles/space_files.h"
 #include "largefiles/space_tree.h"
+#include "platform/post.h"
 #include "text/format.h"
 #include "text/text16.h"
 #include "ui/shell/app_state.h"
 #include "ui/shell/ids.h"
 #include "ui/shell/shell.h"
+#include "ui/shell/workers.h"
 #include "uimodel/space_rows.h"
 
 #include <string>
 
 namespace {
+
+// One folder's deletion: made on the main thread, walked on the worker
+// (which reads only path and id), and handed back with the outcome.
+struct FolderDeletion {
+    HWND window;
+    std::u16string path, name;
+    uint64_t id, size, space;
+    uint32_t folder, files;
+    int32_t index;  // the row it was, to select the one in its place
+    SpaceDeletion outcome;
+};
+
+// Main thread only: a deletion is on the worker.
+bool g_bSpaceDeleting = false;
+
+uint32_t SpaceDeleteWorker(void* parameter) {
+    FolderDeletion* job = static_cast<FolderDeletion*>(parameter);
+    job->outcome = DeleteSpaceFolderAt(job->path.c_str(), job->id);
+    if (!PostWindowMessage(job->window, MSG_SPACE_DELETE_FINISHED, 0, reinterpret_cast<intptr_t>(job))) delete job;
+    return 0;
+}
+
+WorkerKind g_spaceDelete = {SpaceDeleteWorker, {0}};
+
+// The list and the treemap take no clicks while a folder goes: nothing can
+// be entered that the deletion takes out of the tree.
+void SetWaiting(bool waiting) {
+    g_bSpaceDeleting = waiting;
+    for (int id : {IDC_LIST_SPACE, IDC_TREEMAP})
+        if (HWND control = SpaceControl(id)) EnableWindow(control, waiting ? FALSE : TRUE);
+    ApplySpaceEnabled();
+}
 
 const char16_t kChanged[] = u"该项目已变化，请重新分析";
 
@@ -95,35 +129,62 @@ void DeleteFolderRow(const SpaceTree& tree, uint32_t child, int32_t index) {
         return;
     }
     if (!Confirm(true, path, size, files)) return;
-    HCURSOR old = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    const SpaceDeletion done = DeleteSpaceFolder(tree, g_szSystemDrive, child);
-    SetCursor(old);
+    FolderDeletion* job = new FolderDeletion{g_hMainWnd, path, name, f.id, size, space, child, files, index,
+                                             SpaceDeletion()};
+    char16_t text[400];
+    FormatText(text, 400, u"正在删除 %s...", name.c_str());
+    Report(text);
+    SetWaiting(true);
+    if (!StartWorker(&g_spaceDelete, job, WorkerFailureSay{PAGE_SPACE, SpaceControl(IDC_STATIC_SPACE_STAT), true})) {
+        delete job;
+        SetWaiting(false);
+    }
+}
+
+}  // namespace
+
+bool SpaceDeleting() { return g_bSpaceDeleting; }
+
+LRESULT OnSpaceDeleteFinished(LPARAM parameter) {
+    FolderDeletion* job = reinterpret_cast<FolderDeletion*>(parameter);
+    SetWaiting(false);
+    // No analysis could start meanwhile: the tree is the one the job was made from.
     SpaceTree* changed = SpaceTreeToChange();
+    const SpaceDeletion& done = job->outcome;
+    const char16_t* name = job->name.c_str();
+    if (!changed) {
+        delete job;
+        return 0;
+    }
     if (done.state == SPACE_ITEM_OK) {
-        changed->RemoveFolder(child);
-        SpaceTreeChanged(space);
-        ReportFreed(name.c_str(), size);
+        changed->RemoveFolder(job->folder);
+        SpaceTreeChanged(job->space);
+        ReportFreed(name, job->size);
     } else if (done.state == SPACE_ITEM_PARTLY) {
         // What remains, as counted on the disk, stands in for the folder's contents.
-        changed->ShrinkFolder(child, done.size, done.space, done.files, done.large, done.folders);
-        SpaceTreeChanged(space > done.space ? space - done.space : 0);
+        changed->ShrinkFolder(job->folder, done.size, done.space, done.files, done.large, done.folders);
+        SpaceTreeChanged(job->space > done.space ? job->space - done.space : 0);
         // Why, from the walker's counts of the failures.
         const bool inUse = done.tally.inUse > 0, denied = done.tally.accessDenied > 0;
         const char16_t* why = inUse && !denied ? u"正在使用" : denied && !inUse ? u"无权限" : u"正在使用或无权限";
         char16_t text[400];
-        FormatText(text, 400, u"已删除 %s 中的 %d 个文件，%d 个无法删除（%s）", name.c_str(),
-                   static_cast<int32_t>(files > done.files ? files - done.files : 0), static_cast<int32_t>(done.files), why);
+        FormatText(text, 400, u"已删除 %s 中的 %d 个文件，%d 个无法删除（%s）", name,
+                   static_cast<int32_t>(job->files > done.files ? job->files - done.files : 0),
+                   static_cast<int32_t>(done.files), why);
         Report(text);
         Say(text);
     } else {
-        SayNotDone(done, path, false);
-        return;
+        Report(u"未删除。");
+        SayNotDone(done, job->path, false);
+        delete job;
+        return 0;
     }
-    ShowSpaceFolderAgain(index);
+    // Nothing could be entered meanwhile: the folder shown is still its parent.
+    ShowSpaceFolderAgain(job->index);
     RefreshFreeSpace(nullptr);
+    delete job;
+    return 0;
 }
-
-}  // namespace
 
 bool AskAndDeleteSpaceFile(uint32_t folder, const char16_t* name, uint64_t id, uint64_t size, uint64_t space) {
     SpaceTree* tree = SpaceTreeToChange();
@@ -145,7 +206,7 @@ bool AskAndDeleteSpaceFile(uint32_t folder, const char16_t* name, uint64_t id, u
 
 LRESULT OnSpaceDeleteCommand() {
     // A tree that an analysis ending under the question would replace.
-    if (SpaceCurrentPhase() != SCAN_IDLE) return 0;
+    if (SpaceCurrentPhase() != SCAN_IDLE || g_bSpaceDeleting) return 0;
     const int32_t index = SpaceSelectedRow();
     if (SpaceFilesShown()) {
         DeleteSpaceListedFile(index);

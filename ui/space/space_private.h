@@ -59,8 +59,11 @@ void OpenSpaceListedFile(int32_t row);
 void DeleteSpaceListedFile(int32_t row);
 void SortSpaceFiles(int column, bool ascending);
 
-// space_delete.cpp: 删除 on the selected row.
+// space_delete.cpp: 删除 on the selected row. A folder is deleted on a
+// worker; meanwhile the page's list, treemap and buttons wait.
 LRESULT OnSpaceDeleteCommand();
+LRESULT OnSpaceDeleteFinished(LPARAM job);
+bool SpaceDeleting();
 // Asks, deletes the file of folder that has this id and length, and takes
 // it out of the tree; true when it was deleted.
 bool AskAndDeleteSpaceFile(uint32_t folder, const char16_t* name, uint64_t id, uint64_t size, uint64_t space);

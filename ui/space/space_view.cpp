@@ -227,10 +227,11 @@ uint32_t SpaceRowsGeneration() { return g_nRowsGeneration; }
 
 void ApplySpaceEnabled() {
     const SpaceEnabled e = SpaceEnabledIn(SpaceCurrentPhase(), g_pSpaceTree != nullptr, g_nSpaceFolder == 0);
-    if (HWND analyze = SpaceControl(IDC_BTN_ANALYZE)) EnableWindow(analyze, e.analyze ? TRUE : FALSE);
-    if (HWND up = SpaceControl(IDC_BTN_SPACE_UP)) EnableWindow(up, e.up || SpaceFilesShown() ? TRUE : FALSE);
-    if (HWND open = SpaceControl(IDC_BTN_SPACE_OPEN)) EnableWindow(open, e.open ? TRUE : FALSE);
-    if (HWND remove = SpaceControl(IDC_BTN_SPACE_DELETE)) EnableWindow(remove, e.open && e.analyze ? TRUE : FALSE);
+    const bool waiting = SpaceDeleting();
+    if (HWND analyze = SpaceControl(IDC_BTN_ANALYZE)) EnableWindow(analyze, e.analyze && !waiting ? TRUE : FALSE);
+    if (HWND up = SpaceControl(IDC_BTN_SPACE_UP)) EnableWindow(up, (e.up || SpaceFilesShown()) && !waiting ? TRUE : FALSE);
+    if (HWND open = SpaceControl(IDC_BTN_SPACE_OPEN)) EnableWindow(open, e.open && !waiting ? TRUE : FALSE);
+    if (HWND remove = SpaceControl(IDC_BTN_SPACE_DELETE)) EnableWindow(remove, e.open && e.analyze && !waiting ? TRUE : FALSE);
 }
 
 SpaceTree* SpaceTreeToChange() { return g_pSpaceTree; }
