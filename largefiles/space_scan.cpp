@@ -112,11 +112,11 @@ uint32_t TreeEntry(void* self, uint32_t parent, const char16_t*, size_t, int32_t
     SpaceTree* tree = sink->tree;
     if (record.attributes & FS_ATTR_DIRECTORY) {
         if (record.attributes & FS_ATTR_REPARSE_POINT) {
-            const uint32_t link = tree->AddFolder(parent, record.name, record.nameLength, SPACE_LINK);
+            const uint32_t link = tree->AddFolder(parent, record.name, record.nameLength, SPACE_LINK, record.id);
             if (sink->live) LiveFolder(sink->live, parent, link);
             return kNoFolder;
         }
-        const uint32_t folder = tree->AddFolder(parent, record.name, record.nameLength, 0);
+        const uint32_t folder = tree->AddFolder(parent, record.name, record.nameLength, 0, record.id);
         if (sink->live) {
             LiveFolder(sink->live, parent, folder);
             LiveTick(sink);
@@ -249,7 +249,9 @@ private:
         if (!chosen || !FinderWin32Name(chosen->text.data(), chosen->text.size())) return;
         const uint32_t parent = FolderOf(chosen->parent, chosen->parentSequence);
         if (parent == kNoFolder || parent == folder) return;
-        tree_->AttachFolder(folder, parent, chosen->text.data(), chosen->text.size(), facts.reparse ? SPACE_LINK : 0);
+        const uint64_t identity = (static_cast<uint64_t>(facts.sequence) << 48) | number;
+        tree_->AttachFolder(folder, parent, chosen->text.data(), chosen->text.size(), facts.reparse ? SPACE_LINK : 0,
+                            identity);
     }
 
     SpaceTree* tree_;

@@ -50,7 +50,8 @@ uint32_t SpaceTree::Intern(const char16_t* name, size_t length) {
     return offset;
 }
 
-void SpaceTree::AttachFolder(uint32_t folder, uint32_t parent, const char16_t* name, size_t length, uint8_t flags) {
+void SpaceTree::AttachFolder(uint32_t folder, uint32_t parent, const char16_t* name, size_t length, uint8_t flags,
+                             uint64_t id) {
     if (folder == 0 || folder >= folders_.size() || parent >= folders_.size()) return;
     SpaceFolder& f = folders_[folder];
     if (f.attached) return;  // one place per folder: the first claim holds
@@ -60,6 +61,7 @@ void SpaceTree::AttachFolder(uint32_t folder, uint32_t parent, const char16_t* n
     f.nameLength = static_cast<uint16_t>(length);
     f.flags |= flags;
     f.attached = true;
+    f.id = id;
 }
 
 bool SpaceTree::FirstSight(uint64_t identity) {
@@ -120,7 +122,7 @@ void SpaceTree::AddFile(uint32_t folder, const char16_t* name, size_t length, ui
         f.kept.pop_back();
     }
     if (length > kNameBlockMask - 1) length = kNameBlockMask - 1;
-    f.kept.push_back(SpaceFile{size, space, Intern(name, length), static_cast<uint16_t>(length), flags});
+    f.kept.push_back(SpaceFile{size, space, identity, Intern(name, length), static_cast<uint16_t>(length), flags});
     std::push_heap(f.kept.begin(), f.kept.end(), Smaller);
 }
 
@@ -188,4 +190,75 @@ void SpaceTree::Finish() {
         parent.files += f.files;
         parent.folders += f.folders + 1;
     }
+}
+
+void SpaceTree::Subtract(uint32_t folder, uint64_t size, uint64_t space, uint32_t files, uint32_t folders) {
+    auto less = [](auto& value, auto amount) { value = value > amount ? value - amount : 0; };
+    // The chain from a reachable folder ends at the root, whose parent is kNoFolder.
+    for (uint32_t at = folder; at != kNoFolder; at = at == 0 ? kNoFolder : folders_[at].parent) {
+        SpaceFolder& f = folders_[at];
+        less(f.size, size);
+        less(f.space, space);
+        less(f.files, files);
+        less(f.folders, folders);
+    }
+}
+
+void SpaceTree::RemoveFolder(uint32_t folder) {
+    if (folder == 0 || folder >= folders_.size() || !folders_[folder].attached) return;
+    SpaceFolder& f = folders_[folder];
+    SpaceFolder& parent = folders_[f.parent];
+    if (parent.firstChild == folder) {
+        parent.firstChild = f.nextSibling;
+    } else {
+        uint32_t at = parent.firstChild;
+        while (at != kNoFolder && folders_[at].nextSibling != folder) at = folders_[at].nextSibling;
+        if (at == kNoFolder) return;  // not reachable: counted nowhere
+        folders_[at].nextSibling = f.nextSibling;
+    }
+    Subtract(f.parent, f.size, f.space, f.files, f.folders + 1);
+    f.nextSibling = kNoFolder;
+    f.attached = false;
+}
+
+void SpaceTree::RemoveFile(uint32_t folder, uint32_t index) {
+    if (folder >= folders_.size() || index >= folders_[folder].kept.size()) return;
+    std::vector<SpaceFile>& kept = folders_[folder].kept;
+    const SpaceFile file = kept[index];
+    kept.erase(kept.begin() + index);
+    Subtract(folder, file.size, file.space, 1, 0);
+}
+
+void SpaceTree::RemoveRestFile(uint32_t folder, uint64_t size, uint64_t space) {
+    if (folder >= folders_.size() || folders_[folder].restFiles == 0) return;
+    SpaceFolder& f = folders_[folder];
+    // The disk's bytes now may differ from the scan's: the rest never goes below 0.
+    f.restSize = f.restSize > size ? f.restSize - size : 0;
+    f.restSpace = f.restSpace > space ? f.restSpace - space : 0;
+    f.restFiles--;
+    if (size >= kSpaceSmallFile && f.restLarge) f.restLarge--;
+    Subtract(folder, size, space, 1, 0);
+}
+
+void SpaceTree::ShrinkFolder(uint32_t folder, uint64_t size, uint64_t space, uint32_t files, uint32_t large,
+                             uint32_t folders) {
+    if (folder >= folders_.size()) return;
+    SpaceFolder& f = folders_[folder];
+    const uint64_t size0 = f.size, space0 = f.space;
+    const uint32_t files0 = f.files, folders0 = f.folders;
+    for (uint32_t child = f.firstChild; child != kNoFolder;) {
+        const uint32_t next = folders_[child].nextSibling;
+        folders_[child].attached = false;
+        folders_[child].nextSibling = kNoFolder;
+        child = next;
+    }
+    f.firstChild = kNoFolder;
+    std::vector<SpaceFile>().swap(f.kept);
+    f.restSize = size;
+    f.restSpace = space;
+    f.restFiles = files;
+    f.restLarge = large;
+    // What remains is never more than was there: a folder only loses.
+    Subtract(folder, size0 > size ? size0 - size : 0, space0 > space ? space0 - space : 0,
+             files0 > files ? files0 - files : 0, folders0 > folders ? folders0 - folders : 0);
 }

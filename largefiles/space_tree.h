@@ -24,6 +24,7 @@ enum : uint8_t {
 struct SpaceFile {
     uint64_t size;
     uint64_t space;       // bytes it takes on the volume
+    uint64_t id;          // file id as the scan met it (FinderRecord::id); FS_NO_ID (0) when not known
     uint32_t name;        // offset into the tree's names
     uint16_t nameLength;
     uint8_t flags;
@@ -41,7 +42,8 @@ struct SpaceFolder {
     uint32_t name = 0;
     uint16_t nameLength = 0;
     uint8_t flags = 0;
-    bool attached = false;  // has a parent (or is the root)
+    bool attached = false;  // has a parent (or is the root); false again once removed
+    uint64_t id = 0;        // file id as the scan met it; 0 when not known (the root)
     // Largest first once finished (a heap by size while building).
     std::vector<SpaceFile> kept;
 };
@@ -89,10 +91,12 @@ public:
     // lists a file before its folder) and attached later; only folders
     // that reach the root count.
     uint32_t NewFolder();
-    void AttachFolder(uint32_t folder, uint32_t parent, const char16_t* name, size_t length, uint8_t flags);
-    uint32_t AddFolder(uint32_t parent, const char16_t* name, size_t length, uint8_t flags) {
+    // id: the folder's file id, 0 when not known.
+    void AttachFolder(uint32_t folder, uint32_t parent, const char16_t* name, size_t length, uint8_t flags,
+                      uint64_t id = 0);
+    uint32_t AddFolder(uint32_t parent, const char16_t* name, size_t length, uint8_t flags, uint64_t id = 0) {
         const uint32_t folder = NewFolder();
-        AttachFolder(folder, parent, name, length, flags);
+        AttachFolder(folder, parent, name, length, flags, id);
         return folder;
     }
     void MarkFolder(uint32_t folder, uint8_t flags) { folders_[folder].flags |= flags; }
@@ -111,9 +115,26 @@ public:
     // The folders directly under folder, in no particular order.
     std::vector<uint32_t> Children(uint32_t folder) const;
 
+    // After Finish, what was deleted from the disk leaves the tree without a
+    // new scan: every folder above it loses exactly its size, space, files
+    // and folders (never below 0). A removed folder is no folder's child
+    // any more; its index stays valid but unreachable.
+    void RemoveFolder(uint32_t folder);
+    // The kept file at index of folder's kept files (the later ones move up).
+    void RemoveFile(uint32_t folder, uint32_t index);
+    // One of folder's files not kept by name, of these bytes.
+    void RemoveRestFile(uint32_t folder, uint64_t size, uint64_t space);
+    // A folder partly deleted: what remains of it (as counted on the disk)
+    // replaces its subfolders and files, all shown as its files not kept by
+    // name; large of them are 1 MB or more.
+    void ShrinkFolder(uint32_t folder, uint64_t size, uint64_t space, uint32_t files, uint32_t large,
+                      uint32_t folders);
+
 private:
     uint32_t Intern(const char16_t* name, size_t length);
     bool FirstSight(uint64_t identity);
+    // Takes these amounts off folder and every folder above it.
+    void Subtract(uint32_t folder, uint64_t size, uint64_t space, uint32_t files, uint32_t folders);
 
     Blocks<SpaceFolder> folders_;
     // While building: each folder's small files, apart from the folders so

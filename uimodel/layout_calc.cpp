@@ -70,7 +70,8 @@ MainLayout ComputeMainLayout(int W, int H, int dpi) {
     l.analyzeButton = {left, s(36) + s(12), s(100), s(32)};
     l.spaceStatus = {left + s(100) + s(12), s(36) + s(12), l.contentWidth - s(100) - s(12), s(32)};
     const int pathTop = s(36) + s(12) + s(32) + s(10);
-    l.spaceOpen = {left + l.contentWidth - s(80), pathTop, s(80), s(28)};
+    l.spaceDelete = {left + l.contentWidth - s(80), pathTop, s(80), s(28)};
+    l.spaceOpen = {l.spaceDelete.x - s(8) - s(80), pathTop, s(80), s(28)};
     l.spaceUp = {l.spaceOpen.x - s(8) - s(80), pathTop, s(80), s(28)};
     l.spacePath = {left, pathTop + s(4), l.spaceUp.x - s(12) - left, s(20)};
     if (l.spacePath.width < s(40)) l.spacePath.width = s(40);

@@ -17,10 +17,10 @@ struct MainLayout {
     LayoutRect selectAll, deselectAll, totalLabel, cleanList;
     LayoutRect diskClean, preview, rescan, clean;
     LayoutRect ticker, scanButton, combo, scanStatus, largeList;
-    // The space view: 开始分析 and its status, the path line with 上一级
-    // and 打开, then the list beside the treemap.
+    // The space view: 开始分析 and its status, the path line with 上一级,
+    // 打开 and 删除, then the list beside the treemap.
     LayoutRect tabSystem;  // 系统空间, under 空间分析
-    LayoutRect tabSpace, analyzeButton, spaceStatus, spacePath, spaceUp, spaceOpen, spaceList, treemap;
+    LayoutRect tabSpace, analyzeButton, spaceStatus, spacePath, spaceUp, spaceOpen, spaceDelete, spaceList, treemap;
     // Painted by the window itself: the dark sidebar, the white page beside
     // it, the status band at the page's foot (its top line included) and
     // where the status text starts.

@@ -2,8 +2,9 @@
 disk), its largest rows, two levels down and back, and the treemap."""
 import os
 import shutil
+import subprocess
 
-from harness import Session, check, write_file
+from harness import Session, check, windows_path, write_file
 
 GIB = 1 << 30
 IDOK = 1
@@ -132,4 +133,171 @@ def test_the_space_view_fills_in_while_it_scans(h):
         check(rows["live-seed"][4] == "30,001", f"every file counted once the walk is done: {rows['live-seed']}")
 
 
-TESTS = [test_the_space_view_shows_folders_by_size_and_goes_down_and_back, test_the_space_view_fills_in_while_it_scans]
+
+
+IDYES, IDNO = 6, 7
+DELETE = 137
+MIB = 1 << 20
+
+
+def analyze(s):
+    s.click_control(122)
+    s.wait(lambda: s.controls()[128]["visible"] == 1, "the space page", 20)
+    s.click_control(123)
+    s.wait(lambda: s.controls()[124]["text"].startswith("分析完成："), "the analysis to finish", 120)
+
+
+def row(s, name):
+    found = [r for r in s.list_rows(128)["rows"] if r["texts"][0] == name]
+    check(found, f"no row {name}: {names(s)}")
+    return found[0]
+
+
+def select(s, name):
+    cell = row(s, name)["cells"][0]
+    s.click(cell[0] + 20, (cell[1] + cell[3]) // 2)
+    s.wait(lambda: row(s, name)["selected"] == 1, f"{name} selected", 20)
+
+
+def enter(s, name):
+    cell = row(s, name)["cells"][0]
+    s.double_click(cell[0] + 20, (cell[1] + cell[3]) // 2)
+    s.wait(lambda: path_shown(s).lower().endswith("\\" + name.lower()), f"{name} to open", 20)
+
+
+def texts(dialog):
+    return "\n".join(c["text"] for c in dialog["children"])
+
+
+def delete_answered(s, name, answer):
+    """删除 on the row: the dialog that comes, answered."""
+    select(s, name)
+    s.click_control(DELETE)
+    dialog = s.dialog()
+    shown = texts(dialog)
+    s.answer(dialog, answer)
+    s.wait(lambda: not s.dialogs(), "the dialog to close", 20)
+    return shown
+
+
+def test_space_delete_asks_removes_and_refuses(h):
+    """删除 on a folder: 否 (Return) keeps it, 是 removes it and the folder
+    above loses its size; the profile and C:\\windows are refused; a folder
+    swapped for a link to another one since the analysis deletes nothing."""
+    base = os.path.join(h.c_drive(), "del-seed")
+    shutil.rmtree(base, ignore_errors=True)
+    h.after_test(lambda: shutil.rmtree(base, ignore_errors=True))
+    write_file(os.path.join(base, "victim", "a.bin"), 3 * GIB)
+    write_file(os.path.join(base, "victim", "b.bin"), 1 * GIB)
+    write_file(os.path.join(base, "victim", "sub", "c.txt"), 1000)
+    write_file(os.path.join(base, "keep", "k.bin"), 2 * GIB)
+    write_file(os.path.join(base, "swapme", "s.bin"), 1 * GIB)
+    write_file(os.path.join(base, "outside", "s.bin"), 1 * GIB)
+    write_file(os.path.join(base, "busy", "held.bin"), 1 * GIB)
+    write_file(os.path.join(base, "busy", "free.bin"), 1 * GIB)
+    with Session(h) as s:
+        analyze(s)
+        check(row(s, "del-seed")["texts"][4] == "8", row(s, "del-seed"))
+        shown = delete_answered(s, "windows", IDOK)
+        check("受保护" in shown and "不能删除" in shown, shown)
+        enter(s, "users")
+        profile = os.path.basename(h.profile())
+        shown = delete_answered(s, profile, IDOK)
+        check("受保护" in shown, shown)
+        check(os.path.isdir(h.profile()), "the profile")
+        s.click_control(126)
+        s.wait(lambda: path_shown(s) == "C:\\", "the root again", 20)
+
+        enter(s, "del-seed")
+        select(s, "victim")
+        s.click_control(DELETE)
+        question = s.dialog()
+        shown = texts(question)
+        for part in ("C:\\del-seed\\victim", "大小：4.00 GB", "文件数：3", "永久删除", "不会进入回收站"):
+            check(part in shown, f"{part} not in {shown}")
+        s.xdo("key", "Return")  # 否 is the default
+        s.wait(lambda: not s.dialogs(), "the question to close", 20)
+        check(os.path.exists(os.path.join(base, "victim", "a.bin")), "否 deleted the folder")
+        check("victim" in names(s), names(s))
+
+        delete_answered(s, "victim", IDYES)
+        s.wait(lambda: "victim" not in names(s), "the row to go", 30)
+        check(not os.path.exists(os.path.join(base, "victim")), "the folder is still there")
+        check(s.controls()[124]["text"] == "已删除 victim，释放 4.00 GB", s.controls()[124]["text"])
+        s.click_control(126)
+        s.wait(lambda: path_shown(s) == "C:\\", "the root again", 20)
+        seeded = row(s, "del-seed")["texts"]
+        check(seeded[1] == "6.00 GB" and seeded[4] == "5", f"the sizes above: {seeded}")
+
+        # A file held open without sharing: the rest of its folder goes.
+        holder = subprocess.Popen(["wine", os.path.join(h.build, "norvale_probe.exe"), "hold",
+                                   windows_path(os.path.join(base, "busy", "held.bin"))],
+                                  env=h.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        h.after_test(holder.kill)
+        check(holder.stdout.readline().strip() == b'{"held":1}', "the helper could not hold the file")
+        enter(s, "del-seed")
+        select(s, "busy")
+        s.click_control(DELETE)
+        s.answer(s.dialog(), IDYES)
+        partly = "已删除 busy 中的 1 个文件，1 个无法删除（正在使用）"
+        s.wait(lambda: partly in texts(s.dialogs()[0]), "what was left, said", 60)
+        s.answer(s.dialogs()[0], IDOK)
+        s.wait(lambda: not s.dialogs(), "the notice to close", 20)
+        check(s.controls()[124]["text"] == partly, s.controls()[124]["text"])
+        check(os.listdir(os.path.join(base, "busy")) == ["held.bin"], os.listdir(os.path.join(base, "busy")))
+        busy = row(s, "busy")["texts"]
+        check(busy[1] == "1.00 GB" and busy[4] == "1", f"what remains: {busy}")
+        s.click_control(126)
+        s.wait(lambda: path_shown(s) == "C:\\", "the root again", 20)
+        seeded = row(s, "del-seed")["texts"]
+        check(seeded[1] == "5.00 GB" and seeded[4] == "4", f"the sizes above: {seeded}")
+
+        # Swapped from the Linux side for a link to another folder.
+        os.rename(os.path.join(base, "swapme"), os.path.join(base, "swapme-moved"))
+        os.symlink(os.path.join(base, "outside"), os.path.join(base, "swapme"))
+        enter(s, "del-seed")
+        select(s, "swapme")
+        s.click_control(DELETE)
+        notice = s.dialog()
+        check("该项目已变化，请重新分析" in texts(notice), notice)
+        s.answer(notice, IDOK)
+        check(os.path.getsize(os.path.join(base, "outside", "s.bin")) == GIB, "the folder behind the link")
+        check(os.path.exists(os.path.join(base, "swapme-moved", "s.bin")), "the folder moved away")
+
+
+def test_space_summary_row_opens_into_its_files(h):
+    """A folder of 300 small photos: its summary row opens into every file
+    (listed from the disk), one of them deleted, and 上一级 returns."""
+    base = os.path.join(h.c_drive(), "photo-seed")
+    shutil.rmtree(base, ignore_errors=True)
+    h.after_test(lambda: shutil.rmtree(base, ignore_errors=True))
+    photos = os.path.join(base, "photos")
+    for i in range(300):
+        write_file(os.path.join(photos, f"IMG_{i:04d}.jpg"), 2000)
+    write_file(os.path.join(photos, "IMG_0123.jpg"), 5000)
+    write_file(os.path.join(photos, "big.mov"), 2 * MIB)
+    with Session(h) as s:
+        analyze(s)
+        enter(s, "photo-seed")
+        enter(s, "photos")
+        check(names(s) == ["big.mov", "（300 个小文件）"], names(s))
+        rest = row(s, "（300 个小文件）")["cells"][0]
+        s.double_click(rest[0] + 20, (rest[1] + rest[3]) // 2)
+        s.wait(lambda: "全部文件" in path_shown(s), "the files to be listed", 30)
+        check(path_shown(s) == "C:\\photo-seed\\photos 中的全部文件（301 个）", path_shown(s))
+        listed = names(s)
+        check(len(listed) == 301 and listed[:2] == ["big.mov", "IMG_0123.jpg"], listed[:5])
+        check("IMG_0299.jpg" in listed, "a small file")
+
+        delete_answered(s, "IMG_0123.jpg", IDYES)
+        s.wait(lambda: "IMG_0123.jpg" not in names(s), "the row to go", 20)
+        check(not os.path.exists(os.path.join(photos, "IMG_0123.jpg")), "the file is still there")
+        check(s.controls()[124]["text"] == "已删除 IMG_0123.jpg，释放 4.88 KB", s.controls()[124]["text"])
+        s.click_control(126)
+        s.wait(lambda: path_shown(s).endswith("\\photos"), "上一级 to the folder", 20)
+        check(names(s) == ["big.mov", "（299 个小文件）"], names(s))
+
+
+TESTS = [test_the_space_view_shows_folders_by_size_and_goes_down_and_back, test_the_space_view_fills_in_while_it_scans,
+         test_space_delete_asks_removes_and_refuses,
+         test_space_summary_row_opens_into_its_files]

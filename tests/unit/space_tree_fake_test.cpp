@@ -220,3 +220,48 @@ TEST_F(SpaceTreeFake, LiveSnapshotsShowTheRootsFoldersWithWhatWasMetBelowThem) {
 }
 
 }  // namespace
+
+namespace {
+
+// Removing an item deleted from the disk: every folder above it loses
+// exactly its bytes and counts, and it is gone from its folder.
+TEST_F(SpaceTreeFake, RemovingAnItemTakesExactlyItsSumsFromEveryFolderAbove) {
+    FakeFsAddFile(u"C:\\a\\b\\big.bin", 5 * MiB);
+    FakeFsAddFile(u"C:\\a\\b\\small.txt", 1000);
+    FakeFsAddFile(u"C:\\a\\b\\d\\deep.bin", 2 * MiB);
+    FakeFsAddFile(u"C:\\a\\keep.bin", 3 * MiB);
+    FakeFsAddFile(u"C:\\a\\note.txt", 700);
+    FakeFsAddFile(u"C:\\other.bin", 4 * MiB);
+    const auto tree = Walk(u"C:\\");
+    const uint32_t a = Path(*tree, {u"a"}), b = Path(*tree, {u"a", u"b"});
+    ASSERT_NE(b, kNoFolder);
+    const SpaceFolder root0 = tree->Folder(0), a0 = tree->Folder(a), b0 = tree->Folder(b);
+    ASSERT_EQ(b0.size, 7 * MiB + 1000);
+
+    tree->RemoveFolder(b);
+    for (const std::pair<uint32_t, const SpaceFolder*> above : {std::make_pair(0u, &root0), std::make_pair(a, &a0)}) {
+        const SpaceFolder& now = tree->Folder(above.first);
+        EXPECT_EQ(now.size, above.second->size - b0.size);
+        EXPECT_EQ(now.space, above.second->space - b0.space);
+        EXPECT_EQ(now.files, above.second->files - 3);
+        EXPECT_EQ(now.folders, above.second->folders - 2) << "b and d";
+    }
+    EXPECT_EQ(Child(*tree, a, u"b"), kNoFolder);
+    EXPECT_EQ(tree->Children(a).size(), 0u);
+
+    ASSERT_EQ(tree->Folder(a).kept.size(), 1u);
+    const SpaceFile keep = tree->Folder(a).kept[0];
+    tree->RemoveFile(a, 0);
+    EXPECT_TRUE(tree->Folder(a).kept.empty());
+    EXPECT_EQ(tree->Folder(0).size, root0.size - b0.size - 3 * MiB);
+    EXPECT_EQ(tree->Folder(0).space, root0.space - b0.space - keep.space);
+    EXPECT_EQ(tree->Folder(a).files, 1u);
+
+    tree->RemoveRestFile(a, 700, 4096);
+    EXPECT_EQ(tree->Folder(a).restFiles, 0u);
+    EXPECT_EQ(tree->Folder(a).size, 0u);
+    EXPECT_EQ(tree->Folder(0).size, 4 * MiB) << "other.bin alone";
+    EXPECT_EQ(tree->Folder(0).files, 1u);
+}
+
+}  // namespace

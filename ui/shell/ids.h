@@ -33,6 +33,7 @@ enum {
     IDC_PREVIEW_LIST = 131,
     IDC_PREVIEW_OPEN = 132,
     IDC_TAB_SYSTEM = 133,
+    IDC_BTN_SPACE_DELETE = 137,
 };
 
 enum { IDT_TICKER = 201 };
@@ -45,6 +46,7 @@ enum : uint32_t {
     MSG_SPACE_SCAN_FINISHED = 1135,  // wParam: how it ended; lParam: the SpaceTree, which the window owns from then
     MSG_SPACE_LIVE = 1145,           // lParam: a snapshot SpaceTree of the scan so far, which the window owns from then
     MSG_PAGE_NOTE = 1136,            // sent by the shell to the window for every page; wParam: a PageNote
+    MSG_SPACE_DELETE_FINISHED = 1137,  // lParam: the space view's folder deletion, which the window owns from then
     MSG_TRAY_ICON = 1224,            // notification-area icon callback
 };
 enum { IDM_TRAY_SHOW = 10001, IDM_TRAY_EXIT = 10002 };

@@ -86,7 +86,7 @@ uint64_t DriveUsedBytes() {
 
 LRESULT OnAnalyzeCommand(HWND window) {
     // A scan asked to stop may still be finishing.
-    if (SpaceCurrentPhase() != SCAN_IDLE || WorkerLive(g_spaceScan)) return 0;
+    if (SpaceCurrentPhase() != SCAN_IDLE || WorkerLive(g_spaceScan) || SpaceDeleting()) return 0;
     g_nSpaceUsed.store(DriveUsedBytes());
     SetSpacePhase(SCAN_RUNNING);
     HWND label = SpaceControl(IDC_STATIC_SPACE_STAT);
@@ -153,6 +153,9 @@ bool SpaceCommand(HWND window, int id, LRESULT* result) {
     case IDC_BTN_SPACE_OPEN:
         *result = OnSpaceOpenCommand();
         return true;
+    case IDC_BTN_SPACE_DELETE:
+        *result = OnSpaceDeleteCommand();
+        return true;
     default:
         return false;
     }
@@ -167,6 +170,10 @@ bool SpaceNotify(NMHDR* header, LRESULT* result) {
 bool SpaceMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
     if (message == MSG_SPACE_LIVE) {
         *result = OnSpaceLiveMessage(lParam);
+        return true;
+    }
+    if (message == MSG_SPACE_DELETE_FINISHED) {
+        *result = OnSpaceDeleteFinished(lParam);
         return true;
     }
     if (message != MSG_SPACE_SCAN_FINISHED) return false;

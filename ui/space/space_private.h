@@ -39,6 +39,35 @@ int32_t SpaceSelectedRow();
 void SelectSpaceRow(int32_t row);
 void ShowSpaceRow(int32_t row);
 
+// For a deletion (main thread): the tree shown, to take a deleted item out
+// of it; then the bytes it freed on the volume (the 未统计 row keeps to
+// what the scan could not see) and the rows shown again, row `select`
+// selected where there is one.
+SpaceTree* SpaceTreeToChange();
+void SpaceTreeChanged(uint64_t freedSpace);
+void ShowSpaceFolderAgain(int32_t select);
+// The list is the files view's until it leaves: the tree's rows are dropped.
+void HandSpaceListToFiles();
+
+// space_files_view.cpp: the files of the folder shown as the disk lists
+// them now, in the list in place of its rows. The listing is freed as soon
+// as any folder is shown again (上一级 included): the tree alone stays.
+bool SpaceFilesShown();
+void ShowSpaceFiles();
+void LeaveSpaceFiles();
+void OpenSpaceListedFile(int32_t row);
+void DeleteSpaceListedFile(int32_t row);
+void SortSpaceFiles(int column, bool ascending);
+
+// space_delete.cpp: 删除 on the selected row. A folder is deleted on a
+// worker; meanwhile the page's list, treemap and buttons wait.
+LRESULT OnSpaceDeleteCommand();
+LRESULT OnSpaceDeleteFinished(LPARAM job);
+bool SpaceDeleting();
+// Asks, deletes the file of folder that has this id and length, and takes
+// it out of the tree; true when it was deleted.
+bool AskAndDeleteSpaceFile(uint32_t folder, const char16_t* name, uint64_t id, uint64_t size, uint64_t space);
+
 // treemap_view.cpp: the treemap beside the list, a window of kTreemapClass;
 // it lays out the rows again when their generation changes.
 bool RegisterTreemapClass();

@@ -19,6 +19,7 @@ const ControlRow kControls[] = {
     {IDC_STATIC_SPACE_PATH, L"STATIC", L"", SS_PATHELLIPSIS | SS_NOPREFIX, 0, &MainLayout::spacePath, PAGE_SPACE},
     {IDC_BTN_SPACE_UP, L"BUTTON", L"上一级", WS_DISABLED, 0, &MainLayout::spaceUp, PAGE_SPACE},
     {IDC_BTN_SPACE_OPEN, L"BUTTON", L"打开", WS_DISABLED, 0, &MainLayout::spaceOpen, PAGE_SPACE},
+    {IDC_BTN_SPACE_DELETE, L"BUTTON", L"删除", WS_DISABLED, 0, &MainLayout::spaceDelete, PAGE_SPACE},
     {IDC_LIST_SPACE, WC_LISTVIEWW, L"", kListStyle, WS_EX_CLIENTEDGE, &MainLayout::spaceList, PAGE_SPACE},
     {IDC_TREEMAP, kTreemapClass, L"", 0, WS_EX_CLIENTEDGE, &MainLayout::treemap, PAGE_SPACE},
 };

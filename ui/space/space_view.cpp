@@ -1,5 +1,5 @@
 // The space view's list: one folder of the tree at a time, its rows sorted,
-// the share drawn as a bar, and 打开 on a row. It deletes nothing.
+// the share drawn as a bar, and 打开 on a row (删除 is space_delete.cpp's).
 #include "ui/space/space_private.h"
 
 #include "largefiles/space_tree.h"
@@ -112,6 +112,7 @@ void FillSpaceList(int32_t select) {
 
 // Shows folder, selecting the row of `selectFolder` when it is listed.
 void ShowFolder(uint32_t folder, uint32_t selectFolder) {
+    LeaveSpaceFiles();
     if (!g_pSpaceTree) return;
     g_nSpaceFolder = folder;
     g_spaceRows = SpaceRowsOf(*g_pSpaceTree, folder, folder == 0 ? g_nSpaceUsed : 0);
@@ -226,12 +227,31 @@ uint32_t SpaceRowsGeneration() { return g_nRowsGeneration; }
 
 void ApplySpaceEnabled() {
     const SpaceEnabled e = SpaceEnabledIn(SpaceCurrentPhase(), g_pSpaceTree != nullptr, g_nSpaceFolder == 0);
-    if (HWND analyze = SpaceControl(IDC_BTN_ANALYZE)) EnableWindow(analyze, e.analyze ? TRUE : FALSE);
-    if (HWND up = SpaceControl(IDC_BTN_SPACE_UP)) EnableWindow(up, e.up ? TRUE : FALSE);
-    if (HWND open = SpaceControl(IDC_BTN_SPACE_OPEN)) EnableWindow(open, e.open ? TRUE : FALSE);
+    const bool waiting = SpaceDeleting();
+    if (HWND analyze = SpaceControl(IDC_BTN_ANALYZE)) EnableWindow(analyze, e.analyze && !waiting ? TRUE : FALSE);
+    if (HWND up = SpaceControl(IDC_BTN_SPACE_UP)) EnableWindow(up, (e.up || SpaceFilesShown()) && !waiting ? TRUE : FALSE);
+    if (HWND open = SpaceControl(IDC_BTN_SPACE_OPEN)) EnableWindow(open, e.open && !waiting ? TRUE : FALSE);
+    if (HWND remove = SpaceControl(IDC_BTN_SPACE_DELETE)) EnableWindow(remove, e.open && e.analyze && !waiting ? TRUE : FALSE);
+}
+
+SpaceTree* SpaceTreeToChange() { return g_pSpaceTree; }
+
+void SpaceTreeChanged(uint64_t freedSpace) { g_nSpaceUsed = g_nSpaceUsed > freedSpace ? g_nSpaceUsed - freedSpace : 0; }
+
+void ShowSpaceFolderAgain(int32_t select) {
+    ShowFolder(g_nSpaceFolder, kNoFolder);
+    const int32_t last = static_cast<int32_t>(g_spaceRows.size()) - 1;
+    SelectSpaceRow(select < last ? select : last);
+}
+
+void HandSpaceListToFiles() {
+    g_spaceRows.clear();
+    ++g_nRowsGeneration;
+    RedrawTreemap();
 }
 
 uint64_t TakeSpaceTree(SpaceTree* tree, uint64_t used) {
+    if (SpaceFilesShown()) LeaveSpaceFiles();  // listed from the tree replaced
     delete g_pSpaceTree;
     g_pSpaceTree = tree;
     g_nSpaceUsed = used;
@@ -261,6 +281,10 @@ LRESULT OnSpaceListNotify(NMHDR* header) {
         // with names A to Z and numbers largest first.
         g_bSpaceSortAscending = column == g_nSpaceSortColumn ? !g_bSpaceSortAscending : column == SPACE_COL_NAME;
         g_nSpaceSortColumn = column;
+        if (SpaceFilesShown()) {
+            SortSpaceFiles(column, g_bSpaceSortAscending);
+            return 0;
+        }
         if (!g_pSpaceTree) {
             ShowListSortArrow(List(), g_nSpaceSortColumn, g_bSpaceSortAscending);
             return 0;
@@ -281,6 +305,10 @@ LRESULT OnSpaceListNotify(NMHDR* header) {
 }
 
 LRESULT OnSpaceUpCommand() {
+    if (SpaceFilesShown()) {
+        ShowFolder(g_nSpaceFolder, kNoFolder);
+        return 0;
+    }
     if (!g_pSpaceTree || g_nSpaceFolder == 0) return 0;
     const uint32_t from = g_nSpaceFolder;
     ShowFolder(g_pSpaceTree->Folder(from).parent, from);
@@ -288,7 +316,15 @@ LRESULT OnSpaceUpCommand() {
 }
 
 LRESULT OnSpaceOpenCommand() {
-    OpenRow(SpaceSelectedRow());
+    const int32_t row = SpaceSelectedRow();
+    if (SpaceFilesShown()) {
+        OpenSpaceListedFile(row);
+    } else if (row >= 0 && row < static_cast<int32_t>(g_spaceRows.size()) && g_spaceRows[row].kind == SPACE_ROW_REST) {
+        // A scan's snapshot has no files to list again: only a finished tree.
+        if (SpaceCurrentPhase() == SCAN_IDLE) ShowSpaceFiles();  // the files summed in the row, one by one
+    } else {
+        OpenRow(row);
+    }
     return 0;
 }
 
@@ -319,6 +355,10 @@ void SelectSpaceRow(int32_t row) {
 void ShowSpaceRow(int32_t row) {
     if (!g_pSpaceTree || row < 0 || row >= static_cast<int32_t>(g_spaceRows.size())) return;
     const SpaceRow& shown = g_spaceRows[row];
+    if (shown.kind == SPACE_ROW_REST) {
+        if (SpaceCurrentPhase() == SCAN_IDLE) ShowSpaceFiles();
+        return;
+    }
     // A link is never entered; a folder that could not be read has nothing to show.
     if (shown.kind != SPACE_ROW_FOLDER || (shown.flags & (SPACE_LINK | SPACE_DENIED))) return;
     ShowFolder(shown.folder, kNoFolder);

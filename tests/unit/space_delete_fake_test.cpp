@@ -1,0 +1,167 @@
+// The space view's deletions and listings on the fake: only what the scan
+// listed, found again from the root without passing a link; the guard's
+// protected folders refused; a folder partly deleted says what remains.
+#include "largefiles/space_files.h"
+#include "largefiles/space_scan.h"
+#include "largefiles/space_tree.h"
+#include "tests/fakefs/fakefs.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr uint64_t MiB = 1048576;
+
+std::unique_ptr<SpaceTree> Scan() {
+    SpaceTree* tree = nullptr;
+    EXPECT_EQ(ScanSpaceTreeWalk(u"C:\\", 0, &tree, nullptr, nullptr, nullptr), 0);
+    return std::unique_ptr<SpaceTree>(tree);
+}
+
+uint32_t Path(const SpaceTree& tree, std::initializer_list<const char16_t*> names) {
+    uint32_t at = 0;
+    for (const char16_t* name : names) {
+        uint32_t found = kNoFolder;
+        for (uint32_t child : tree.Children(at))
+            if (std::u16string(tree.Name(tree.Folder(child).name)) == name) found = child;
+        if (found == kNoFolder) return kNoFolder;
+        at = found;
+    }
+    return at;
+}
+
+class SpaceDeleteFake : public ::testing::Test {
+protected:
+    void SetUp() override { FakeFsReset(); }
+    void TearDown() override { FakeFsReset(); }
+};
+
+TEST_F(SpaceDeleteFake, AFolderGoesWholeOrSaysWhatRemains) {
+    FakeFsAddFile(u"C:\\data\\victim\\x.bin", 3 * MiB);
+    FakeFsAddFile(u"C:\\data\\victim\\z.txt", 10);
+    FakeFsAddFile(u"C:\\data\\victim\\sub\\y.bin", MiB);
+    FakeFsAddFile(u"C:\\data\\keep\\k.bin", 2 * MiB);
+    FakeFsAddFile(u"C:\\data\\stuck\\in-use.bin", 2 * MiB);
+    FakeFsAddFile(u"C:\\data\\stuck\\free.bin", MiB);
+    FakeFsFail(FakeOp::DeleteFile, u"C:\\data\\stuck\\in-use.bin", FS_ERROR_SHARING_VIOLATION);
+    const auto tree = Scan();
+    const uint32_t victim = Path(*tree, {u"data", u"victim"}), stuck = Path(*tree, {u"data", u"stuck"});
+    ASSERT_NE(victim, kNoFolder);
+    ASSERT_NE(stuck, kNoFolder);
+
+    const SpaceDeletion whole = DeleteSpaceFolder(*tree, u"C:\\", victim);
+    EXPECT_EQ(whole.state, SPACE_ITEM_OK);
+    EXPECT_EQ(whole.tally.deleted, 5) << "three files, sub and victim";
+    EXPECT_FALSE(FakeFsExists(u"C:\\data\\victim"));
+    EXPECT_TRUE(FakeFsExists(u"C:\\data\\keep\\k.bin"));
+
+    const uint64_t dataBefore = tree->Folder(Path(*tree, {u"data"})).size;
+    const SpaceDeletion part = DeleteSpaceFolder(*tree, u"C:\\", stuck);
+    EXPECT_EQ(part.state, SPACE_ITEM_PARTLY) << part.state;
+    EXPECT_EQ(part.tally.inUse, 1);
+    EXPECT_EQ(part.files, 1u);
+    EXPECT_EQ(part.size, 2 * MiB);
+    EXPECT_EQ(part.large, 1u);
+    EXPECT_TRUE(FakeFsExists(u"C:\\data\\stuck\\in-use.bin"));
+    EXPECT_FALSE(FakeFsExists(u"C:\\data\\stuck\\free.bin"));
+    tree->ShrinkFolder(stuck, part.size, part.space, part.files, part.large, part.folders);
+    EXPECT_EQ(tree->Folder(Path(*tree, {u"data"})).size, dataBefore - MiB) << "what was freed, and no more";
+    EXPECT_EQ(tree->Folder(stuck).restFiles, 1u);
+}
+
+// Every file of a folder, the small ones summed in the tree included, is
+// listed from the disk; one of them deleted leaves the tree's sums right.
+TEST_F(SpaceDeleteFake, AFoldersFilesAreListedAndOneDeletedByIdentity) {
+    for (int i = 1; i <= 40; ++i) {
+        const std::u16string name = u"C:\\photos\\IMG_" + std::u16string(1, static_cast<char16_t>(u'A' + i / 10)) +
+                                    std::u16string(1, static_cast<char16_t>(u'0' + i % 10)) + u".jpg";
+        FakeFsAddFile(name.c_str(), static_cast<uint64_t>(i) * 1000);
+    }
+    FakeFsAddDir(u"C:\\photos\\album");
+    const auto tree = Scan();
+    const uint32_t photos = Path(*tree, {u"photos"});
+    ASSERT_EQ(tree->Folder(photos).restFiles, 40u);
+    std::vector<SpaceListedFile> listed;
+    uint32_t error = 0;
+    ASSERT_EQ(ListSpaceFiles(*tree, u"C:\\", photos, &listed, &error), SPACE_ITEM_OK);
+    ASSERT_EQ(listed.size(), 40u) << "files only, not the folder";
+    EXPECT_EQ(listed[0].size, 40000u) << "largest first";
+    EXPECT_EQ(listed[0].name, u"IMG_E0.jpg");
+
+    const SpaceListedFile& top = listed[0];
+    // Another length than listed: not the file listed.
+    EXPECT_EQ(DeleteSpaceFile(*tree, u"C:\\", photos, top.name.c_str(), top.id, top.size + 1).state, SPACE_ITEM_CHANGED);
+    ASSERT_EQ(DeleteSpaceFile(*tree, u"C:\\", photos, top.name.c_str(), top.id, top.size).state, SPACE_ITEM_OK);
+    EXPECT_FALSE(FakeFsExists(u"C:\\photos\\IMG_E0.jpg"));
+    const uint64_t before = tree->Folder(0).size;
+    RemoveDeletedFile(tree.get(), photos, top.name.c_str(), top.id, top.size, top.space);
+    EXPECT_EQ(tree->Folder(photos).restFiles, 39u);
+    EXPECT_EQ(tree->Folder(0).size, before - 40000);
+}
+
+// A folder put in the scanned one's place (the same name, another folder),
+// or a link to another folder: "changed", and nothing anywhere is deleted.
+TEST_F(SpaceDeleteFake, AnItemSwappedSinceTheScanIsChangedAndNothingIsDeleted) {
+    FakeFsAddFile(u"C:\\d\\victim\\v.bin", 2 * MiB);
+    FakeFsAddFile(u"C:\\d\\files\\f.bin", 2 * MiB);
+    FakeFsAddFile(u"C:\\d\\outside\\f.bin", 2 * MiB);
+    const auto tree = Scan();
+    const uint32_t victim = Path(*tree, {u"d", u"victim"}), files = Path(*tree, {u"d", u"files"});
+    ASSERT_NE(victim, kNoFolder);
+    const SpaceFile f = tree->Folder(files).kept.at(0);
+
+    // The scanned victim deleted by someone else and made again.
+    FsDir parent = FsOpenDir(u"C:\\d", false);
+    FsDir old = FsOpenSubdir(parent, u"victim", true);
+    ASSERT_TRUE(FsDeleteFileAt(old, u"v.bin", false));
+    ASSERT_TRUE(FsCloseDir(old, true));
+    FsCloseDir(parent, false);
+    FakeFsAddFile(u"C:\\d\\victim\\v.bin", 2 * MiB);
+    EXPECT_EQ(CheckSpaceFolder(*tree, u"C:\\", victim).state, SPACE_ITEM_CHANGED);
+    EXPECT_EQ(DeleteSpaceFolder(*tree, u"C:\\", victim).state, SPACE_ITEM_CHANGED);
+    std::vector<SpaceListedFile> listed;
+    uint32_t error = 0;
+    EXPECT_EQ(ListSpaceFiles(*tree, u"C:\\", victim, &listed, &error), SPACE_ITEM_CHANGED);
+    EXPECT_TRUE(FakeFsExists(u"C:\\d\\victim\\v.bin"));
+
+    FakeFsSwapNow(u"C:\\d\\files", u"C:\\d\\outside");
+    EXPECT_EQ(DeleteSpaceFolder(*tree, u"C:\\", files).state, SPACE_ITEM_CHANGED);
+    EXPECT_EQ(DeleteSpaceFile(*tree, u"C:\\", files, u"f.bin", f.id, f.size).state, SPACE_ITEM_CHANGED);
+    EXPECT_TRUE(FakeFsExists(u"C:\\d\\outside\\f.bin"));
+}
+
+// A name that Win32 path parsing would change ("x." is "x" there) is
+// reached as itself: the one listed goes, its neighbour stays.
+TEST_F(SpaceDeleteFake, ANameEndingInADotIsDeletedAsItself) {
+    FakeFsAddFile(u"C:\\d\\x.\\dotted.bin", MiB);
+    FakeFsAddFile(u"C:\\d\\x\\plain.bin", MiB);
+    FakeFsAddFile(u"C:\\d\\100%TEMP%\\p.bin", MiB);
+    const auto tree = Scan();
+    ASSERT_NE(Path(*tree, {u"d", u"x."}), kNoFolder);
+    EXPECT_EQ(DeleteSpaceFolder(*tree, u"C:\\", Path(*tree, {u"d", u"x."})).state, SPACE_ITEM_OK);
+    EXPECT_EQ(DeleteSpaceFolder(*tree, u"C:\\", Path(*tree, {u"d", u"100%TEMP%"})).state, SPACE_ITEM_OK);
+    EXPECT_FALSE(FakeFsExists(u"C:\\d\\x.\\dotted.bin"));
+    EXPECT_TRUE(FakeFsExists(u"C:\\d\\x\\plain.bin"));
+}
+
+TEST_F(SpaceDeleteFake, ProtectedFoldersAndTheFoldersAboveThemAreRefused) {
+    FakeFsAddFile(u"C:\\Windows\\w.dll", MiB);
+    FakeFsAddFile(u"C:\\Users\\me\\Downloads\\big.iso", 2 * MiB);
+    FakeFsProtect(u"C:\\Windows");
+    FakeFsProtect(u"C:\\Users\\me");
+    const auto tree = Scan();
+    const uint32_t refused[] = {Path(*tree, {u"Windows"}), Path(*tree, {u"Users"}), Path(*tree, {u"Users", u"me"})};
+    for (uint32_t folder : refused) {
+        const SpaceDeletion check = CheckSpaceFolder(*tree, u"C:\\", folder);
+        EXPECT_EQ(check.state, SPACE_ITEM_PROTECTED) << folder;
+        EXPECT_EQ(check.refusal, REFUSED_PROTECTED) << folder;
+    }
+    EXPECT_EQ(DeleteSpaceFolder(*tree, u"C:\\", Path(*tree, {u"Users"})).state, SPACE_ITEM_PROTECTED);
+    EXPECT_TRUE(FakeFsExists(u"C:\\Users\\me\\Downloads\\big.iso"));
+    EXPECT_EQ(CheckSpaceFolder(*tree, u"C:\\", Path(*tree, {u"Users", u"me", u"Downloads"})).state, SPACE_ITEM_OK);
+}
+
+}  // namespace
