@@ -29,7 +29,8 @@ uint32_t g_nBoxesGeneration = 0;  // the rows' generation they were laid out for
 uint64_t g_nRowsTotal = 0;        // 占比's whole: the rows' sizes together
 
 HWND g_hTip = nullptr;
-int32_t g_nHover = -1;  // the box the tooltip names
+int32_t g_nHover = -1;  // the box the tooltip names; -1 when its text is to be made again
+bool g_bTipShown = false;
 bool g_bTracking = false;
 wchar_t g_szTip[1024];
 
@@ -267,12 +268,13 @@ void CreateTip(HWND window) {
 }
 
 void HideTip(HWND window) {
-    if (!g_hTip || g_nHover < 0) return;
+    if (!g_hTip || !g_bTipShown) return;
     TTTOOLINFOW tool = {};
     tool.cbSize = sizeof tool;
     tool.hwnd = window;
     tool.uId = 1;
     SendMessageW(g_hTip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+    g_bTipShown = false;
     g_nHover = -1;
 }
 
@@ -303,7 +305,8 @@ void OnTreemapMouseMove(HWND window, LPARAM point) {
     POINT at = {static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))};
     ClientToScreen(window, &at);
     SendMessageW(g_hTip, TTM_TRACKPOSITION, 0, MAKELPARAM(at.x + ScaleByDpi(14), at.y + ScaleByDpi(18)));
-    if (box != g_nHover) SendMessageW(g_hTip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+    if (!g_bTipShown) SendMessageW(g_hTip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+    g_bTipShown = true;
     g_nHover = box;
 }
 
