@@ -20,7 +20,7 @@ std::vector<SpaceExtensionSum> g_typeRows;
 uint64_t g_nTypesTotal = 0;
 
 // Column widths at 96 DPI; the extension takes what the others leave.
-const int kTypeColumns[6] = {64, 58, 52, 70, 70, 56};
+const int kTypeColumns[6] = {58, 66, 46, 66, 66, 52};
 
 HWND TypesList() { return SpaceControl(IDC_LIST_SPACE_TYPES); }
 
