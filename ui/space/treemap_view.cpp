@@ -102,7 +102,10 @@ void BoxName(const SpaceTree& tree, const NestedBox& box, char16_t* out) {
     switch (box.kind) {
     case BOX_FOLDER: Text16CopyTruncated(out, 260, tree.Name(tree.Folder(box.folder).name)); break;
     case BOX_FILE: Text16CopyTruncated(out, 260, tree.Name(tree.Folder(box.folder).kept[box.file].name)); break;
-    case BOX_REST: FormatText(out, 260, u"（%d 个小文件）", static_cast<int32_t>(box.files)); break;
+    case BOX_REST:
+        FormatText(out, 260, tree.Folder(box.folder).restLarge ? u"（其余 %d 个文件）" : u"（%d 个小文件）",
+                   static_cast<int32_t>(box.files));
+        break;
     case BOX_OTHER: FormatText(out, 260, u"（其余 %d 项）", box.file); break;
     default: Text16CopyTruncated(out, 260, u"（未统计）"); break;
     }
