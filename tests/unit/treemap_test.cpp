@@ -171,8 +171,10 @@ TEST(NestedTreemap, TwoHundredThousandFoldersWideOrDeepLayOutQuickly) {
         const std::vector<NestedBox> boxes = LayoutNestedTreemap(
             tree, 0, rows.data(), static_cast<int32_t>(rows.size()), LayoutRect{0, 0, 1600, 1000}, NestedLayout{});
         const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-        // About 30 ms optimized; the sanitizers slow it twentyfold.
-        EXPECT_LT(took.count(), 1500) << (deep ? "deep" : "wide");
+        // About 20 to 35 ms optimized (27,000 boxes wide); the sanitizers slow
+        // it some twentyfold, a busy machine more: the bound catches a
+        // layout gone quadratic, the box count says the work is bounded.
+        EXPECT_LT(took.count(), 5000) << (deep ? "deep" : "wide");
         EXPECT_LT(boxes.size(), 1600u * 1000u / 40u) << "it stops where boxes get small";
         EXPECT_GT(boxes.size(), deep ? 63u : 1000u);
     }
