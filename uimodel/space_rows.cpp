@@ -135,11 +135,27 @@ uint32_t FileKindColour(FileKind kind) { return kKindLooks[kind < KIND_COUNT ? k
 
 std::vector<SpaceExtensionSum> SpaceTypeRows(const SpaceTree& tree) {
     std::vector<SpaceExtensionSum> rows = tree.ExtensionSums();
-    std::stable_sort(rows.begin(), rows.end(), [](const SpaceExtensionSum& a, const SpaceExtensionSum& b) {
-        if (a.other != b.other) return b.other;
-        return a.size > b.size;
-    });
+    SortSpaceTypeRows(&rows, TYPE_COL_SIZE, false);
     return rows;
+}
+
+void SortSpaceTypeRows(std::vector<SpaceExtensionSum>* rows, SpaceTypeColumn column, bool ascending) {
+    auto key = [column](const SpaceExtensionSum& row) -> uint64_t {
+        switch (column) {
+        case TYPE_COL_KIND: return FileKindOfExtension(row.ext);
+        case TYPE_COL_FILES: return row.files;
+        case TYPE_COL_SPACE: return row.space;
+        default: return row.size;
+        }
+    };
+    std::stable_sort(rows->begin(), rows->end(), [&](const SpaceExtensionSum& a, const SpaceExtensionSum& b) {
+        if (a.other != b.other) return b.other;
+        if (column == TYPE_COL_NAME) {
+            const int order = std::char_traits<char16_t>::compare(a.ext, b.ext, kSpaceExtensionUnits + 1);
+            return ascending ? order < 0 : order > 0;
+        }
+        return ascending ? key(a) < key(b) : key(a) > key(b);
+    });
 }
 
 void SpaceTypeName(const SpaceExtensionSum& sum, char16_t* out, int capacity) {

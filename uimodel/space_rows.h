@@ -55,6 +55,9 @@ uint32_t FileKindColour(FileKind kind);
 // row last; the row's name as listed (".mp4", "（无扩展名）", "其他").
 std::vector<SpaceExtensionSum> SpaceTypeRows(const SpaceTree& tree);
 void SpaceTypeName(const SpaceExtensionSum& sum, char16_t* out, int capacity);
+enum SpaceTypeColumn { TYPE_COL_NAME, TYPE_COL_KIND, TYPE_COL_FILES, TYPE_COL_SIZE, TYPE_COL_SPACE, TYPE_COL_SHARE };
+// Stable, the 其他 row last either way; by kind, in the legend's order.
+void SortSpaceTypeRows(std::vector<SpaceExtensionSum>* rows, SpaceTypeColumn column, bool ascending);
 
 // The path of folder from the drive's root (root: "C:\"), into out.
 void SpaceFolderPath(const SpaceTree& tree, uint32_t folder, const char16_t* root, char16_t* out, int capacity);

@@ -177,6 +177,12 @@ def test_file_types_list_each_extension_of_the_drive_and_outline_its_files(h):
         s.click(cell[0] + 10, (cell[1] + cell[3]) // 2)
         s.wait(lambda: black_in(s, map_rect) > before + 200, "the .nvtest files outlined", 10)
         s.shot().save(h.artifacts + "/space-types.png")
+        # A header click sorts by that column, largest first; the pick stays.
+        lr = s.controls()[191]["rect"]
+        s.click(lr[0] + sum(c["width"] for c in listed["columns"][:2]) + 20, lr[1] + 10)
+        counts = lambda: [int(r["texts"][2].replace(",", "")) for r in s.list_rows(191)["rows"] if r["texts"][0] != "其他"]
+        s.wait(lambda: counts() == sorted(counts(), reverse=True) and counts()[0] > 3, "the types by 文件数", 10)
+        check([r["texts"][0] for r in s.list_rows(191)["rows"] if r["selected"]] == [".nvtest"], "the pick kept")
         s.click_control(190)
         s.wait(lambda: s.controls()[128]["visible"] == 1 and s.controls()[191]["visible"] == 0, "the folders back", 10)
 

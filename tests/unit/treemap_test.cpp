@@ -211,6 +211,14 @@ TEST(SpaceExtensions, EveryFileCountsOnceUnderItsLowerCasedExtension) {
     uint32_t files = 0;
     for (const SpaceExtensionSum& row : rows) files += row.files;
     EXPECT_EQ(files, tree.Folder(0).files) << "the rows cover the tree";
+    std::vector<SpaceExtensionSum> sorted = rows;
+    SortSpaceTypeRows(&sorted, TYPE_COL_NAME, true);
+    EXPECT_EQ(std::u16string(sorted[0].ext), u"") << "no extension first by name";
+    EXPECT_EQ(std::u16string(sorted[3].ext), u"mp4");
+    EXPECT_TRUE(sorted[4].other) << "其他 last, A to Z";
+    SortSpaceTypeRows(&sorted, TYPE_COL_FILES, false);
+    EXPECT_EQ(std::u16string(sorted[1].ext), u"");
+    EXPECT_TRUE(sorted[4].other) << "其他 last, largest first";
     EXPECT_TRUE(tree.ExtensionCounted(u"jpg"));
     EXPECT_FALSE(tree.ExtensionCounted(u"png"));
     EXPECT_EQ(FileKindOfExtension(u"jpg"), KIND_IMAGE);

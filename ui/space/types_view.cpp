@@ -18,6 +18,8 @@ namespace {
 // Main thread only: the rows listed (row i is list item i) and their sizes together.
 std::vector<SpaceExtensionSum> g_typeRows;
 uint64_t g_nTypesTotal = 0;
+SpaceTypeColumn g_nTypesSortColumn = TYPE_COL_SIZE;
+bool g_bTypesSortAscending = false;
 
 // Column widths at 96 DPI; the extension takes what the others leave.
 const int kTypeColumns[6] = {58, 66, 46, 66, 66, 52};
@@ -67,6 +69,7 @@ void FillTypes() {
     }
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
+    ShowListSortArrow(list, g_nTypesSortColumn, g_bTypesSortAscending);
 }
 
 // The 类型 cell: the kind's colour as a swatch before its name.
@@ -150,6 +153,7 @@ void RefreshSpaceTypes() {
     uint32_t folder = 0;
     const SpaceTree* tree = SpaceTreeShown(&folder);
     g_typeRows = tree ? SpaceTypeRows(*tree) : std::vector<SpaceExtensionSum>();
+    SortSpaceTypeRows(&g_typeRows, g_nTypesSortColumn, g_bTypesSortAscending);
     FillTypes();
     RedrawSpaceTreemap();
 }
@@ -158,6 +162,27 @@ LRESULT OnSpaceTypesNotify(NMHDR* header) {
     switch (header->code) {
     case NM_CUSTOMDRAW: return DrawTypeRow(reinterpret_cast<NMLVCUSTOMDRAW*>(header));
     case LVN_ITEMCHANGED: RedrawSpaceTreemap(); return 0;
+    case LVN_COLUMNCLICK: {
+        // As the folder list: the same column again turns the order round;
+        // a new one starts with names A to Z and numbers largest first.
+        const auto column = static_cast<SpaceTypeColumn>(reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem);
+        g_bTypesSortAscending = column == g_nTypesSortColumn ? !g_bTypesSortAscending
+                                                             : column == TYPE_COL_NAME || column == TYPE_COL_KIND;
+        g_nTypesSortColumn = column;
+        SpaceExtensionSum chosen;
+        const bool kept = SpaceTypeChosen(&chosen);
+        SortSpaceTypeRows(&g_typeRows, g_nTypesSortColumn, g_bTypesSortAscending);
+        FillTypes();
+        for (size_t i = 0; kept && i < g_typeRows.size(); ++i) {
+            if (g_typeRows[i].other != chosen.other || !Text16Equal(g_typeRows[i].ext, chosen.ext)) continue;
+            LVITEMW state = {};
+            state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+            SendMessageW(TypesList(), LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&state));
+            SendMessageW(TypesList(), LVM_ENSUREVISIBLE, i, FALSE);
+        }
+        RedrawSpaceTreemap();
+        return 0;
+    }
     default: return 0;
     }
 }
