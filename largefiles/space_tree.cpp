@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -14,7 +15,32 @@ uint64_t Mix(uint64_t x) {
     return x;
 }
 
+uint64_t HashExtension(const char16_t* ext, size_t length) {
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (size_t i = 0; i < length; ++i) h = (h ^ ext[i]) * 0x100000001b3ull;
+    return Mix(h);
+}
+
 }  // namespace
+
+bool SpaceExtensionOf(const char16_t* name, size_t length, char16_t* ext) {
+    ext[0] = 0;
+    size_t dot = length;
+    for (size_t i = length; i-- > 0;)
+        if (name[i] == u'.') {
+            dot = i;
+            break;
+        }
+    if (dot == length) return true;
+    const size_t units = length - dot - 1;
+    if (units > kSpaceExtensionUnits) return false;
+    for (size_t i = 0; i < units; ++i) {
+        const char16_t c = name[dot + 1 + i];
+        ext[i] = c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+    }
+    ext[units] = 0;
+    return true;
+}
 
 SpaceTree::SpaceTree() {
     folders_.emplace_back();
@@ -27,7 +53,7 @@ size_t SpaceTree::MemoryBytes() const {
     size_t bytes = folders_.bytes() + rest_.bytes() + (names_.size() << kNameBlockBits) * sizeof(char16_t);
     for (const std::vector<uint64_t>& shard : seen_) bytes += shard.capacity() * sizeof(uint64_t);
     for (uint32_t i = 0; i < folders_.size(); ++i) bytes += folders_[i].kept.capacity() * sizeof(SpaceFile);
-    return bytes;
+    return bytes + extensions_.capacity() * sizeof(ExtensionSlot);
 }
 
 uint32_t SpaceTree::NewFolder() {
@@ -99,6 +125,7 @@ void SpaceTree::AddFile(uint32_t folder, const char16_t* name, size_t length, ui
         ++extraNames_;
         return;
     }
+    AddToExtension(name, length, size, space);
     Rest& r = rest_[folder];
     auto rest = [&r](uint64_t bytes, uint64_t onDisk) {
         r.size += bytes;
@@ -133,6 +160,68 @@ void SpaceTree::AddSummary(uint32_t folder, uint64_t size, uint64_t space, uint3
     r.space += space;
     r.files += files;
     folders_[folder].folders += subfolders;
+}
+
+size_t SpaceTree::FindExtension(const char16_t* ext, size_t length) const {
+    const size_t mask = extensions_.size() - 1;
+    size_t at = static_cast<size_t>(HashExtension(ext, length)) & mask;
+    while (extensions_[at].files != 0) {
+        const ExtensionSlot& slot = extensions_[at];
+        if (slot.length == length && std::memcmp(slot.ext, ext, length * sizeof(char16_t)) == 0) break;
+        at = (at + 1) & mask;
+    }
+    return at;
+}
+
+void SpaceTree::AddToExtension(const char16_t* name, size_t length, uint64_t size, uint64_t space) {
+    char16_t ext[kSpaceExtensionUnits + 1];
+    ExtensionSlot* sum = &otherExtensions_;
+    if (SpaceExtensionOf(name, length, ext)) {
+        const size_t units = std::char_traits<char16_t>::length(ext);
+        if (extensions_.empty()) extensions_.assign(64, ExtensionSlot{});
+        size_t at = FindExtension(ext, units);
+        if (extensions_[at].files != 0) {
+            sum = &extensions_[at];
+        } else if (extensionCount_ < kSpaceMaxExtensions) {
+            if ((extensionCount_ + 1) * 2 > extensions_.size()) {
+                std::vector<ExtensionSlot> old(extensions_.size() * 2, ExtensionSlot{});
+                old.swap(extensions_);
+                for (const ExtensionSlot& slot : old)
+                    if (slot.files) extensions_[FindExtension(slot.ext, slot.length)] = slot;
+                at = FindExtension(ext, units);
+            }
+            std::memcpy(extensions_[at].ext, ext, units * sizeof(char16_t));
+            extensions_[at].length = static_cast<uint16_t>(units);
+            ++extensionCount_;
+            sum = &extensions_[at];
+        }
+    }
+    sum->files++;
+    sum->size += size;
+    sum->space += space;
+}
+
+std::vector<SpaceExtensionSum> SpaceTree::ExtensionSums() const {
+    std::vector<SpaceExtensionSum> sums;
+    auto add = [&sums](const ExtensionSlot& slot, bool other) {
+        SpaceExtensionSum sum = {};
+        std::memcpy(sum.ext, slot.ext, slot.length * sizeof(char16_t));
+        sum.ext[slot.length] = 0;
+        sum.other = other;
+        sum.files = slot.files;
+        sum.size = slot.size;
+        sum.space = slot.space;
+        sums.push_back(sum);
+    };
+    for (const ExtensionSlot& slot : extensions_)
+        if (slot.files) add(slot, false);
+    if (otherExtensions_.files) add(otherExtensions_, true);
+    return sums;
+}
+
+bool SpaceTree::ExtensionCounted(const char16_t* ext) const {
+    if (extensions_.empty()) return false;
+    return extensions_[FindExtension(ext, std::char_traits<char16_t>::length(ext))].files != 0;
 }
 
 std::vector<uint32_t> SpaceTree::Children(uint32_t folder) const {

@@ -16,6 +16,12 @@ constexpr uint64_t kSpaceSmallFile = 1048576;
 // A folder keeps at most this many of its files by name: its largest.
 constexpr size_t kSpaceKeptFiles = 32;
 
+// Files by extension: lower-cased (A to Z only), without the dot, at most
+// this many units; a longer one is summed in the 其他 row, as are the
+// extensions met after the first kSpaceMaxExtensions.
+constexpr size_t kSpaceExtensionUnits = 16;
+constexpr size_t kSpaceMaxExtensions = 4096;
+
 enum : uint8_t {
     SPACE_LINK = 1,    // a junction or symbolic link: shown, size 0, never entered
     SPACE_DENIED = 2,  // a folder that could not be read
@@ -29,6 +35,17 @@ struct SpaceFile {
     uint16_t nameLength;
     uint8_t flags;
 };
+
+struct SpaceExtensionSum {
+    char16_t ext[kSpaceExtensionUnits + 1];  // empty: the files without an extension
+    bool other;                              // the 其他 row: ext is empty
+    uint32_t files;
+    uint64_t size, space;
+};
+
+// The extension of name into ext (lower-cased, kSpaceExtensionUnits + 1
+// units): true with "" for none, false when it is too long to be kept.
+bool SpaceExtensionOf(const char16_t* name, size_t length, char16_t* ext);
 
 struct SpaceFolder {
     // Over the whole subtree, once the tree is finished.
@@ -129,6 +146,12 @@ public:
     // name; large of them are 1 MB or more.
     void ShrinkFolder(uint32_t folder, uint64_t size, uint64_t space, uint32_t files, uint32_t large,
                       uint32_t folders);
+    // Every file added (kept by name or not, each once) summed by its
+    // extension: the rows met, in no particular order, then the 其他 row
+    // when it has files.
+    std::vector<SpaceExtensionSum> ExtensionSums() const;
+    // Whether ext (as SpaceExtensionOf gives it) has a row of its own.
+    bool ExtensionCounted(const char16_t* ext) const;
 
 private:
     uint32_t Intern(const char16_t* name, size_t length);
@@ -155,4 +178,18 @@ private:
     std::vector<uint64_t> seen_[kSeenShards];
     size_t seenCount_[kSeenShards] = {};
     uint64_t extraNames_ = 0;
+    // The sums by extension: open addressing on a power-of-two table at
+    // most half full (an empty slot has files 0), so at most 2 *
+    // kSpaceMaxExtensions slots of 56 bytes.
+    struct ExtensionSlot {
+        char16_t ext[kSpaceExtensionUnits];  // not terminated: length says
+        uint16_t length;
+        uint32_t files;
+        uint64_t size, space;
+    };
+    void AddToExtension(const char16_t* name, size_t length, uint64_t size, uint64_t space);
+    size_t FindExtension(const char16_t* ext, size_t length) const;
+    std::vector<ExtensionSlot> extensions_;
+    size_t extensionCount_ = 0;
+    ExtensionSlot otherExtensions_ = {};
 };

@@ -73,7 +73,8 @@ MainLayout ComputeMainLayout(int W, int H, int dpi) {
     l.spaceDelete = {left + l.contentWidth - s(80), pathTop, s(80), s(28)};
     l.spaceOpen = {l.spaceDelete.x - s(8) - s(80), pathTop, s(80), s(28)};
     l.spaceUp = {l.spaceOpen.x - s(8) - s(80), pathTop, s(80), s(28)};
-    l.spacePath = {left, pathTop + s(4), l.spaceUp.x - s(12) - left, s(20)};
+    l.spaceTypes = {l.spaceUp.x - s(8) - s(90), pathTop, s(90), s(28)};
+    l.spacePath = {left, pathTop + s(4), l.spaceTypes.x - s(12) - left, s(20)};
     if (l.spacePath.width < s(40)) l.spacePath.width = s(40);
     const int viewTop = pathTop + s(28) + s(10);
     int viewHeight = H - s(44) - s(12) - viewTop;

@@ -21,6 +21,7 @@ struct MainLayout {
     // 打开 and 删除, then the list beside the treemap.
     LayoutRect tabSystem;  // 系统空间, under 空间分析
     LayoutRect tabSpace, analyzeButton, spaceStatus, spacePath, spaceUp, spaceOpen, spaceDelete, spaceList, treemap;
+    LayoutRect spaceTypes;  // 文件类型, before 上一级; its list takes spaceList
     // Painted by the window itself: the dark sidebar, the white page beside
     // it, the status band at the page's foot (its top line included) and
     // where the status text starts.

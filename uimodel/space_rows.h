@@ -42,6 +42,22 @@ void SpaceRowName(const SpaceTree& tree, uint32_t folder, const SpaceRow& row, c
 // The share of total in tenths of a percent (0 to 1000).
 int32_t SpaceShare(uint64_t part, uint64_t total);
 
-enum FileKind { KIND_VIDEO, KIND_ARCHIVE, KIND_IMAGE, KIND_PROGRAM, KIND_OTHER };
+enum FileKind { KIND_IMAGE, KIND_VIDEO, KIND_AUDIO, KIND_DOCUMENT, KIND_ARCHIVE, KIND_PROGRAM, KIND_OTHER, KIND_COUNT };
 // By the name's extension, without regard to case.
 FileKind FileKindOf(const char16_t* name);
+// By an extension as SpaceExtensionOf gives it (lower case, no dot).
+FileKind FileKindOfExtension(const char16_t* ext);
+// The kind's name for the legend and its colour in the treemap (0xRRGGBB).
+const char16_t* FileKindName(FileKind kind);
+uint32_t FileKindColour(FileKind kind);
+
+// The 文件类型 view: every extension of the tree, largest first, the 其他
+// row last; the row's name as listed (".mp4", "（无扩展名）", "其他").
+std::vector<SpaceExtensionSum> SpaceTypeRows(const SpaceTree& tree);
+void SpaceTypeName(const SpaceExtensionSum& sum, char16_t* out, int capacity);
+enum SpaceTypeColumn { TYPE_COL_NAME, TYPE_COL_KIND, TYPE_COL_FILES, TYPE_COL_SIZE, TYPE_COL_SPACE, TYPE_COL_SHARE };
+// Stable, the 其他 row last either way; by kind, in the legend's order.
+void SortSpaceTypeRows(std::vector<SpaceExtensionSum>* rows, SpaceTypeColumn column, bool ascending);
+
+// The path of folder from the drive's root (root: "C:\"), into out.
+void SpaceFolderPath(const SpaceTree& tree, uint32_t folder, const char16_t* root, char16_t* out, int capacity);

@@ -31,10 +31,10 @@ def path_shown(s):
     return s.controls()[125]["text"]
 
 
-def treemap_corner_has(s, colour):
+def treemap_corner_has(s, colour, least=300):
     """The treemap's top left, inside the selection's outline: the largest row."""
     r = s.controls()[129]["rect"]
-    return s.shot().count_near(colour, r[0] + 8, r[1] + 8, r[0] + 28, r[1] + 28, 30) > 300
+    return s.shot().count_near(colour, r[0] + 8, r[1] + 8, r[0] + 28, r[1] + 28, 30) > least
 
 
 def test_the_space_view_shows_folders_by_size_and_goes_down_and_back(h):
@@ -54,7 +54,8 @@ def test_the_space_view_shows_folders_by_size_and_goes_down_and_back(h):
         check(top["texts"][4] == "6", f"files under it: {top}")
         check(top["selected"] == 1, "the first row is selected")
         check(float(top["texts"][3].rstrip("%")) > 50, f"its share: {top}")
-        s.wait(lambda: treemap_corner_has(s, FOLDER_BLUE), "the largest row's rectangle in its place", 10)
+        # A folder's box is its name strip and frame around its own boxes: less of it is blue.
+        s.wait(lambda: treemap_corner_has(s, FOLDER_BLUE, 150), "the largest row's rectangle in its place", 10)
         # What the drive uses beyond what was counted (here: the host's own files).
         check("（未统计）" in [r["texts"][0] for r in rows["rows"]], "no row for the bytes not counted")
 
@@ -65,7 +66,7 @@ def test_the_space_view_shows_folders_by_size_and_goes_down_and_back(h):
         check(names(s) == ["videos", "archives", "（3 个小文件）"], names(s))
         # A click on a rectangle selects its row; the bottom right is the smaller folder's.
         r = s.controls()[129]["rect"]
-        s.click(r[2] - 12, r[3] - 12)
+        s.click(r[2] - 12, r[3] - 12 - LEGEND)
         s.wait(lambda: [x["texts"][0] for x in s.list_rows(128)["rows"] if x["selected"]] == ["archives"],
                "a click on the treemap to select its row", 20)
         # The folder listed was swapped for a link since: 打开 opens nothing.
@@ -85,7 +86,8 @@ def test_the_space_view_shows_folders_by_size_and_goes_down_and_back(h):
         rows = s.list_rows(128)["rows"]
         check([(r["texts"][0], r["texts"][1]) for r in rows] == [("a.mp4", "1024.00 GB"), ("b.mkv", "256.00 GB")], rows)
         check(s.controls()[126]["enabled"] == 1, "上一级 enabled below the root")
-        s.wait(lambda: treemap_corner_has(s, VIDEO_PURPLE), "a video in the video colour", 10)
+        # Its label (name, size) covers part of the corner.
+        s.wait(lambda: treemap_corner_has(s, VIDEO_PURPLE, 200), "a video in the video colour", 10)
 
         # Back with Backspace: the folder we came from is selected.
         s.xdo("key", "BackSpace")
@@ -143,6 +145,17 @@ MIB = 1 << 20
 def analyze(s):
     s.click_control(122)
     s.wait(lambda: s.controls()[128]["visible"] == 1, "the space page", 20)
+LEGEND = 60  # at least the kinds' legend under the map, at 96 DPI (three lines when narrow)
+
+
+def tooltips(s):
+    """The texts of the tooltips showing now."""
+    return [w["title"] for w in s.probe("windows", "tooltips_class32") or []]
+
+
+def analyse(s):
+    s.click_control(122)
+    s.wait(lambda: s.controls()[129]["visible"] == 1, "the space page", 20)
     s.click_control(123)
     s.wait(lambda: s.controls()[124]["text"].startswith("分析完成："), "the analysis to finish", 120)
 
@@ -298,6 +311,84 @@ def test_space_summary_row_opens_into_its_files(h):
         check(names(s) == ["big.mov", "（299 个小文件）"], names(s))
 
 
-TESTS = [test_the_space_view_shows_folders_by_size_and_goes_down_and_back, test_the_space_view_fills_in_while_it_scans,
-         test_space_delete_asks_removes_and_refuses,
-         test_space_summary_row_opens_into_its_files]
+def test_the_nested_treemap_names_a_box_under_the_pointer_and_goes_down_into_it(h):
+    seed(h)
+    with Session(h) as s:
+        analyse(s)
+        r = s.controls()[129]["rect"]
+        # The largest row's box is at the top left; its name strip is its own.
+        s.xdo("mousemove", str(r[0] + 40), str(r[1] + 10))
+        s.xdo("mousemove", str(r[0] + 44), str(r[1] + 10))
+        s.wait(lambda: any(t.startswith("C:\\space-seed\n") for t in tooltips(s)), "the tooltip of space-seed", 10)
+        tip = [t for t in tooltips(s) if t.startswith("C:\\space-seed")][0]
+        lines = tip.split("\n")
+        check(lines[1] == "大小：1536.00 GB" and lines[2].startswith("占用空间：") and lines[4] == "文件数：6", tip)
+        check(float(lines[3].removeprefix("占比：").rstrip("%")) > 50, tip)
+        # Two levels down inside it: videos' name strip, then a.mp4 in videos.
+        s.xdo("mousemove", str(r[0] + 60), str(r[1] + 80))
+        s.wait(lambda: any(t.startswith("C:\\space-seed\\videos\\a.mp4\n大小：1024.00 GB") for t in tooltips(s)),
+               "the tooltip of a.mp4, two levels down", 10)
+        check(s.shot().count_near(VIDEO_PURPLE, r[0] + 50, r[1] + 70, r[0] + 70, r[1] + 90, 30) > 200,
+              "a.mp4 in the video colour inside its folders")
+        # The legend under the map names the kinds with their colours.
+        check(s.shot().count_near(VIDEO_PURPLE, r[0], r[3] - LEGEND, r[2], r[3], 10) > 40, "the video swatch")
+        # A click there selects the shown folder's row holding it; a
+        # double-click shows the deepest folder under the pointer.
+        s.click(r[0] + 60, r[1] + 80)
+        s.wait(lambda: [x["texts"][0] for x in s.list_rows(128)["rows"] if x["selected"]] == ["space-seed"],
+               "the click to select space-seed", 20)
+        s.double_click(r[0] + 60, r[1] + 80)
+        s.wait(lambda: path_shown(s).endswith("space-seed\\videos"), "videos to be shown", 20)
+        check(names(s) == ["a.mp4", "b.mkv"], names(s))
+        s.xdo("mousemove", str(r[0] - 30), str(r[1] + 80))
+        s.wait(lambda: not any(t.startswith("C:\\") for t in tooltips(s)), "the tooltip to go with the pointer", 10)
+
+
+def black_in(s, rect):
+    return s.shot().count_near((0, 0, 0), rect[0], rect[1], rect[2], rect[3] - LEGEND, 0)
+
+
+def test_file_types_list_each_extension_of_the_drive_and_outline_its_files(h):
+    base = os.path.join(h.c_drive(), "space-types")
+    shutil.rmtree(base, ignore_errors=True)
+    write_file(os.path.join(base, "kept", "a.nvtest"), 512 * GIB)
+    write_file(os.path.join(base, "kept", "b.NVTEST"), 256 * GIB)
+    write_file(os.path.join(base, "c.nvTest"), 1000)
+    h.after_test(lambda: shutil.rmtree(base, ignore_errors=True))
+    with Session(h) as s:
+        analyse(s)
+        check(s.controls()[191]["visible"] == 0, "the types list waits for its button")
+        s.click_control(190)
+        s.wait(lambda: s.controls()[191]["visible"] == 1 and s.controls()[128]["visible"] == 0, "文件类型 in the list's place", 10)
+        listed = s.list_rows(191)
+        check([c["title"] for c in listed["columns"]] == ["扩展名", "类型", "文件数", "大小", "占用空间", "占比"], listed["columns"])
+        rows = {r["texts"][0]: r for r in listed["rows"]}
+        check(".nvtest" in rows, list(rows)[:20])
+        check(rows[".nvtest"]["texts"][1:4] == ["其他", "3", "768.00 GB"], rows[".nvtest"])
+        check(listed["rows"][0]["texts"][0] == ".nvtest", "the largest first")
+        check(".dll" in rows and rows[".dll"]["texts"][1] == "程序", "the prefix's own files count too")
+        # A type picked outlines its files in the map (black inside a white edge).
+        map_rect = s.controls()[129]["rect"]
+        before = black_in(s, map_rect)
+        cell = listed["rows"][0]["cells"][0]
+        s.click(cell[0] + 10, (cell[1] + cell[3]) // 2)
+        s.wait(lambda: black_in(s, map_rect) > before + 200, "the .nvtest files outlined", 10)
+        s.shot().save(h.artifacts + "/space-types.png")
+        # A header click sorts by that column, largest first; the pick stays.
+        lr = s.controls()[191]["rect"]
+        s.click(lr[0] + sum(c["width"] for c in listed["columns"][:2]) + 20, lr[1] + 10)
+        counts = lambda: [int(r["texts"][2].replace(",", "")) for r in s.list_rows(191)["rows"] if r["texts"][0] != "其他"]
+        s.wait(lambda: counts() == sorted(counts(), reverse=True) and counts()[0] > 3, "the types by 文件数", 10)
+        check([r["texts"][0] for r in s.list_rows(191)["rows"] if r["selected"]] == [".nvtest"], "the pick kept")
+        s.click_control(190)
+        s.wait(lambda: s.controls()[128]["visible"] == 1 and s.controls()[191]["visible"] == 0, "the folders back", 10)
+
+
+TESTS = [
+    test_the_space_view_shows_folders_by_size_and_goes_down_and_back,
+    test_the_space_view_fills_in_while_it_scans,
+    test_space_delete_asks_removes_and_refuses,
+    test_space_summary_row_opens_into_its_files,
+    test_the_nested_treemap_names_a_box_under_the_pointer_and_goes_down_into_it,
+    test_file_types_list_each_extension_of_the_drive_and_outline_its_files,
+]

@@ -77,10 +77,12 @@ TEST(Layout, TheSpacePageFitsItsPartsSideBySideAtEveryScale) {
             const int W = ScaleLength(scale ? 1400 : 684, dpi), H = ScaleLength(scale ? 900 : 411, dpi);
             const MainLayout l = ComputeMainLayout(W, H, dpi);
             const LayoutRect content{l.page.x, l.warningBar.height, l.page.width, l.statusBand.y - l.warningBar.height};
-            for (const LayoutRect& r : {l.analyzeButton, l.spaceStatus, l.spacePath, l.spaceUp, l.spaceOpen, l.spaceDelete, l.spaceList, l.treemap})
+            for (const LayoutRect& r : {l.analyzeButton, l.spaceStatus, l.spacePath, l.spaceTypes, l.spaceUp, l.spaceOpen,
+                                       l.spaceDelete, l.spaceList, l.treemap})
                 EXPECT_TRUE(inside(r, content)) << dpi << " dpi, " << W << "x" << H << ": " << r.x << "," << r.y;
             EXPECT_LE(l.spaceList.x + l.spaceList.width, l.treemap.x) << dpi << ": the list and the treemap apart";
-            EXPECT_LE(l.spacePath.x + l.spacePath.width, l.spaceUp.x) << dpi << ": the path clear of 上一级";
+            EXPECT_LE(l.spacePath.x + l.spacePath.width, l.spaceTypes.x) << dpi << ": the path clear of 文件类型";
+            EXPECT_LE(l.spaceTypes.x + l.spaceTypes.width, l.spaceUp.x);
             EXPECT_LE(l.spaceUp.x + l.spaceUp.width, l.spaceOpen.x);
             EXPECT_LE(l.spaceOpen.x + l.spaceOpen.width, l.spaceDelete.x);
             EXPECT_LE(l.analyzeButton.y + l.analyzeButton.height, l.spaceUp.y);

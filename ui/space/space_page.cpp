@@ -156,12 +156,19 @@ bool SpaceCommand(HWND window, int id, LRESULT* result) {
     case IDC_BTN_SPACE_DELETE:
         *result = OnSpaceDeleteCommand();
         return true;
+    case IDC_BTN_SPACE_TYPES:
+        *result = OnSpaceTypesCommand();
+        return true;
     default:
         return false;
     }
 }
 
 bool SpaceNotify(NMHDR* header, LRESULT* result) {
+    if (header->idFrom == IDC_LIST_SPACE_TYPES) {
+        *result = OnSpaceTypesNotify(header);
+        return true;
+    }
     if (header->idFrom != IDC_LIST_SPACE) return false;
     *result = OnSpaceListNotify(header);
     return true;

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 struct SpaceRow;
+struct SpaceExtensionSum;
 class SpaceTree;
 
 #include "uimodel/page_phase.h"
@@ -38,6 +39,8 @@ const SpaceTree* SpaceTreeShown(uint32_t* folder);
 int32_t SpaceSelectedRow();
 void SelectSpaceRow(int32_t row);
 void ShowSpaceRow(int32_t row);
+// Shows a folder of the tree (not a link nor one that could not be read).
+void ShowSpaceFolder(uint32_t folder);
 
 // For a deletion (main thread): the tree shown, to take a deleted item out
 // of it; then the bytes it freed on the volume (the 未统计 row keeps to
@@ -71,3 +74,17 @@ bool AskAndDeleteSpaceFile(uint32_t folder, const char16_t* name, uint64_t id, u
 // treemap_view.cpp: the treemap beside the list, a window of kTreemapClass;
 // it lays out the rows again when their generation changes.
 bool RegisterTreemapClass();
+void RedrawSpaceTreemap();
+
+// types_view.cpp: the 文件类型 list, in the space list's place while its
+// button is down; it covers the whole tree.
+void SetUpSpaceTypesList();
+void FitSpaceTypesColumns(int listWidth);
+// Shows the list the button chooses (on the space page).
+void ApplySpaceTypesShown();
+LRESULT OnSpaceTypesCommand();
+LRESULT OnSpaceTypesNotify(NMHDR* header);
+// Refills the list from the tree shown (a new one came).
+void RefreshSpaceTypes();
+// The type selected in the list, whose files the treemap outlines.
+bool SpaceTypeChosen(SpaceExtensionSum* chosen);

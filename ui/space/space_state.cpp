@@ -21,6 +21,8 @@ const ControlRow kControls[] = {
     {IDC_BTN_SPACE_OPEN, L"BUTTON", L"打开", WS_DISABLED, 0, &MainLayout::spaceOpen, PAGE_SPACE},
     {IDC_BTN_SPACE_DELETE, L"BUTTON", L"删除", WS_DISABLED, 0, &MainLayout::spaceDelete, PAGE_SPACE},
     {IDC_LIST_SPACE, WC_LISTVIEWW, L"", kListStyle, WS_EX_CLIENTEDGE, &MainLayout::spaceList, PAGE_SPACE},
+    {IDC_BTN_SPACE_TYPES, L"BUTTON", L"文件类型", BS_AUTOCHECKBOX | BS_PUSHLIKE, 0, &MainLayout::spaceTypes, PAGE_SPACE},
+    {IDC_LIST_SPACE_TYPES, WC_LISTVIEWW, L"", kListStyle, WS_EX_CLIENTEDGE, &MainLayout::spaceList, PAGE_SPACE},
     {IDC_TREEMAP, kTreemapClass, L"", 0, WS_EX_CLIENTEDGE, &MainLayout::treemap, PAGE_SPACE},
 };
 constexpr int kCount = sizeof kControls / sizeof kControls[0];
@@ -60,6 +62,7 @@ void CreateSpaceControls(HWND window) {
         AddListColumn(list, 3, L"占比", ScaleByDpi(90));
         AddListColumn(list, 4, L"文件数", ScaleByDpi(70));
     }
+    SetUpSpaceTypesList();
 }
 
 void SpaceScale(HFONT font) {
@@ -68,12 +71,17 @@ void SpaceScale(HFONT font) {
         RECT r;
         GetWindowRect(list, &r);
         FitColumns(r.right - r.left);
+        FitSpaceTypesColumns(r.right - r.left);
     }
 }
 
 void SpaceLayout(const MainLayout& layout) {
     PlaceControlRows(kControls, g_hControls, kCount, layout);
     FitColumns(layout.spaceList.width);
+    FitSpaceTypesColumns(layout.spaceList.width);
 }
 
-void SpaceShow(int page) { ShowControlRows(kControls, g_hControls, kCount, page); }
+void SpaceShow(int page) {
+    ShowControlRows(kControls, g_hControls, kCount, page);
+    if (page == PAGE_SPACE) ApplySpaceTypesShown();
+}

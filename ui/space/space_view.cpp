@@ -256,6 +256,7 @@ uint64_t TakeSpaceTree(SpaceTree* tree, uint64_t used) {
     g_pSpaceTree = tree;
     g_nSpaceUsed = used;
     ShowFolder(0, kNoFolder);
+    RefreshSpaceTypes();
     return g_pSpaceTree->Folder(0).size;
 }
 
@@ -362,4 +363,10 @@ void ShowSpaceRow(int32_t row) {
     // A link is never entered; a folder that could not be read has nothing to show.
     if (shown.kind != SPACE_ROW_FOLDER || (shown.flags & (SPACE_LINK | SPACE_DENIED))) return;
     ShowFolder(shown.folder, kNoFolder);
+}
+
+void ShowSpaceFolder(uint32_t folder) {
+    if (!g_pSpaceTree || folder >= g_pSpaceTree->FolderCount()) return;
+    if (g_pSpaceTree->Folder(folder).flags & (SPACE_LINK | SPACE_DENIED)) return;
+    ShowFolder(folder, kNoFolder);
 }
