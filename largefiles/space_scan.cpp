@@ -56,7 +56,8 @@ uint32_t TreeEntry(void* self, uint32_t parent, const char16_t*, size_t, int32_t
     }
     const uint64_t space = record.space == FS_NO_SPACE ? record.size : record.space;
     sink->totals->Add(sink->totals->bytes, space);
-    tree->AddFile(parent, record.name, record.nameLength, record.size, space, record.id, record.links, 0);
+    tree->AddFile(parent, record.name, record.nameLength, record.size, space, record.id, record.links, 0,
+                  record.modified);
     if ((sink->files & 1023) == 0) TreeReport(sink, false);
     return kNoFolder;
 }
@@ -100,7 +101,8 @@ public:
             if (!FinderWin32Name(name.text.data(), name.text.size())) continue;
             const uint32_t parent = FolderOf(name.parent, name.parentSequence);
             if (parent == kNoFolder) continue;
-            tree_->AddFile(parent, name.text.data(), name.text.size(), size, space, identity, links, flags);
+            tree_->AddFile(parent, name.text.data(), name.text.size(), size, space, identity, links, flags,
+                           facts.modified);
         }
     }
 

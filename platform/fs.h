@@ -76,8 +76,13 @@ struct FsEntry {
     // listing cannot tell (a Win32 listing never can).
     uint64_t space;
     uint32_t links;
+    // Last write time in FILETIME units (100 ns since 1601-01-01 UTC), 0
+    // when the listing cannot tell.
+    uint64_t modified;
 };
 constexpr uint64_t FS_NO_SPACE = ~0ull;
+// Seconds between 1601-01-01 (FILETIME's origin) and 1970-01-01 (Unix's).
+constexpr uint64_t kFsUnixEpochSeconds = 11644473600ull;
 
 // An entry whose data, or whose folder's listing, lies in a remote store (a
 // cloud file "on demand", an archived file): opening it makes the system
