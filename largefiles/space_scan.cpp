@@ -101,8 +101,9 @@ public:
             if (!FinderWin32Name(name.text.data(), name.text.size())) continue;
             const uint32_t parent = FolderOf(name.parent, name.parentSequence);
             if (parent == kNoFolder) continue;
+            // A link's own time is not its target's: counted as nothing, as its bytes.
             tree_->AddFile(parent, name.text.data(), name.text.size(), size, space, identity, links, flags,
-                           facts.modified);
+                           flags == SPACE_LINK ? 0 : facts.modified);
         }
     }
 
