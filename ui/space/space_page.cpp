@@ -119,6 +119,9 @@ bool SpaceCommand(HWND window, int id, LRESULT* result) {
     case IDC_BTN_SPACE_OPEN:
         *result = OnSpaceOpenCommand();
         return true;
+    case IDC_BTN_SPACE_EXPORT:
+        *result = OnSpaceExportCommand();
+        return true;
     default:
         return false;
     }
