@@ -33,8 +33,8 @@ enum {
     IDC_PREVIEW_LIST = 131,
     IDC_PREVIEW_OPEN = 132,
     IDC_TAB_SYSTEM = 133,
-    IDC_BTN_SPACE_EXPORT = 140,
-    IDC_BTN_LARGE_EXPORT = 141,
+    IDC_BTN_SPACE_EXPORT = 194,  // after the system page's range (140 to 189)
+    IDC_BTN_LARGE_EXPORT = 195,
 };
 
 enum { IDT_TICKER = 201 };
