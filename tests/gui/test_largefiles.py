@@ -6,7 +6,7 @@ import stat
 import subprocess
 import time
 
-from harness import Session, check, save_as, windows_path, write_file
+from harness import Session, check, save_as, type_save_path, windows_path, write_file
 
 MIB = 1048576
 IDYES, IDNO, IDOK = 6, 7, 1
@@ -137,6 +137,28 @@ def test_thresholds_sorting_and_summary(h):
             root60 = table[1 + shown.index("C:\\root60.bin")]
             stamp = datetime.datetime.fromtimestamp(int(ROOT60_TIME)).astimezone().isoformat()
             check(root60[1:] == [str(60 * MIB), str(60 * MIB), "1", stamp], root60)
+            # A file that cannot be replaced (held open without sharing)
+            # stays whole, no temporary file is left beside it, and the
+            # reason is told.
+            target = os.path.join(h.artifacts, "large-export.csv")
+            holder = subprocess.Popen(["wine", os.path.join(h.build, "norvale_probe.exe"), "hold",
+                                       "Z:" + target.replace("/", "\\")],
+                                      env=h.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            h.after_test(holder.kill)
+            check(holder.stdout.readline().strip() == b'{"held":1}', "the helper could not hold the file")
+            s.click_control(195)
+            type_save_path(s, target)
+            titled = lambda title: [d for d in s.dialogs() if d["title"] == title]
+            asking = lambda: [d for d in s.dialogs() if any(c["id"] == IDYES for c in d["children"])]
+            s.wait(asking, "the question to replace it", 20)
+            s.answer(asking()[0], IDYES)
+            s.wait(lambda: titled("导出失败"), "the failure to be told", 20)
+            texts = [c["text"] for c in titled("导出失败")[0]["children"]]
+            check(any(t.startswith("无法导出到 Z:" + target.replace("/", "\\")) and "（错误 " in t for t in texts), texts)
+            s.answer(titled("导出失败")[0], IDOK)
+            s.wait(lambda: not s.dialogs(), "the box to close", 20)
+            check(open(target, "rb").read() == data, "the file was changed")
+            check([n for n in os.listdir(h.artifacts) if n.endswith(".tmp")] == [], os.listdir(h.artifacts))
             s.shot().save(h.artifacts + "/largefiles.png")
     finally:
         unseed(h)
