@@ -107,12 +107,13 @@ TEST_F(SpaceTreeFake, TheNewestWriteBelowAFolderRisesToEveryFolderAbove) {
     FakeFsAddFile(u"C:\\z\\x.bin", 10);
     FakeFsSetModified(u"C:\\z\\x.bin", old);
     FakeFsSetModified(u"C:\\z", later);
-    // 33 large files: the smallest, the newest, leaves the kept ones for the rest.
+    // 33 large files: the first listed, the smallest and the newest, is kept
+    // until the 33rd comes, then moves to the rest.
     for (int i = 0; i <= static_cast<int>(kSpaceKeptFiles); ++i) {
         const std::u16string name = u"C:\\many\\f" + std::u16string(1, static_cast<char16_t>(u'a' + i / 10)) +
                                     std::u16string(1, static_cast<char16_t>(u'0' + i % 10)) + u".bin";
-        FakeFsAddFile(name.c_str(), (40 - i) * MiB);
-        FakeFsSetModified(name.c_str(), i == static_cast<int>(kSpaceKeptFiles) ? newest : old);
+        FakeFsAddFile(name.c_str(), (8 + i) * MiB);
+        FakeFsSetModified(name.c_str(), i == 0 ? newest : old);
     }
     const auto tree = Walk(u"C:\\");
     const uint32_t a = Path(*tree, {u"a"}), c = Path(*tree, {u"a", u"b", u"c"}), many = Path(*tree, {u"many"});
