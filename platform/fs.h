@@ -168,8 +168,8 @@ FsDir FsOpenDir(const char16_t* path, bool forRemoval, const FsIdentity* above =
 FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool forRemoval, uint64_t listed = FS_NO_ID);
 // Lists the entries of dir whose names match pattern (one name with '*' and
 // '?' wildcards): kind, attribute bits and tag, and the size; without
-// `sizes` a backend may leave the size of files 0 (posix then skips the
-// stat). Continue with FsFindNext, end with FsFindClose before dir. Null
+// `sizes` a backend may leave the size and the time of files 0 (posix then
+// skips the stat). Continue with FsFindNext, end with FsFindClose before dir. Null
 // also when nothing matches (FS_ERROR_FILE_NOT_FOUND or 18). A name that
 // holds '\' or '/' is never listed: no Windows name can hold one.
 FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry, bool sizes);

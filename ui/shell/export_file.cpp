@@ -62,7 +62,10 @@ DWORD WriteReplacing(const std::wstring& target, const std::string& bytes) {
     for (size_t done = 0; done < bytes.size() && !error;) {
         const DWORD chunk = static_cast<DWORD>(bytes.size() - done > (1u << 20) ? (1u << 20) : bytes.size() - done);
         DWORD written = 0;
-        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) error = GetLastError();
+        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) {
+            error = GetLastError();
+            if (!error) error = ERROR_WRITE_FAULT;  // nothing written, and no reason given
+        }
         done += written;
     }
     if (!error && !FlushFileBuffers(file)) error = GetLastError();
@@ -70,7 +73,7 @@ DWORD WriteReplacing(const std::wstring& target, const std::string& bytes) {
     if (!error && !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         error = GetLastError();
     if (error) DeleteFileW(temporary.c_str());
-    return error ? error : 0;
+    return error;
 }
 
 }  // namespace
