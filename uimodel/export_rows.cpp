@@ -20,16 +20,30 @@ std::u16string Number(uint64_t value) {
     return text;
 }
 
+// Depth first without recursion: a tree from the MFT has no depth limit.
 void AddFolderRows(const SpaceTree& tree, uint32_t folder, const std::u16string& folderPath, int32_t levels,
                    uint64_t usedBytes, std::vector<ExportRow>* out) {
-    for (const SpaceRow& row : SpaceRowsOf(tree, folder, usedBytes)) {
-        out->push_back(SpaceExportRowOf(tree, folder, folderPath, row));
-        // A link is never entered, as in the list; the recursion is as deep
-        // as the tree, which a walk keeps to paths Win32 can hold.
-        if (row.kind == SPACE_ROW_FOLDER && !(row.flags & SPACE_LINK) && levels != 1) {
-            const std::u16string path = out->back().path;  // a copy: out grows below
-            AddFolderRows(tree, row.folder, path, levels > 1 ? levels - 1 : 0, 0, out);
+    struct Frame {
+        uint32_t folder;
+        std::u16string path;
+        int32_t levels;  // 0: no limit
+        std::vector<SpaceRow> rows;
+        size_t next;
+    };
+    std::vector<Frame> stack;
+    stack.push_back(Frame{folder, folderPath, levels, SpaceRowsOf(tree, folder, usedBytes), 0});
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next == top.rows.size()) {
+            stack.pop_back();
+            continue;
         }
+        const SpaceRow row = top.rows[top.next++];
+        out->push_back(SpaceExportRowOf(tree, top.folder, top.path, row));
+        // A link is never entered, as in the list.
+        if (row.kind != SPACE_ROW_FOLDER || (row.flags & SPACE_LINK) || top.levels == 1) continue;
+        const int32_t below = top.levels > 1 ? top.levels - 1 : 0;
+        stack.push_back(Frame{row.folder, out->back().path, below, SpaceRowsOf(tree, row.folder, 0), 0});
     }
 }
 

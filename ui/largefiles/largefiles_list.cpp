@@ -17,6 +17,7 @@
 #include <shellapi.h>
 
 #include <cstdlib>
+#include <new>
 
 namespace {
 
@@ -176,10 +177,15 @@ void ExportLargeFileList() {
     const int32_t count = g_nLargeFiles.load(std::memory_order_acquire);
     const LargeFileEntry* entries = g_pLargeFiles.load(std::memory_order_acquire);
     std::vector<ExportRow> rows;
-    const int shown = static_cast<int>(SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0));
-    for (int row = 0; row < shown; ++row) {
-        const int32_t tag = RowTag(row);
-        if (tag >= 0 && tag < count) rows.push_back(LargeExportRowOf(entries[tag]));
+    try {
+        const int shown = static_cast<int>(SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0));
+        for (int row = 0; row < shown; ++row) {
+            const int32_t tag = RowTag(row);
+            if (tag >= 0 && tag < count) rows.push_back(LargeExportRowOf(entries[tag]));
+        }
+    } catch (const std::bad_alloc&) {
+        MessageBoxW(g_hMainWnd, L"内存不足，无法导出。", L"导出失败", MB_OK | MB_ICONERROR);
+        return;
     }
     if (ExportRowsAsCsv(g_hMainWnd, L"大文件.csv", rows)) {
         char16_t text[96];

@@ -7,15 +7,16 @@
 #include "platform/system_win32.h"
 #include "text/format.h"
 #include "text/text16.h"
+#include "text/time_text.h"
 #include "ui/shell/app_state.h"
 #include "ui/shell/export_file.h"
 #include "ui/shell/ids.h"
 #include "ui/shell/shell.h"
-#include "text/time_text.h"
 #include "uimodel/export_rows.h"
 #include "uimodel/page_phase.h"
 #include "uimodel/space_rows.h"
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -316,12 +317,18 @@ LRESULT OnSpaceExportCommand() {
     DestroyMenu(menu);
     if (!chosen) return 0;
     std::vector<ExportRow> rows;
-    if (chosen == kExportList) {
-        const std::u16string folder = FolderPath(g_nSpaceFolder);
-        for (const SpaceRow& row : g_spaceRows) rows.push_back(SpaceExportRowOf(*g_pSpaceTree, g_nSpaceFolder, folder, row));
-    } else {
-        // The tree from the drive's root, whatever folder is shown.
-        rows = SpaceExportTree(*g_pSpaceTree, 0, FolderPath(0), chosen == kExportThreeLevels ? 3 : 0, g_nSpaceUsed);
+    try {
+        if (chosen == kExportList) {
+            const std::u16string folder = FolderPath(g_nSpaceFolder);
+            for (const SpaceRow& row : g_spaceRows)
+                rows.push_back(SpaceExportRowOf(*g_pSpaceTree, g_nSpaceFolder, folder, row));
+        } else {
+            // The tree from the drive's root, whatever folder is shown.
+            rows = SpaceExportTree(*g_pSpaceTree, 0, FolderPath(0), chosen == kExportThreeLevels ? 3 : 0, g_nSpaceUsed);
+        }
+    } catch (const std::bad_alloc&) {
+        MessageBoxW(g_hMainWnd, L"内存不足，无法导出。", L"导出失败", MB_OK | MB_ICONERROR);
+        return 0;
     }
     if (ExportRowsAsCsv(g_hMainWnd, L"空间分析.csv", rows)) {
         char16_t text[96];
