@@ -72,6 +72,17 @@ def test_the_space_view_shows_folders_by_size_and_goes_down_and_back(h):
         stamp = datetime.datetime.fromtimestamp(NEWEST).astimezone().isoformat()
         seed_row = table[1]
         check(seed_row[:2] == ["C:\\space-seed", str(1536 * GIB + 3000)] and seed_row[3:] == ["6", stamp], seed_row)
+        # 导出 → 目录树（3 层）: each folder followed by its rows, three levels down.
+        s.click_control(194)
+        time.sleep(0.5)
+        s.xdo("key", "Down", "Down", "Return")
+        table, data = save_as(s, os.path.join(h.artifacts, "space-tree.csv"))
+        exported = [r[0] for r in table[1:]]
+        seeded = exported[exported.index("C:\\space-seed"):][:7]
+        check(seeded == ["C:\\space-seed", "C:\\space-seed\\videos", "C:\\space-seed\\videos\\a.mp4",
+                         "C:\\space-seed\\videos\\b.mkv", "C:\\space-seed\\archives",
+                         "C:\\space-seed\\archives\\x.zip", "C:\\space-seed\\（3 个小文件）"], seeded)
+        check(all(p.count("\\") <= 3 for p in exported), [p for p in exported if p.count("\\") > 3][:5])
         check(top["texts"][4] == "6", f"files under it: {top}")
         check(top["selected"] == 1, "the first row is selected")
         check(float(top["texts"][3].rstrip("%")) > 50, f"its share: {top}")
