@@ -93,7 +93,7 @@ struct Entry {
     uint32_t name;  // offset into the folder's names
     uint32_t nameLength;
     uint32_t attributes, reparseTag, links;
-    uint64_t size, space, id;
+    uint64_t size, space, id, modified;
     int32_t child;  // index into the folder's children; -1 when not entered
 };
 
@@ -120,7 +120,7 @@ struct Node {
 
 FinderRecord RecordOf(const Node& node, const Entry& e) {
     return FinderRecord{node.names.data() + e.name, e.nameLength, e.attributes, e.reparseTag, e.size, e.space, e.id,
-                        e.links};
+                        e.links, e.modified};
 }
 
 // Frees a node not handed to the sink, with every node below it.
@@ -160,12 +160,13 @@ void List(Node* node, const FinderSink& sink) {
             if (IsDotName(entry.name, length)) continue;
             Entry e{static_cast<uint32_t>(node->names.size()), static_cast<uint32_t>(length), entry.attributes,
                     entry.reparseTag, entry.links, (static_cast<uint64_t>(entry.sizeHigh) << 32) | entry.sizeLow,
-                    entry.space, entry.id, -1};
+                    entry.space, entry.id, entry.modified, -1};
             node->names.insert(node->names.end(), entry.name, entry.name + length + 1);
             // A cloud folder's listing would be fetched onto the drive: it is
             // handed on as an entry and never entered, whatever the sink says.
             if ((entry.attributes & FS_ATTR_DIRECTORY) && !FsDataIsRemote(entry.attributes)) {
-                const FinderRecord record{entry.name, length, e.attributes, e.reparseTag, e.size, e.space, e.id, e.links};
+                const FinderRecord record{entry.name, length, e.attributes, e.reparseTag, e.size,
+                                          e.space, e.id, e.links, e.modified};
                 if (sink.enters(record, node->depth, base + 1 + length)) {
                     Node* child = new Node;
                     child->name.assign(entry.name, length);

@@ -9,8 +9,8 @@
 // hands on the same facts per record (ntfs::RecordFacts, to an
 // ntfs::RecordSink), with what only the MFT has and the rules below judge:
 // each name's folder as a record number and the sequence the name was
-// written for, its name space, and extension records. Times are in neither
-// yet: no sink uses them.
+// written for, its name space, and extension records. Both carry the last
+// write time (the listing's, or $STANDARD_INFORMATION's).
 //
 // Sinks. The large-file list (scanner.h, mft.h) and the space tree
 // (space_scan.h) are a sink of each producer. A walk sink is a plain table
@@ -44,6 +44,7 @@ struct FinderRecord {
     uint64_t space;       // bytes on the volume; FS_NO_SPACE when not known
     uint64_t id;          // file id (NTFS: sequence << 48 | record); FS_NO_ID when not known
     uint32_t links;       // number of names; 0 when not known
+    uint64_t modified;    // last write, FILETIME units (100 ns since 1601, UTC); 0 when not known
 };
 
 // What a sink's running totals are: files and folders met, bytes met on the

@@ -30,6 +30,7 @@ struct FileResult {
     uint64_t size;
     uint64_t space;
     uint64_t reference;  // the NTFS file id: sequence in the top 16 bits, record number below
+    uint64_t modified;
     std::vector<Name> names;
 };
 
@@ -142,7 +143,8 @@ void Search::Keep(uint64_t number, RecordFacts& facts) {
         return;
     }
     results_.push_back(
-        FileResult{facts.size, facts.space, (static_cast<uint64_t>(facts.sequence) << 48) | number, std::move(facts.names)});
+        FileResult{facts.size, facts.space, (static_cast<uint64_t>(facts.sequence) << 48) | number, facts.modified,
+                   std::move(facts.names)});
 }
 
 // Every folder and every result under the folder its name says, when that
@@ -221,6 +223,7 @@ std::vector<LargeFileEntry> Search::ListInWalkOrder(const char16_t* root, const 
             entry.size = results_[child.result].size;
             entry.id = results_[child.result].reference;
             entry.space = results_[child.result].space;
+            entry.modified = results_[child.result].modified;
             found.push_back(entry);
         }
         std::vector<uint32_t>().swap(list);

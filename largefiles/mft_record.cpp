@@ -114,6 +114,7 @@ bool ReadFacts(const uint8_t* record, uint32_t size, RecordFacts* facts) {
     facts->hasSize = false;
     facts->size = 0;
     facts->space = 0;
+    facts->modified = 0;
     // The names' strings are written over in place, so that a volume's
     // records, most with one name, cost no allocation each.
     size_t names = 0;
@@ -121,6 +122,7 @@ bool ReadFacts(const uint8_t* record, uint32_t size, RecordFacts* facts) {
     Attribute a;
     while (attributes.Next(&a)) {
         if (a.type == kAttrStandardInformation && !a.nonResident && a.valueLength >= 0x24) {
+            facts->modified = Le64(a.value + 0x08);
             facts->reparse = (Le32(a.value + 0x20) & kFileReparsePoint) != 0;
         } else if (a.type == kAttrAttributeList) {
             facts->hasList = true;

@@ -136,6 +136,9 @@ struct RecordFacts {
     bool hasSize;
     uint64_t size;
     uint64_t space;  // on the volume; 0 for data kept in the record
+    // $STANDARD_INFORMATION's last write time (FILETIME units), 0 when the
+    // record holds none: the one Win32 listings show, not $FILE_NAME's copy.
+    uint64_t modified;
     std::vector<Name> names;
 };
 

@@ -86,6 +86,7 @@ uint32_t ListEntry(void* self, uint32_t, const char16_t* folderPath, size_t fold
     Text16CopyTruncated(entry.path, 260, path.c_str());
     entry.size = record.size;
     entry.id = record.id;
+    entry.modified = record.modified;
     // What GetCompressedFileSize says: asked for the results alone, one
     // call per listed file, none for the thousands that are smaller. A cloud
     // file is not opened (that would fetch it): it takes what its listing

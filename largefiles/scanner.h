@@ -18,6 +18,8 @@ struct LargeFileEntry {
     // Bytes it takes on the volume (less than size when sparse or
     // compressed, more when the last cluster is partly used).
     uint64_t space;
+    // Last write, FILETIME units (100 ns since 1601, UTC); 0 when not known.
+    uint64_t modified;
 };
 
 // The progress callback's context: overwritten on every report.

@@ -230,7 +230,7 @@ SpaceItemState ListSpaceFiles(const SpaceTree& tree, const char16_t* root, uint3
             const bool link = FsIsLink(entry.attributes, entry.reparseTag);
             const uint64_t size = link ? 0 : (static_cast<uint64_t>(entry.sizeHigh) << 32) | entry.sizeLow;
             const uint64_t space = link ? 0 : entry.space == FS_NO_SPACE ? size : entry.space;
-            out->push_back(SpaceListedFile{entry.name, size, space, entry.id, link});
+            out->push_back(SpaceListedFile{entry.name, size, space, entry.id, link, link ? 0 : entry.modified});
         } while (FsFindNext(find, &entry));
         FsFindClose(find);
     }

@@ -59,6 +59,7 @@ struct SpaceListedFile {
     uint64_t size, space;  // a file link: 0
     uint64_t id;
     bool link;
+    uint64_t modified;  // FILETIME units; 0: not known
 };
 
 // Every file (not folder) of folder as the disk lists it now, largest

@@ -134,7 +134,8 @@ uint32_t TreeEntry(void* self, uint32_t parent, const char16_t*, size_t, int32_t
     }
     const uint64_t space = record.space == FS_NO_SPACE ? record.size : record.space;
     sink->totals->Add(sink->totals->bytes, space);
-    tree->AddFile(parent, record.name, record.nameLength, record.size, space, record.id, record.links, 0);
+    tree->AddFile(parent, record.name, record.nameLength, record.size, space, record.id, record.links, 0,
+                  record.modified);
     if (sink->live) {
         // A file with several names counts at each here; the finished tree
         // counts it once.
@@ -184,7 +185,9 @@ public:
             if (!FinderWin32Name(name.text.data(), name.text.size())) continue;
             const uint32_t parent = FolderOf(name.parent, name.parentSequence);
             if (parent == kNoFolder) continue;
-            tree_->AddFile(parent, name.text.data(), name.text.size(), size, space, identity, links, flags);
+            // A link's own time is not its target's: counted as nothing, as its bytes.
+            tree_->AddFile(parent, name.text.data(), name.text.size(), size, space, identity, links, flags,
+                           flags == SPACE_LINK ? 0 : facts.modified);
         }
     }
 

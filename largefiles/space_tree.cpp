@@ -119,7 +119,7 @@ bool SpaceTree::FirstSight(uint64_t identity) {
 }
 
 void SpaceTree::AddFile(uint32_t folder, const char16_t* name, size_t length, uint64_t size, uint64_t space,
-                        uint64_t identity, uint32_t links, uint8_t flags) {
+                        uint64_t identity, uint32_t links, uint8_t flags, uint64_t modified) {
     if (folder >= rest_.size()) return;  // no folder, or the tree is finished
     if (links != 1 && identity != 0 && !FirstSight(identity)) {
         ++extraNames_;
@@ -127,29 +127,30 @@ void SpaceTree::AddFile(uint32_t folder, const char16_t* name, size_t length, ui
     }
     AddToExtension(name, length, size, space);
     Rest& r = rest_[folder];
-    auto rest = [&r](uint64_t bytes, uint64_t onDisk) {
+    auto rest = [&r](uint64_t bytes, uint64_t onDisk, uint64_t written) {
         r.size += bytes;
         r.space += onDisk;
         r.files++;
         if (bytes >= kSpaceSmallFile) r.large++;
+        if (written > r.modified) r.modified = written;
     };
     if (size < kSpaceSmallFile) {
-        rest(size, space);
+        rest(size, space, modified);
         return;
     }
     SpaceFolder& f = folders_[folder];
     if (f.kept.size() == kSpaceKeptFiles) {
         if (f.kept.front().size >= size) {
-            rest(size, space);
+            rest(size, space, modified);
             return;
         }
         // The smallest kept one goes to the rest; its name stays in the pool.
         std::pop_heap(f.kept.begin(), f.kept.end(), Smaller);
-        rest(f.kept.back().size, f.kept.back().space);
+        rest(f.kept.back().size, f.kept.back().space, f.kept.back().modified);
         f.kept.pop_back();
     }
     if (length > kNameBlockMask - 1) length = kNameBlockMask - 1;
-    f.kept.push_back(SpaceFile{size, space, identity, Intern(name, length), static_cast<uint16_t>(length), flags});
+    f.kept.push_back(SpaceFile{size, space, identity, Intern(name, length), static_cast<uint16_t>(length), flags, modified});
     std::push_heap(f.kept.begin(), f.kept.end(), Smaller);
 }
 
@@ -240,6 +241,7 @@ void SpaceTree::Finish() {
         f.restSpace = r.space;
         f.restFiles = r.files;
         f.restLarge = r.large;
+        f.restModified = r.modified;
     }
     rest_.clear();
     for (uint32_t i = folders_.size(); i-- > 1;) {
@@ -267,10 +269,12 @@ void SpaceTree::Finish() {
         f.size += f.restSize;
         f.space += f.restSpace;
         f.files += f.restFiles;
+        f.modified = std::max(f.modified, f.restModified);
         for (const SpaceFile& file : f.kept) {
             f.size += file.size;
             f.space += file.space;
             f.files++;
+            f.modified = std::max(f.modified, file.modified);
         }
         if (i == 0) continue;
         SpaceFolder& parent = folders_[f.parent];
@@ -278,6 +282,7 @@ void SpaceTree::Finish() {
         parent.space += f.space;
         parent.files += f.files;
         parent.folders += f.folders + 1;
+        parent.modified = std::max(parent.modified, f.modified);
     }
 }
 

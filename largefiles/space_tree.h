@@ -34,6 +34,7 @@ struct SpaceFile {
     uint32_t name;        // offset into the tree's names
     uint16_t nameLength;
     uint8_t flags;
+    uint64_t modified;    // last write, FILETIME units; 0 when not known
 };
 
 struct SpaceExtensionSum {
@@ -55,6 +56,10 @@ struct SpaceFolder {
     // how many of them are not small (more than kSpaceKeptFiles large ones).
     uint64_t restSize = 0, restSpace = 0;
     uint32_t restFiles = 0, restLarge = 0;
+    // Last writes, FILETIME units (0: none known): the newest of the files
+    // not kept by name, and once finished the newest of every file in the
+    // subtree (a folder's own time is not counted: it changes with a name).
+    uint64_t restModified = 0, modified = 0;
     uint32_t parent = kNoFolder, firstChild = kNoFolder, nextSibling = kNoFolder;
     uint32_t name = 0;
     uint16_t nameLength = 0;
@@ -123,8 +128,9 @@ public:
     void AddSummary(uint32_t folder, uint64_t size, uint64_t space, uint32_t files, uint32_t subfolders);
     // links: the number of the file's names, 0 when not known; a file whose
     // identity was met already (and links is not 1) is not counted again.
+    // modified: the file's last write (FILETIME units), 0 when not known.
     void AddFile(uint32_t folder, const char16_t* name, size_t length, uint64_t size, uint64_t space,
-                 uint64_t identity, uint32_t links, uint8_t flags);
+                 uint64_t identity, uint32_t links, uint8_t flags, uint64_t modified = 0);
     // Sums every folder reachable from the root and orders the kept files;
     // once, at the end: the tree takes no files after it.
     void Finish();
@@ -161,10 +167,11 @@ private:
 
     Blocks<SpaceFolder> folders_;
     // While building: each folder's small files, apart from the folders so
-    // that the file after file updates touch 24 bytes, not a whole folder.
+    // that the file after file updates touch 32 bytes, not a whole folder.
     struct Rest {
         uint64_t size, space;
         uint32_t files, large;
+        uint64_t modified;
     };
     Blocks<Rest> rest_;
     static constexpr uint32_t kNameBlockBits = 15;

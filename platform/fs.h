@@ -76,8 +76,13 @@ struct FsEntry {
     // listing cannot tell (a Win32 listing never can).
     uint64_t space;
     uint32_t links;
+    // Last write time in FILETIME units (100 ns since 1601-01-01 UTC), 0
+    // when the listing cannot tell.
+    uint64_t modified;
 };
 constexpr uint64_t FS_NO_SPACE = ~0ull;
+// Seconds between 1601-01-01 (FILETIME's origin) and 1970-01-01 (Unix's).
+constexpr uint64_t kFsUnixEpochSeconds = 11644473600ull;
 
 // An entry whose data, or whose folder's listing, lies in a remote store (a
 // cloud file "on demand", an archived file): opening it makes the system
@@ -163,8 +168,8 @@ FsDir FsOpenDir(const char16_t* path, bool forRemoval, const FsIdentity* above =
 FsDir FsOpenSubdir(FsDir dir, const char16_t* name, bool forRemoval, uint64_t listed = FS_NO_ID);
 // Lists the entries of dir whose names match pattern (one name with '*' and
 // '?' wildcards): kind, attribute bits and tag, and the size; without
-// `sizes` a backend may leave the size of files 0 (posix then skips the
-// stat). Continue with FsFindNext, end with FsFindClose before dir. Null
+// `sizes` a backend may leave the size and the time of files 0 (posix then
+// skips the stat). Continue with FsFindNext, end with FsFindClose before dir. Null
 // also when nothing matches (FS_ERROR_FILE_NOT_FOUND or 18). A name that
 // holds '\' or '/' is never listed: no Windows name can hold one.
 FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry, bool sizes);

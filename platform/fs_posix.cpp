@@ -82,6 +82,13 @@ uint32_t AttributesOf(const struct stat& st) {
     return attributes;
 }
 
+// st_mtim as FILETIME units; 0 for a time before 1601.
+uint64_t FileTimeOf(const struct stat& st) {
+    const int64_t seconds = static_cast<int64_t>(st.st_mtim.tv_sec) + static_cast<int64_t>(kFsUnixEpochSeconds);
+    if (seconds < 0) return 0;
+    return static_cast<uint64_t>(seconds) * 10000000u + static_cast<uint64_t>(st.st_mtim.tv_nsec) / 100u;
+}
+
 void SetSize(FsEntry* entry, uint64_t size) {
     entry->sizeHigh = static_cast<uint32_t>(size >> 32);
     entry->sizeLow = static_cast<uint32_t>(size);
@@ -125,6 +132,7 @@ bool ReadMatching(FsListing* listing, FsEntry* entry) {
         entry->id = static_cast<uint64_t>(d->d_ino);
         entry->space = FS_NO_SPACE;
         entry->links = 0;
+        entry->modified = 0;
         struct stat st;
         if (listing->kindsOnly && d->d_type == DT_REG) {
             entry->attributes = FS_ATTR_ARCHIVE;
@@ -159,6 +167,7 @@ bool ReadMatching(FsListing* listing, FsEntry* entry) {
             SetSize(entry, S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size));
             entry->space = static_cast<uint64_t>(st.st_blocks) * 512u;
             entry->links = static_cast<uint32_t>(st.st_nlink);
+            entry->modified = FileTimeOf(st);
             return true;
         }
     }

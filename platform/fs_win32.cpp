@@ -42,6 +42,7 @@ void CopyEntry(const WIN32_FIND_DATAW& data, FsEntry* entry) {
     entry->id = FS_NO_ID;
     entry->space = FS_NO_SPACE;
     entry->links = 0;
+    entry->modified = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
 }
 
 // The "\\?\" form Win32 takes literally (see WindowsLongForm). Called for
@@ -115,6 +116,7 @@ bool NextHeldEntry(FsListing* listing, FsEntry* entry) {
         entry->id = id == ~0ull ? static_cast<uint64_t>(FS_NO_ID) : id;
         entry->space = static_cast<uint64_t>(record->AllocationSize.QuadPart);
         entry->links = 0;
+        entry->modified = static_cast<uint64_t>(record->LastWriteTime.QuadPart);
         return true;
     }
 }

@@ -50,6 +50,8 @@ int CompareLargeFiles(const LargeFileEntry& a, const LargeFileEntry& b, const La
         result = Order(a.size, b.size);
     } else if (sort.column == kLargeColumnSpace) {
         result = Order(a.space, b.space);
+    } else if (sort.column == kLargeColumnModified) {
+        result = Order(a.modified, b.modified);
     }
     return sort.descending == 1 ? -result : result;
 }
@@ -60,6 +62,6 @@ void ChooseLargeSortColumn(LargeSort* sort, int32_t column) {
         return;
     }
     sort->column = column;
-    // Someone who sorts by size wants the largest first.
-    sort->descending = (column == kLargeColumnSize || column == kLargeColumnSpace) ? 1 : 0;
+    // Someone who sorts by size wants the largest first; by time, the newest.
+    sort->descending = (column == kLargeColumnSize || column == kLargeColumnSpace || column == kLargeColumnModified) ? 1 : 0;
 }

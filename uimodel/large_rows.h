@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-// The list's columns: path, size, the space it takes, the actions.
-enum { kLargeColumnPath = 0, kLargeColumnSize = 1, kLargeColumnSpace = 2, kLargeColumnAction = 3 };
+// The list's columns: path, size, the space it takes, the last write, the actions.
+enum { kLargeColumnPath = 0, kLargeColumnSize = 1, kLargeColumnSpace = 2, kLargeColumnModified = 3, kLargeColumnAction = 4 };
 
 struct LargeSort {
     int32_t column;      // -1 until the first header click
@@ -22,5 +22,5 @@ int ComparePathsIgnoringCase(const char16_t* a, const char16_t* b);
 // "C:\windows" sorts beside "C:\Windows.old" and '_' after the letters.
 int CompareLargeFiles(const LargeFileEntry& a, const LargeFileEntry& b, const LargeSort& sort);
 // Header click on a column: the same column flips; a new column starts
-// ascending, a size column largest first.
+// ascending, a size column largest first, the time newest first.
 void ChooseLargeSortColumn(LargeSort* sort, int32_t column);

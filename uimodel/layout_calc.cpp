@@ -62,7 +62,8 @@ MainLayout ComputeMainLayout(int W, int H, int dpi) {
     l.ticker = {s(160) + s(20), s(36) + s(8), l.contentWidth, s(44)};
     l.scanButton = {s(160) + s(20), s(44) + s(36) + s(16), s(100), s(32)};
     l.combo = {s(160) + s(130), s(44) + s(36) + s(16), s(93), s(200)};
-    l.scanStatus = {s(233) + s(160), s(44) + s(36) + s(16), W - s(160) - s(253), s(32)};
+    l.scanStatus = {s(233) + s(160), s(44) + s(36) + s(16), W - s(160) - s(253) - s(92), s(32)};
+    l.largeExport = {W - s(20) - s(80), s(44) + s(36) + s(16), s(80), s(32)};
     l.largeList = {s(160) + s(20), s(56) + s(44) + s(36), l.contentWidth, H - s(44) - s(44) - s(36) - s(56)};
     l.tabSpace = {0, s(96), s(160), s(48)};
     l.tabSystem = {0, s(144), s(160), s(48)};
@@ -74,7 +75,8 @@ MainLayout ComputeMainLayout(int W, int H, int dpi) {
     l.spaceOpen = {l.spaceDelete.x - s(8) - s(80), pathTop, s(80), s(28)};
     l.spaceUp = {l.spaceOpen.x - s(8) - s(80), pathTop, s(80), s(28)};
     l.spaceTypes = {l.spaceUp.x - s(8) - s(90), pathTop, s(90), s(28)};
-    l.spacePath = {left, pathTop + s(4), l.spaceTypes.x - s(12) - left, s(20)};
+    l.spaceExport = {l.spaceTypes.x - s(8) - s(80), pathTop, s(80), s(28)};
+    l.spacePath = {left, pathTop + s(4), l.spaceExport.x - s(12) - left, s(20)};
     if (l.spacePath.width < s(40)) l.spacePath.width = s(40);
     const int viewTop = pathTop + s(28) + s(10);
     int viewHeight = H - s(44) - s(12) - viewTop;

@@ -17,11 +17,13 @@ struct MainLayout {
     LayoutRect selectAll, deselectAll, totalLabel, cleanList;
     LayoutRect diskClean, preview, rescan, clean;
     LayoutRect ticker, scanButton, combo, scanStatus, largeList;
-    // The space view: 开始分析 and its status, the path line with 上一级,
-    // 打开 and 删除, then the list beside the treemap.
+    LayoutRect largeExport;  // 导出, at the right end of 开始扫描's row
+    // The space view: 开始分析 and its status, the path line with 导出,
+    // 文件类型, 上一级, 打开 and 删除, then the list beside the treemap.
     LayoutRect tabSystem;  // 系统空间, under 空间分析
     LayoutRect tabSpace, analyzeButton, spaceStatus, spacePath, spaceUp, spaceOpen, spaceDelete, spaceList, treemap;
     LayoutRect spaceTypes;  // 文件类型, before 上一级; its list takes spaceList
+    LayoutRect spaceExport;
     // Painted by the window itself: the dark sidebar, the white page beside
     // it, the status band at the page's foot (its top line included) and
     // where the status text starts.

@@ -23,18 +23,19 @@ std::vector<SpaceRow> SpaceRowsOf(const SpaceTree& tree, uint32_t folder, uint64
     const SpaceFolder& shown = tree.Folder(folder);
     for (uint32_t child : tree.Children(folder)) {
         const SpaceFolder& f = tree.Folder(child);
-        rows.push_back(SpaceRow{SPACE_ROW_FOLDER, f.flags, child, 0, f.size, f.space, f.files, false});
+        rows.push_back(SpaceRow{SPACE_ROW_FOLDER, f.flags, child, 0, f.size, f.space, f.files, false, f.modified});
     }
     for (uint32_t i = 0; i < shown.kept.size(); ++i) {
         const SpaceFile& file = shown.kept[i];
-        rows.push_back(SpaceRow{SPACE_ROW_FILE, file.flags, kNoFolder, i, file.size, file.space, 1, false});
+        rows.push_back(
+            SpaceRow{SPACE_ROW_FILE, file.flags, kNoFolder, i, file.size, file.space, 1, false, file.modified});
     }
     if (shown.restFiles)
         rows.push_back(SpaceRow{SPACE_ROW_REST, 0, kNoFolder, 0, shown.restSize, shown.restSpace, shown.restFiles,
-                                shown.restLarge != 0});
+                                shown.restLarge != 0, shown.restModified});
     if (folder == 0 && usedBytes > shown.space) {
         const uint64_t unseen = usedBytes - shown.space;
-        rows.push_back(SpaceRow{SPACE_ROW_UNCOUNTED, 0, kNoFolder, 0, unseen, unseen, 0, false});
+        rows.push_back(SpaceRow{SPACE_ROW_UNCOUNTED, 0, kNoFolder, 0, unseen, unseen, 0, false, 0});
     }
     SortSpaceRows(tree, folder, &rows, SPACE_COL_SIZE, false);
     return rows;
@@ -46,6 +47,7 @@ void SortSpaceRows(const SpaceTree& tree, uint32_t folder, std::vector<SpaceRow>
         switch (column) {
         case SPACE_COL_SPACE: return row.space;
         case SPACE_COL_FILES: return row.files;
+        case SPACE_COL_MODIFIED: return row.modified;
         default: return row.size;
         }
     };

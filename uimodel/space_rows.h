@@ -24,6 +24,9 @@ struct SpaceRow {
     uint64_t size, space;
     uint32_t files;     // files under a folder; 1 for a file; the rest's count
     bool restHasLarge;  // SPACE_ROW_REST: some of them are 1 MB or more
+    // The newest last write under the row (FILETIME units; 0: none known):
+    // a file's own, a folder's newest file, the rest's newest.
+    uint64_t modified;
 };
 
 // The rows of folder, largest first. usedBytes (root only; 0 elsewhere or
@@ -31,7 +34,7 @@ struct SpaceRow {
 // space the scan counted.
 std::vector<SpaceRow> SpaceRowsOf(const SpaceTree& tree, uint32_t folder, uint64_t usedBytes);
 
-enum SpaceColumn { SPACE_COL_NAME, SPACE_COL_SIZE, SPACE_COL_SPACE, SPACE_COL_SHARE, SPACE_COL_FILES };
+enum SpaceColumn { SPACE_COL_NAME, SPACE_COL_SIZE, SPACE_COL_SPACE, SPACE_COL_SHARE, SPACE_COL_FILES, SPACE_COL_MODIFIED };
 // Stable: equal keys keep their order. Names compare without regard to case.
 void SortSpaceRows(const SpaceTree& tree, uint32_t folder, std::vector<SpaceRow>* rows, SpaceColumn column,
                    bool ascending);

@@ -136,15 +136,15 @@ void ChildItems(const SpaceTree& tree, uint32_t folder, std::vector<Item>* items
     const SpaceFolder& f = tree.Folder(folder);
     for (uint32_t c = f.firstChild; c != kNoFolder; c = tree.Folder(c).nextSibling) {
         const SpaceFolder& k = tree.Folder(c);
-        items->push_back(FromRow(SpaceRow{SPACE_ROW_FOLDER, k.flags, c, 0, k.size, k.space, k.files, false}, -1));
+        items->push_back(FromRow(SpaceRow{SPACE_ROW_FOLDER, k.flags, c, 0, k.size, k.space, k.files, false, k.modified}, -1));
     }
     for (uint32_t i = 0; i < f.kept.size(); ++i) {
         const SpaceFile& file = f.kept[i];
-        items->push_back(FromRow(SpaceRow{SPACE_ROW_FILE, file.flags, kNoFolder, i, file.size, file.space, 1, false}, -1));
+        items->push_back(FromRow(SpaceRow{SPACE_ROW_FILE, file.flags, kNoFolder, i, file.size, file.space, 1, false, file.modified}, -1));
     }
     if (f.restFiles)
         items->push_back(FromRow(
-            SpaceRow{SPACE_ROW_REST, 0, kNoFolder, 0, f.restSize, f.restSpace, f.restFiles, f.restLarge != 0}, -1));
+            SpaceRow{SPACE_ROW_REST, 0, kNoFolder, 0, f.restSize, f.restSpace, f.restFiles, f.restLarge != 0, f.restModified}, -1));
 }
 
 // Lays items out in area as the children of the folder holder.

@@ -21,6 +21,7 @@ struct Node {
     uint32_t attributes = 0;
     uint64_t size = 0;
     uint32_t reparseTag = 0;
+    uint64_t modified = 0;  // FILETIME units; 0: not known
     std::u16string target;  // links only
     uint64_t id = 0;        // the identity: the same whatever name reaches the node
     Node* parent = nullptr;
@@ -266,7 +267,8 @@ namespace {
 // nothing matches.
 FsFind ListNode(Node* dir, const char16_t* namePattern) {
     auto listing = std::make_unique<FsListing>();
-    auto add = [&](const std::u16string& name, uint32_t attributes, uint64_t size, uint32_t tag, uint64_t id) {
+    auto add = [&](const std::u16string& name, uint32_t attributes, uint64_t size, uint32_t tag, uint64_t id,
+                   uint64_t modified) {
         if (!WildcardMatch(namePattern, name.c_str())) return;
         FsEntry e{};
         Text16CopyTruncated(e.name, 260, name.c_str());
@@ -280,15 +282,16 @@ FsFind ListNode(Node* dir, const char16_t* namePattern) {
         // A cloud file's data is elsewhere: it takes no clusters here.
         e.space = (attributes & FS_ATTR_DIRECTORY) || FsDataIsRemote(attributes) ? 0 : (size + 4095) / 4096 * 4096;
         e.links = 0;
+        e.modified = modified;
         listing->entries.push_back(e);
     };
     if (dir->parent != &g_state->root) {
-        add(u".", FS_ATTR_DIRECTORY, 0, 0, dir->id);
-        add(u"..", FS_ATTR_DIRECTORY, 0, 0, dir->parent->id);
+        add(u".", FS_ATTR_DIRECTORY, 0, 0, dir->id, dir->modified);
+        add(u"..", FS_ATTR_DIRECTORY, 0, 0, dir->parent->id, dir->parent->modified);
     }
     for (const auto& child : dir->children) {
         add(child->name, child->attributes, (child->attributes & FS_ATTR_DIRECTORY) ? 0 : child->size, child->reparseTag,
-            child->id);
+            child->id, child->modified);
     }
     if (listing->entries.empty()) {
         t_lastError = FS_ERROR_FILE_NOT_FOUND;
@@ -383,6 +386,11 @@ void FakeFsAddLink(const char16_t* path, const char16_t* target, bool directory)
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     Node* node = Create(path, FS_ATTR_REPARSE_POINT | (directory ? FS_ATTR_DIRECTORY : FS_ATTR_ARCHIVE));
     node->target = target;
+}
+
+void FakeFsSetModified(const char16_t* path, uint64_t modified) {
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    if (Node* node = Resolve(path, false)) node->modified = modified;
 }
 
 void FakeFsSetReparseTag(const char16_t* path, uint32_t tag) {

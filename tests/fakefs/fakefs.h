@@ -28,6 +28,9 @@ void FakeFsAddFile(const char16_t* path, uint64_t size, uint32_t extraAttributes
 void FakeFsAddHardLink(const char16_t* path, const char16_t* existing);
 // A junction (directory) or file link at path, pointing at target.
 void FakeFsAddLink(const char16_t* path, const char16_t* target, bool directory);
+// The entry's last write time as its listing shows it (FILETIME units);
+// 0, the default, when not known.
+void FakeFsSetModified(const char16_t* path, uint64_t modified);
 // Gives the entry at path the reparse attribute with this tag (compressed,
 // deduplicated and cloud files carry one without being links).
 void FakeFsSetReparseTag(const char16_t* path, uint32_t tag);

@@ -334,3 +334,28 @@ def check(condition, message):
 
 def near(colour, expected, tolerance=2):
     return all(abs(colour[k] - expected[k]) <= tolerance for k in range(3))
+
+
+def type_save_path(s, path):
+    """The Linux path, as Wine's Z: drive names it, typed over the name the
+    open save dialog suggests, then Return."""
+    box = s.dialog()
+    check(box["title"] == "导出", box["title"])
+    time.sleep(0.5)
+    s.xdo("key", "Home", "shift+End")
+    s.xdo("type", "--delay", "30", "Z:" + path.replace("/", "\\"))
+    s.xdo("key", "Return")
+
+
+def save_as(s, path):
+    """Answers the save dialog the program opened: the Linux path, as Wine's
+    Z: drive names it, typed over the suggested name, then Return. Returns
+    the file's rows as a spreadsheet program reads them, and its raw bytes."""
+    import csv
+    import io
+    if os.path.exists(path):
+        os.unlink(path)
+    type_save_path(s, path)
+    s.wait(lambda: os.path.exists(path) and not s.dialogs(), "the file to be written", 20)
+    data = open(path, "rb").read()
+    return list(csv.reader(io.StringIO(data.decode("utf-8-sig"), newline=""))), data

@@ -1,14 +1,17 @@
 """The large-file page end to end: thresholds, sorting, open and delete
 through the action cell, with sparse files on the prefix's C: drive."""
+import datetime
 import os
 import stat
 import subprocess
 import time
 
-from harness import Session, check, windows_path, write_file
+from harness import Session, check, save_as, type_save_path, windows_path, write_file
 
 MIB = 1048576
 IDYES, IDNO, IDOK = 6, 7, 1
+# 2021-03-04 05:06:07 UTC, and a quarter second: shown in Wine's zone, the host's.
+ROOT60_TIME = 1614834367.25
 
 
 def seed(h):
@@ -23,6 +26,7 @@ def seed(h):
         if os.path.exists(os.path.join(c, name)):
             os.unlink(os.path.join(c, name))
     write_file(os.path.join(c, "root60.bin"), 60 * MIB)
+    os.utime(os.path.join(c, "root60.bin"), (ROOT60_TIME, ROOT60_TIME))
     write_file(os.path.join(c, "Recovery", "skip600.wim"), 600 * MIB)
     write_file(os.path.join(c, "$RECYCLE.BIN", "S-1-5", "bin150.bin"), 150 * MIB)
     readonly = os.path.join(c, "data", "ro1200.bin")
@@ -70,7 +74,7 @@ def header_click(s, column):
 
 
 def action_click(s, row, right_half):
-    cell = row["cells"][3]
+    cell = row["cells"][4]
     middle = (cell[0] + cell[2]) // 2
     s.click(middle + 8 if right_half else cell[0] + 6, (cell[1] + cell[3]) // 2)
 
@@ -92,15 +96,17 @@ def test_thresholds_sorting_and_summary(h):
             expected = {"C:\\root60.bin": "60.00 MB", "C:\\$RECYCLE.BIN\\S-1-5\\bin150.bin": "150.00 MB",
                         "C:\\data\\ro1200.bin": "1.17 GB"}
             check({r["texts"][0]: r["texts"][1] for r in rows} == expected, paths(rows))
-            check(all(r["texts"][3] == "打开 删除" for r in rows), "action cells")
+            check(all(r["texts"][4] == "打开 删除" for r in rows), "action cells")
             columns = [c["title"] for c in s.list_rows(102)["columns"]]
-            check(columns == ["文件路径", "大小", "占用空间", "操作"], columns)
+            check(columns == ["文件路径", "大小", "占用空间", "修改时间", "操作"], columns)
+            when = time.strftime("%Y-%m-%d %H:%M", time.localtime(ROOT60_TIME))
+            check({r["texts"][0]: r["texts"][3] for r in rows}["C:\\root60.bin"] == when, [r["texts"] for r in rows])
             # The space each takes (GetCompressedFileSizeW): Wine 8 reports a
             # sparse file's length there, Windows its allocated clusters.
             check(all(r["texts"][2] == r["texts"][1] for r in rows), [r["texts"][2] for r in rows])
             # Each half shows what a click there does: 打开 in blue, 删除 in red.
             shot = s.shot()
-            cell = rows[0]["cells"][3]
+            cell = rows[0]["cells"][4]
             middle = (cell[0] + cell[2]) // 2
             check(shot.count_near((0, 102, 204), cell[0], cell[1], middle, cell[3], 40) > 10, "打开 in the left half")
             check(shot.count_near((200, 30, 30), cell[0], cell[1], middle, cell[3], 40) == 0, "red in the left half")
@@ -121,6 +127,38 @@ def test_thresholds_sorting_and_summary(h):
             header_click(s, 0)
             s.wait(lambda: paths(s.list_rows(102)["rows"]) == ["C:\\$RECYCLE.BIN\\S-1-5\\bin150.bin", "C:\\data\\ro1200.bin",
                                                       "C:\\root60.bin"], "path ascending by code unit", 20)
+            # 导出: the rows in the order shown, bytes as integers, the time local with its offset.
+            s.click_control(195)
+            table, data = save_as(s, os.path.join(h.artifacts, "large-export.csv"))
+            check(data.startswith(b"\xef\xbb\xbf") and b"\r\n" in data, data[:40])
+            shown = paths(s.list_rows(102)["rows"])
+            check(table[0] == ["路径", "大小（字节）", "占用空间（字节）", "文件数", "修改时间"], table[0])
+            check([r[0] for r in table[1:]] == shown, table)
+            root60 = table[1 + shown.index("C:\\root60.bin")]
+            stamp = datetime.datetime.fromtimestamp(int(ROOT60_TIME)).astimezone().isoformat()
+            check(root60[1:] == [str(60 * MIB), str(60 * MIB), "1", stamp], root60)
+            # A file that cannot be replaced (held open without sharing)
+            # stays whole, no temporary file is left beside it, and the
+            # reason is told.
+            target = os.path.join(h.artifacts, "large-export.csv")
+            holder = subprocess.Popen(["wine", os.path.join(h.build, "norvale_probe.exe"), "hold",
+                                       "Z:" + target.replace("/", "\\")],
+                                      env=h.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            h.after_test(holder.kill)
+            check(holder.stdout.readline().strip() == b'{"held":1}', "the helper could not hold the file")
+            s.click_control(195)
+            type_save_path(s, target)
+            titled = lambda title: [d for d in s.dialogs() if d["title"] == title]
+            asking = lambda: [d for d in s.dialogs() if any(c["id"] == IDYES for c in d["children"])]
+            s.wait(asking, "the question to replace it", 20)
+            s.answer(asking()[0], IDYES)
+            s.wait(lambda: titled("导出失败"), "the failure to be told", 20)
+            texts = [c["text"] for c in titled("导出失败")[0]["children"]]
+            check(any(t.startswith("无法导出到 Z:" + target.replace("/", "\\")) and "（错误 " in t for t in texts), texts)
+            s.answer(titled("导出失败")[0], IDOK)
+            s.wait(lambda: not s.dialogs(), "the box to close", 20)
+            check(open(target, "rb").read() == data, "the file was changed")
+            check([n for n in os.listdir(h.artifacts) if n.endswith(".tmp")] == [], os.listdir(h.artifacts))
             s.shot().save(h.artifacts + "/largefiles.png")
     finally:
         unseed(h)

@@ -1,15 +1,19 @@
 """The space view: a seeded tree on C: (sparse files, so terabytes take no
 disk), its largest rows, two levels down and back, and the treemap."""
+import datetime
 import os
 import shutil
 import subprocess
+import time
 
-from harness import Session, check, windows_path, write_file
+from harness import Session, check, save_as, windows_path, write_file
 
 GIB = 1 << 30
 IDOK = 1
 FOLDER_BLUE = (41, 128, 185)
 VIDEO_PURPLE = (142, 68, 173)
+# 2024-02-29 23:59:30 UTC: the newest write under space-seed, two levels down.
+NEWEST = 1709251170
 
 
 def seed(h):
@@ -20,6 +24,10 @@ def seed(h):
     write_file(os.path.join(base, "archives", "x.zip"), 256 * GIB)
     for name in ("1.txt", "2.txt", "3.txt"):
         write_file(os.path.join(base, name), 1000)
+    for path, when in (("videos/a.mp4", NEWEST), ("videos/b.mkv", NEWEST - 86400), ("archives/x.zip", NEWEST - 3600),
+                       ("1.txt", NEWEST - 7200), ("2.txt", NEWEST - 7200), ("3.txt", NEWEST - 7200)):
+        os.utime(os.path.join(base, path), (when, when))
+    os.utime(base, (NEWEST + 600, NEWEST + 600))  # a folder's own time is not its files'
     h.after_test(lambda: shutil.rmtree(base, ignore_errors=True))
 
 
@@ -48,9 +56,34 @@ def test_the_space_view_shows_folders_by_size_and_goes_down_and_back(h):
         check(s.controls()[124]["text"].startswith("分析完成：C: 中已统计 "), s.controls()[124]["text"])
         check(path_shown(s) == "C:\\", path_shown(s))
         rows = s.list_rows(128)
-        check([c["title"] for c in rows["columns"]] == ["名称", "大小", "占用空间", "占比", "文件数"], rows["columns"])
+        check([c["title"] for c in rows["columns"]] == ["名称", "大小", "占用空间", "占比", "文件数", "修改时间"],
+              rows["columns"])
         top = rows["rows"][0]
         check(top["texts"][0] == "space-seed" and top["texts"][1] == "1536.00 GB", top)
+        check(top["texts"][5] == time.strftime("%Y-%m-%d %H:%M", time.localtime(NEWEST)), top)
+
+        # 导出 → 当前列表: the rows shown, by full path, bytes as integers.
+        s.click_control(194)
+        time.sleep(0.5)
+        s.xdo("key", "Down", "Return")
+        table, data = save_as(s, os.path.join(h.artifacts, "space-export.csv"))
+        check(data.startswith(b"\xef\xbb\xbf"), data[:20])
+        check(table[0] == ["路径", "大小（字节）", "占用空间（字节）", "文件数", "修改时间"], table[0])
+        check([r[0] for r in table[1:]] == ["C:\\" + r["texts"][0] for r in rows["rows"]], table)
+        stamp = datetime.datetime.fromtimestamp(NEWEST).astimezone().isoformat()
+        seed_row = table[1]
+        check(seed_row[:2] == ["C:\\space-seed", str(1536 * GIB + 3000)] and seed_row[3:] == ["6", stamp], seed_row)
+        # 导出 → 目录树（3 层）: each folder followed by its rows, three levels down.
+        s.click_control(194)
+        time.sleep(0.5)
+        s.xdo("key", "Down", "Down", "Return")
+        table, data = save_as(s, os.path.join(h.artifacts, "space-tree.csv"))
+        exported = [r[0] for r in table[1:]]
+        seeded = exported[exported.index("C:\\space-seed"):][:7]
+        check(seeded == ["C:\\space-seed", "C:\\space-seed\\videos", "C:\\space-seed\\videos\\a.mp4",
+                         "C:\\space-seed\\videos\\b.mkv", "C:\\space-seed\\archives",
+                         "C:\\space-seed\\archives\\x.zip", "C:\\space-seed\\（3 个小文件）"], seeded)
+        check(all(p.count("\\") <= 3 for p in exported), [p for p in exported if p.count("\\") > 3][:5])
         check(top["texts"][4] == "6", f"files under it: {top}")
         check(top["selected"] == 1, "the first row is selected")
         check(float(top["texts"][3].rstrip("%")) > 50, f"its share: {top}")

@@ -118,6 +118,28 @@ def test_nothing_beside_the_program_is_loaded_or_run(h):
         check(ran(mark) == [], f"loaded or ran: {ran(mark)}")
 
 
+def test_the_save_dialog_takes_no_library_from_beside_the_program(h):
+    """导出's save dialog (comdlg32, delay-loaded) and what it loads come from System32 only."""
+    folder = os.path.join(h.c_drive(), "users", "Public", "Downloads", "planted-save")
+    exe = planted_program(h, folder)
+    library = os.path.join(h.build, "norvale_planted_library.dll")
+    names = ["comdlg32", "shell32", "shlwapi", "comctl32"]
+    for name in names:
+        shutil.copy(library, os.path.join(folder, name + ".dll"))
+    mark = marker(h)
+    env = {"NORVALE_TEST_MARKER": "Z:" + mark.replace("/", "\\"),
+           "WINEDLLOVERRIDES": "mscoree,mshtml=;" + ",".join(names) + "=n,b"}
+    with Session(h, exe=exe, env=env) as s:
+        measured(s)
+        open_page(s)
+        s.click_control(195)
+        box = s.dialog()
+        check(box["title"] == "导出", box)
+        check(ran(mark) == [], f"loaded with the save dialog: {ran(mark)}")
+        s.answer(box, 2)  # 取消: nothing written
+        s.wait(lambda: not s.dialogs(), "the dialog to close", 20)
+
+
 def test_a_restart_starts_only_the_running_image(h):
     folder = os.path.join(h.c_drive(), "users", "Public", "Downloads", "swapped")
     exe = planted_program(h, folder)
@@ -163,4 +185,5 @@ def test_open_runs_nothing_named_like_the_folder(h):
 
 
 TESTS = [test_temp_set_by_the_user_stays_outside_an_elevated_run, test_nothing_beside_the_program_is_loaded_or_run,
+         test_the_save_dialog_takes_no_library_from_beside_the_program,
          test_a_restart_starts_only_the_running_image, test_open_runs_nothing_named_like_the_folder]

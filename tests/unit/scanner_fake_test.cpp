@@ -81,6 +81,21 @@ TEST_F(ScannerFake, MinimumIsInclusiveAndZeroMeansTenMebibytes) {
     EXPECT_EQ(run.results[0].first, u"C:\\ten.bin");
 }
 
+TEST_F(ScannerFake, EachResultCarriesItsListingsLastWriteTime) {
+    FakeFsAddFile(u"C:\\dated\\known.bin", 2000);
+    FakeFsSetModified(u"C:\\dated\\known.bin", 134100000000000000ull);
+    FakeFsAddFile(u"C:\\unknown.bin", 3000);
+    LargeFileEntry* entries = nullptr;
+    int32_t count = 0;
+    ASSERT_EQ(ScanLargeFiles(u"C:\\", 1000, &entries, &count, nullptr, nullptr, nullptr), 0);
+    ASSERT_EQ(count, 2);
+    EXPECT_EQ(std::u16string(entries[0].path), u"C:\\unknown.bin");
+    EXPECT_EQ(entries[0].modified, 0u);
+    EXPECT_EQ(std::u16string(entries[1].path), u"C:\\dated\\known.bin");
+    EXPECT_EQ(entries[1].modified, 134100000000000000ull);
+    std::free(entries);
+}
+
 TEST_F(ScannerFake, SkippedNamesAreExactAndApplyAtEveryDepth) {
     const uint64_t big = 1ull << 40;
     FakeFsAddFile(u"C:\\Recovery\\a.wim", big);

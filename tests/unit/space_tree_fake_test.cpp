@@ -3,6 +3,7 @@
 // folder keeps by name.
 #include "largefiles/space_scan.h"
 #include "largefiles/space_tree.h"
+#include "uimodel/space_rows.h"
 #include "tests/fakefs/fakefs.h"
 
 #include "platform/fs.h"
@@ -94,6 +95,47 @@ TEST_F(SpaceTreeFake, AFolderThatCannotBeReadIsMarkedAndTheRestCounts) {
     EXPECT_EQ(tree->Folder(other).flags & SPACE_DENIED, SPACE_DENIED);
     EXPECT_EQ(tree->Folder(0).size, 2 * MiB);
     EXPECT_EQ(tree->Folder(Path(*tree, {u"Users", u"Me"})).flags, 0);
+}
+
+// A folder's 修改时间 is its newest file's, however deep, kept by name or
+// summed: a folder's own time (set here to the newest of all) never counts.
+TEST_F(SpaceTreeFake, TheNewestWriteBelowAFolderRisesToEveryFolderAbove) {
+    const uint64_t old = 130000000000000000ull, mid = old + 1, newest = old + 2, later = old + 3;
+    FakeFsAddFile(u"C:\\a\\b\\c\\new.txt", 10);
+    FakeFsSetModified(u"C:\\a\\b\\c\\new.txt", newest);
+    FakeFsAddFile(u"C:\\a\\big.bin", 5 * MiB);
+    FakeFsSetModified(u"C:\\a\\big.bin", mid);
+    FakeFsAddFile(u"C:\\a\\old.txt", 10);
+    FakeFsSetModified(u"C:\\a\\old.txt", old);
+    FakeFsAddFile(u"C:\\z\\x.bin", 10);
+    FakeFsSetModified(u"C:\\z\\x.bin", old);
+    FakeFsSetModified(u"C:\\z", later);
+    // 33 large files: the first listed, the smallest and the newest, is kept
+    // until the 33rd comes, then moves to the rest.
+    for (int i = 0; i <= static_cast<int>(kSpaceKeptFiles); ++i) {
+        const std::u16string name = u"C:\\many\\f" + std::u16string(1, static_cast<char16_t>(u'a' + i / 10)) +
+                                    std::u16string(1, static_cast<char16_t>(u'0' + i % 10)) + u".bin";
+        FakeFsAddFile(name.c_str(), (8 + i) * MiB);
+        FakeFsSetModified(name.c_str(), i == 0 ? newest : old);
+    }
+    const auto tree = Walk(u"C:\\");
+    const uint32_t a = Path(*tree, {u"a"}), c = Path(*tree, {u"a", u"b", u"c"}), many = Path(*tree, {u"many"});
+    ASSERT_NE(c, kNoFolder);
+    for (uint32_t folder : {c, Path(*tree, {u"a", u"b"}), a, 0u}) EXPECT_EQ(tree->Folder(folder).modified, newest) << folder;
+    EXPECT_EQ(tree->Folder(Path(*tree, {u"z"})).modified, old) << "the folder's own time is not its files'";
+    EXPECT_EQ(tree->Folder(many).restModified, newest) << "a kept file moved to the rest keeps its time there";
+    EXPECT_EQ(tree->Folder(many).modified, newest);
+
+    // The rows of a: the folder b, the kept big.bin, the rest (old.txt), each its own time.
+    std::vector<SpaceRow> rows = SpaceRowsOf(*tree, a, 0);
+    SortSpaceRows(*tree, a, &rows, SPACE_COL_MODIFIED, true);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].kind, SPACE_ROW_REST);
+    EXPECT_EQ(rows[0].modified, old);
+    EXPECT_EQ(rows[1].kind, SPACE_ROW_FILE);
+    EXPECT_EQ(rows[1].modified, mid);
+    EXPECT_EQ(rows[2].kind, SPACE_ROW_FOLDER);
+    EXPECT_EQ(rows[2].modified, newest);
 }
 
 TEST_F(SpaceTreeFake, FortyLevelsDownStillCountAndKeptFilesAreTheLargest) {

@@ -33,7 +33,8 @@ TEST(Layout, DesignNumbersAt96Dpi) {
     EXPECT_EQ(l.cleanList.height, 561 - 96 - 80 - 10);
     EXPECT_EQ(l.modeButton.y, 501);
     EXPECT_EQ(l.scanStatus.x, 393);
-    EXPECT_EQ(l.scanStatus.width, 784 - 160 - 253);
+    EXPECT_EQ(l.scanStatus.width, 784 - 160 - 253 - 92);
+    EXPECT_EQ(l.scanStatus.x + l.scanStatus.width + 12, l.largeExport.x) << "the status clear of 导出";
     EXPECT_EQ(l.largeList.y, 136);
     EXPECT_EQ(l.largeList.height, 561 - 180);
 }
@@ -77,11 +78,12 @@ TEST(Layout, TheSpacePageFitsItsPartsSideBySideAtEveryScale) {
             const int W = ScaleLength(scale ? 1400 : 684, dpi), H = ScaleLength(scale ? 900 : 411, dpi);
             const MainLayout l = ComputeMainLayout(W, H, dpi);
             const LayoutRect content{l.page.x, l.warningBar.height, l.page.width, l.statusBand.y - l.warningBar.height};
-            for (const LayoutRect& r : {l.analyzeButton, l.spaceStatus, l.spacePath, l.spaceTypes, l.spaceUp, l.spaceOpen,
-                                       l.spaceDelete, l.spaceList, l.treemap})
+            for (const LayoutRect& r : {l.analyzeButton, l.spaceStatus, l.spacePath, l.spaceExport, l.spaceTypes, l.spaceUp,
+                                        l.spaceOpen, l.spaceDelete, l.spaceList, l.treemap})
                 EXPECT_TRUE(inside(r, content)) << dpi << " dpi, " << W << "x" << H << ": " << r.x << "," << r.y;
             EXPECT_LE(l.spaceList.x + l.spaceList.width, l.treemap.x) << dpi << ": the list and the treemap apart";
-            EXPECT_LE(l.spacePath.x + l.spacePath.width, l.spaceTypes.x) << dpi << ": the path clear of 文件类型";
+            EXPECT_LE(l.spacePath.x + l.spacePath.width, l.spaceExport.x) << dpi << ": the path clear of 导出";
+            EXPECT_LE(l.spaceExport.x + l.spaceExport.width, l.spaceTypes.x);
             EXPECT_LE(l.spaceTypes.x + l.spaceTypes.width, l.spaceUp.x);
             EXPECT_LE(l.spaceUp.x + l.spaceUp.width, l.spaceOpen.x);
             EXPECT_LE(l.spaceOpen.x + l.spaceOpen.width, l.spaceDelete.x);
@@ -232,6 +234,10 @@ TEST_F(LargeResults, PathsCompareWithoutCaseAndSizesUnsigned) {
     entries[1].space = 0;  // sparse
     ChooseLargeSortColumn(&sort, kLargeColumnSpace);
     EXPECT_EQ(CompareLargeFiles(entries[0], entries[1], sort), -1) << "the space taken, largest first";
+    entries[0].modified = 2;
+    entries[1].modified = 1;
+    ChooseLargeSortColumn(&sort, kLargeColumnModified);
+    EXPECT_EQ(CompareLargeFiles(entries[0], entries[1], sort), -1) << "the time, newest first";
     ChooseLargeSortColumn(&sort, kLargeColumnAction);
     EXPECT_EQ(CompareLargeFiles(entries[1], entries[0], sort), 0) << "the action column compares equal";
 }

@@ -7,7 +7,9 @@
 #include "platform/system_win32.h"
 #include "text/format.h"
 #include "text/text16.h"
+#include "text/time_text.h"
 #include "ui/shell/app_state.h"
+#include "ui/shell/export_file.h"
 #include "ui/shell/ids.h"
 #include "ui/shell/shell.h"
 #include "uimodel/large_rows.h"
@@ -15,6 +17,7 @@
 #include <shellapi.h>
 
 #include <cstdlib>
+#include <new>
 
 namespace {
 
@@ -156,12 +159,39 @@ void FillLargeFileList() {
         FormatSize(entries[i].space, size);
         cell.iSubItem = kLargeColumnSpace;
         SendMessageW(List(), LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+        char16_t when[kTimeTextUnits];
+        FormatModifiedTime(entries[i].modified, when);
+        cell.iSubItem = kLargeColumnModified;
+        cell.pszText = WideText(when);
+        SendMessageW(List(), LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
         cell.iSubItem = kLargeColumnAction;
         cell.pszText = const_cast<wchar_t*>(IsFileWindowsHolds(entries[i].path) ? L"打开 说明" : L"打开 删除");
         SendMessageW(List(), LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
     }
     // The rows keep the order the user chose.
     if (g_largeSort.column >= 0) SendMessageW(List(), LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(CompareRows));
+}
+
+void ExportLargeFileList() {
+    if (!List() || LargePhase() != SCAN_IDLE) return;
+    const int32_t count = g_nLargeFiles.load(std::memory_order_acquire);
+    const LargeFileEntry* entries = g_pLargeFiles.load(std::memory_order_acquire);
+    std::vector<ExportRow> rows;
+    try {
+        const int shown = static_cast<int>(SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0));
+        for (int row = 0; row < shown; ++row) {
+            const int32_t tag = RowTag(row);
+            if (tag >= 0 && tag < count) rows.push_back(LargeExportRowOf(entries[tag]));
+        }
+    } catch (const std::bad_alloc&) {
+        MessageBoxW(g_hMainWnd, L"内存不足，无法导出。", L"导出失败", MB_OK | MB_ICONERROR);
+        return;
+    }
+    if (ExportRowsAsCsv(g_hMainWnd, L"大文件.csv", rows)) {
+        char16_t text[96];
+        FormatText(text, 96, u"已导出 %d 行", static_cast<int32_t>(rows.size()));
+        SetLargeStatus(text);
+    }
 }
 
 namespace {

@@ -46,6 +46,11 @@ void LargeCreate(HWND window) {
 }
 
 bool LargeCommand(HWND window, int id, LRESULT* result) {
+    if (id == IDC_BTN_LARGE_EXPORT) {
+        ExportLargeFileList();
+        *result = 0;
+        return true;
+    }
     if (id != IDC_BTN_SCAN) return false;
     *result = OnScanCommand(window);
     return true;

@@ -25,6 +25,8 @@ void FillLargeFileList();
 // ended (a LargeScanOutcome).
 void ShowLargeFileSummary(int32_t outcome);
 LRESULT OnLargeListNotify(NMHDR* header);
+// 导出: the rows in the order shown, through the save dialog.
+void ExportLargeFileList();
 
 // largefiles_worker.cpp. How a scan ended: the wParam of MSG_LARGE_SCAN_FINISHED.
 enum LargeScanOutcome : int32_t { LARGE_SCAN_DONE, LARGE_SCAN_STOPPED, LARGE_SCAN_FAILED };

@@ -17,6 +17,7 @@ const ControlRow kControls[] = {
     {IDC_BTN_SCAN, L"BUTTON", L"开始扫描", 0, 0, &MainLayout::scanButton, PAGE_LARGE},
     {IDC_COMBO_MIN_SIZE, L"COMBOBOX", L"", WS_VSCROLL | CBS_DROPDOWNLIST, 0, &MainLayout::combo, PAGE_LARGE},
     {IDC_STATIC_SCAN_STAT, L"STATIC", L"点击\"开始扫描\"查找大文件...", 0, 0, &MainLayout::scanStatus, PAGE_LARGE},
+    {IDC_BTN_LARGE_EXPORT, L"BUTTON", L"导出", 0, 0, &MainLayout::largeExport, PAGE_LARGE},
     {IDC_LIST_LARGE, WC_LISTVIEWW, L"", WS_VSCROLL | LVS_REPORT | LVS_SHOWSELALWAYS, WS_EX_CLIENTEDGE,
      &MainLayout::largeList, PAGE_LARGE},
 };
@@ -24,7 +25,7 @@ constexpr int kCount = sizeof kControls / sizeof kControls[0];
 HWND g_hControls[kCount];
 
 // Column widths at 96 DPI; the path takes what the others leave.
-const int kColumns[4] = {120, 90, 90, 80};
+const int kColumns[5] = {120, 90, 90, 120, 80};
 
 ScanPhase g_nPhase = SCAN_IDLE;
 
@@ -33,7 +34,7 @@ void FitColumns() {
     if (!list) return;
     RECT r;
     GetWindowRect(list, &r);
-    FitListColumns(list, kColumns, 4, r.right - r.left);
+    FitListColumns(list, kColumns, 5, r.right - r.left);
 }
 
 }  // namespace
@@ -52,7 +53,8 @@ void CreateLargeControls(HWND window) {
         AddListColumn(list, 0, L"文件路径", ScaleByDpi(380));
         AddListColumn(list, 1, L"大小", ScaleByDpi(kColumns[1]));
         AddListColumn(list, 2, L"占用空间", ScaleByDpi(kColumns[2]));
-        AddListColumn(list, 3, L"操作", ScaleByDpi(kColumns[3]));
+        AddListColumn(list, 3, L"修改时间", ScaleByDpi(kColumns[3]));
+        AddListColumn(list, 4, L"操作", ScaleByDpi(kColumns[4]));
         // A path cut by its column shows whole as a tooltip.
         SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_LABELTIP, LVS_EX_LABELTIP);
     }
@@ -72,7 +74,7 @@ void LargeScale(HFONT font) {
 
 void LargeLayout(const MainLayout& layout) {
     PlaceControlRows(kControls, g_hControls, kCount, layout);
-    FitListColumns(LargeControl(IDC_LIST_LARGE), kColumns, 4, layout.largeList.width);
+    FitListColumns(LargeControl(IDC_LIST_LARGE), kColumns, 5, layout.largeList.width);
 }
 
 void LargeShow(int page) { ShowControlRows(kControls, g_hControls, kCount, page); }
@@ -83,6 +85,8 @@ void SetLargePhase(ScanPhase phase) {
     g_nPhase = phase;
     g_bLargeScanBusy.store(phase == SCAN_RUNNING ? 1 : 0);
     if (HWND button = LargeControl(IDC_BTN_SCAN)) EnableWindow(button, ScanStartEnabled(phase) ? TRUE : FALSE);
+    // The list is written out only once a scan has published it.
+    if (HWND out = LargeControl(IDC_BTN_LARGE_EXPORT)) EnableWindow(out, phase == SCAN_IDLE ? TRUE : FALSE);
 }
 
 void SetLargeStatus(const char16_t* text) { SetPageStatus(PAGE_LARGE, text); }

@@ -36,6 +36,8 @@ enum {
     IDC_BTN_SPACE_DELETE = 137,
     IDC_BTN_SPACE_TYPES = 190,
     IDC_LIST_SPACE_TYPES = 191,
+    IDC_BTN_SPACE_EXPORT = 194,  // after the system page's range (140 to 189)
+    IDC_BTN_LARGE_EXPORT = 195,
 };
 
 enum { IDT_TICKER = 201 };

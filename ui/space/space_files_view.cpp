@@ -10,7 +10,9 @@
 #include "platform/system_win32.h"
 #include "text/format.h"
 #include "text/text16.h"
+#include "text/time_text.h"
 #include "ui/shell/app_state.h"
+#include "ui/shell/export_file.h"
 #include "ui/shell/ids.h"
 #include "ui/shell/shell.h"
 #include "uimodel/space_rows.h"
@@ -72,6 +74,9 @@ void FillFilesList(int32_t select) {
         FormatText(text, kSizeTextUnits, u"%d.%d%%", share / 10, share % 10);
         SetCell(at, 3, text);
         SetCell(at, 4, u"1");
+        char16_t when[kTimeTextUnits];
+        FormatModifiedTime(file.modified, when);
+        if (when[0]) SetCell(at, 5, when);
     }
     if (select >= 0 && select < static_cast<int32_t>(g_spaceListed.size())) {
         LVITEMW state = {};
@@ -126,7 +131,9 @@ void LeaveSpaceFiles() {
 }
 
 void SortSpaceFiles(int column, bool ascending) {
-    auto key = [column](const SpaceListedFile& file) { return column == SPACE_COL_SPACE ? file.space : file.size; };
+    auto key = [column](const SpaceListedFile& file) {
+        return column == SPACE_COL_SPACE ? file.space : column == SPACE_COL_MODIFIED ? file.modified : file.size;
+    };
     std::stable_sort(g_spaceListed.begin(), g_spaceListed.end(), [&](const SpaceListedFile& a, const SpaceListedFile& b) {
         if (column == SPACE_COL_NAME) return ascending ? LessIgnoringCase(a.name, b.name) : LessIgnoringCase(b.name, a.name);
         return ascending ? key(a) < key(b) : key(a) > key(b);

@@ -159,6 +159,9 @@ bool SpaceCommand(HWND window, int id, LRESULT* result) {
     case IDC_BTN_SPACE_TYPES:
         *result = OnSpaceTypesCommand();
         return true;
+    case IDC_BTN_SPACE_EXPORT:
+        *result = OnSpaceExportCommand();
+        return true;
     default:
         return false;
     }

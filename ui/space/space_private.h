@@ -32,6 +32,9 @@ uint32_t SpaceRowsGeneration();
 LRESULT OnSpaceListNotify(NMHDR* header);
 LRESULT OnSpaceUpCommand();
 LRESULT OnSpaceOpenCommand();
+// 导出: a menu of what to write (the list shown, the tree 3 levels deep or
+// whole), then the save dialog.
+LRESULT OnSpaceExportCommand();
 // For the treemap: the rows shown (in list order), the selected one (-1),
 // selecting one, and showing a folder row's contents.
 const SpaceRow* SpaceRowsShown(int32_t* count);

@@ -17,6 +17,7 @@ const ControlRow kControls[] = {
     {IDC_STATIC_SPACE_STAT, L"STATIC", L"点击\"开始分析\"查看各文件夹占用的空间...", SS_CENTERIMAGE, 0,
      &MainLayout::spaceStatus, PAGE_SPACE},
     {IDC_STATIC_SPACE_PATH, L"STATIC", L"", SS_PATHELLIPSIS | SS_NOPREFIX, 0, &MainLayout::spacePath, PAGE_SPACE},
+    {IDC_BTN_SPACE_EXPORT, L"BUTTON", L"导出", WS_DISABLED, 0, &MainLayout::spaceExport, PAGE_SPACE},
     {IDC_BTN_SPACE_UP, L"BUTTON", L"上一级", WS_DISABLED, 0, &MainLayout::spaceUp, PAGE_SPACE},
     {IDC_BTN_SPACE_OPEN, L"BUTTON", L"打开", WS_DISABLED, 0, &MainLayout::spaceOpen, PAGE_SPACE},
     {IDC_BTN_SPACE_DELETE, L"BUTTON", L"删除", WS_DISABLED, 0, &MainLayout::spaceDelete, PAGE_SPACE},
@@ -29,14 +30,14 @@ constexpr int kCount = sizeof kControls / sizeof kControls[0];
 HWND g_hControls[kCount];
 
 // Column widths at 96 DPI; the name takes what the others leave.
-const int kColumns[5] = {80, 70, 70, 100, 52};
+const int kColumns[6] = {80, 70, 70, 100, 52, 110};
 
 ScanPhase g_nPhase = SCAN_IDLE;
 // 1 while the analysis runs and has not been asked to stop; clearing it is
 // the stop request the worker polls.
 std::atomic<int32_t> g_bSpaceScanBusy{0};
 
-void FitColumns(int listWidth) { FitListColumns(SpaceControl(IDC_LIST_SPACE), kColumns, 5, listWidth); }
+void FitColumns(int listWidth) { FitListColumns(SpaceControl(IDC_LIST_SPACE), kColumns, 6, listWidth); }
 
 }  // namespace
 
@@ -61,6 +62,7 @@ void CreateSpaceControls(HWND window) {
         AddListColumn(list, 2, L"占用空间", ScaleByDpi(80));
         AddListColumn(list, 3, L"占比", ScaleByDpi(90));
         AddListColumn(list, 4, L"文件数", ScaleByDpi(70));
+        AddListColumn(list, 5, L"修改时间", ScaleByDpi(kColumns[5]));
     }
     SetUpSpaceTypesList();
 }

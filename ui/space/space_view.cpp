@@ -7,12 +7,16 @@
 #include "platform/system_win32.h"
 #include "text/format.h"
 #include "text/text16.h"
+#include "text/time_text.h"
 #include "ui/shell/app_state.h"
+#include "ui/shell/export_file.h"
 #include "ui/shell/ids.h"
 #include "ui/shell/shell.h"
+#include "uimodel/export_rows.h"
 #include "uimodel/page_phase.h"
 #include "uimodel/space_rows.h"
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -92,6 +96,9 @@ void FillSpaceList(int32_t select) {
             FormatCount(row.files, text, kSizeTextUnits);
             SetCell(at, 4, text);
         }
+        char16_t when[kTimeTextUnits];
+        FormatModifiedTime(row.modified, when);
+        if (when[0]) SetCell(at, 5, when);
     }
     if (select >= 0 && select < static_cast<int32_t>(g_spaceRows.size())) {
         LVITEMW state = {};
@@ -232,6 +239,8 @@ void ApplySpaceEnabled() {
     if (HWND up = SpaceControl(IDC_BTN_SPACE_UP)) EnableWindow(up, (e.up || SpaceFilesShown()) && !waiting ? TRUE : FALSE);
     if (HWND open = SpaceControl(IDC_BTN_SPACE_OPEN)) EnableWindow(open, e.open && !waiting ? TRUE : FALSE);
     if (HWND remove = SpaceControl(IDC_BTN_SPACE_DELETE)) EnableWindow(remove, e.open && e.analyze && !waiting ? TRUE : FALSE);
+    // A finished tree is written out; a scan's snapshot is not.
+    if (HWND out = SpaceControl(IDC_BTN_SPACE_EXPORT)) EnableWindow(out, e.open && e.analyze && !waiting ? TRUE : FALSE);
 }
 
 SpaceTree* SpaceTreeToChange() { return g_pSpaceTree; }
@@ -325,6 +334,43 @@ LRESULT OnSpaceOpenCommand() {
         if (SpaceCurrentPhase() == SCAN_IDLE) ShowSpaceFiles();  // the files summed in the row, one by one
     } else {
         OpenRow(row);
+    }
+    return 0;
+}
+
+LRESULT OnSpaceExportCommand() {
+    HWND button = SpaceControl(IDC_BTN_SPACE_EXPORT);
+    if (!g_pSpaceTree || !button) return 0;
+    enum { kExportList = 1, kExportThreeLevels = 2, kExportWhole = 3 };
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return 0;
+    AppendMenuW(menu, MF_STRING, kExportList, L"当前列表");
+    AppendMenuW(menu, MF_STRING, kExportThreeLevels, L"目录树（3 层）");
+    AppendMenuW(menu, MF_STRING, kExportWhole, L"目录树（全部）");
+    RECT r;
+    GetWindowRect(button, &r);
+    const int chosen = static_cast<int>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTALIGN | TPM_TOPALIGN, r.left, r.bottom, 0, g_hMainWnd, nullptr));
+    DestroyMenu(menu);
+    if (!chosen) return 0;
+    std::vector<ExportRow> rows;
+    try {
+        if (chosen == kExportList) {
+            const std::u16string folder = FolderPath(g_nSpaceFolder);
+            for (const SpaceRow& row : g_spaceRows)
+                rows.push_back(SpaceExportRowOf(*g_pSpaceTree, g_nSpaceFolder, folder, row));
+        } else {
+            // The tree from the drive's root, whatever folder is shown.
+            rows = SpaceExportTree(*g_pSpaceTree, 0, FolderPath(0), chosen == kExportThreeLevels ? 3 : 0, g_nSpaceUsed);
+        }
+    } catch (const std::bad_alloc&) {
+        MessageBoxW(g_hMainWnd, L"内存不足，无法导出。", L"导出失败", MB_OK | MB_ICONERROR);
+        return 0;
+    }
+    if (ExportRowsAsCsv(g_hMainWnd, L"空间分析.csv", rows)) {
+        char16_t text[96];
+        FormatText(text, 96, u"已导出 %d 行", static_cast<int32_t>(rows.size()));
+        SetPageStatus(PAGE_SPACE, text);
     }
     return 0;
 }
