@@ -44,13 +44,12 @@ bool SpaceExtensionOf(const char16_t* name, size_t length, char16_t* ext) {
 
 SpaceTree::SpaceTree() {
     folders_.emplace_back();
-    rest_.emplace_back();
     folders_[0].attached = true;
     Intern(u"", 0);  // offset 0: the empty name
 }
 
 size_t SpaceTree::MemoryBytes() const {
-    size_t bytes = folders_.bytes() + rest_.bytes() + (names_.size() << kNameBlockBits) * sizeof(char16_t);
+    size_t bytes = folders_.bytes() + (names_.size() << kNameBlockBits) * sizeof(char16_t);
     for (const std::vector<uint64_t>& shard : seen_) bytes += shard.capacity() * sizeof(uint64_t);
     for (uint32_t i = 0; i < folders_.size(); ++i) bytes += folders_[i].kept.capacity() * sizeof(SpaceFile);
     return bytes + extensions_.capacity() * sizeof(ExtensionSlot);
@@ -58,7 +57,6 @@ size_t SpaceTree::MemoryBytes() const {
 
 uint32_t SpaceTree::NewFolder() {
     folders_.emplace_back();
-    rest_.emplace_back();
     return folders_.size() - 1;
 }
 
@@ -120,25 +118,24 @@ bool SpaceTree::FirstSight(uint64_t identity) {
 
 void SpaceTree::AddFile(uint32_t folder, const char16_t* name, size_t length, uint64_t size, uint64_t space,
                         uint64_t identity, uint32_t links, uint8_t flags, uint64_t modified) {
-    if (folder >= rest_.size()) return;  // no folder, or the tree is finished
+    if (finished_ || folder >= folders_.size()) return;
     if (links != 1 && identity != 0 && !FirstSight(identity)) {
         ++extraNames_;
         return;
     }
     AddToExtension(name, length, size, space);
-    Rest& r = rest_[folder];
-    auto rest = [&r](uint64_t bytes, uint64_t onDisk, uint64_t written) {
-        r.size += bytes;
-        r.space += onDisk;
-        r.files++;
-        if (bytes >= kSpaceSmallFile) r.large++;
-        if (written > r.modified) r.modified = written;
+    SpaceFolder& f = folders_[folder];
+    auto rest = [&f](uint64_t bytes, uint64_t onDisk, uint64_t written) {
+        f.restSize += bytes;
+        f.restSpace += onDisk;
+        f.restFiles++;
+        if (bytes >= kSpaceSmallFile) f.restLarge++;
+        if (written > f.restModified) f.restModified = written;
     };
     if (size < kSpaceSmallFile) {
         rest(size, space, modified);
         return;
     }
-    SpaceFolder& f = folders_[folder];
     if (f.kept.size() == kSpaceKeptFiles) {
         if (f.kept.front().size >= size) {
             rest(size, space, modified);
@@ -155,12 +152,12 @@ void SpaceTree::AddFile(uint32_t folder, const char16_t* name, size_t length, ui
 }
 
 void SpaceTree::AddSummary(uint32_t folder, uint64_t size, uint64_t space, uint32_t files, uint32_t subfolders) {
-    if (folder >= rest_.size()) return;
-    Rest& r = rest_[folder];
-    r.size += size;
-    r.space += space;
-    r.files += files;
-    folders_[folder].folders += subfolders;
+    if (finished_ || folder >= folders_.size()) return;
+    SpaceFolder& f = folders_[folder];
+    f.restSize += size;
+    f.restSpace += space;
+    f.restFiles += files;
+    f.folders += subfolders;
 }
 
 size_t SpaceTree::FindExtension(const char16_t* ext, size_t length) const {
@@ -236,14 +233,13 @@ void SpaceTree::Finish() {
     for (uint32_t i = 0; i < folders_.size(); ++i) {
         SpaceFolder& f = folders_[i];
         f.firstChild = f.nextSibling = kNoFolder;
-        const Rest& r = rest_[i];
-        f.restSize = r.size;
-        f.restSpace = r.space;
-        f.restFiles = r.files;
-        f.restLarge = r.large;
-        f.restModified = r.modified;
     }
-    rest_.clear();
+    finished_ = true;
+    // Only AddFile asks whether a file was met under another name.
+    for (int i = 0; i < kSeenShards; ++i) {
+        std::vector<uint64_t>().swap(seen_[i]);
+        seenCount_[i] = 0;
+    }
     for (uint32_t i = folders_.size(); i-- > 1;) {
         SpaceFolder& f = folders_[i];
         if (!f.attached || f.parent == i) continue;

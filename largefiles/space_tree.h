@@ -132,7 +132,8 @@ public:
     void AddFile(uint32_t folder, const char16_t* name, size_t length, uint64_t size, uint64_t space,
                  uint64_t identity, uint32_t links, uint8_t flags, uint64_t modified = 0);
     // Sums every folder reachable from the root and orders the kept files;
-    // once, at the end: the tree takes no files after it.
+    // once, at the end: the tree takes no files after it, and lets go of
+    // the identities it kept to count a file with several names once.
     void Finish();
 
     // The folders directly under folder, in no particular order.
@@ -165,15 +166,11 @@ private:
     // Takes these amounts off folder and every folder above it.
     void Subtract(uint32_t folder, uint64_t size, uint64_t space, uint32_t files, uint32_t folders);
 
+    // The small files' sums go straight into their folder: a separate
+    // 32-byte table of them while building (fewer bytes touched a file)
+    // would be held beside the folders at the moment memory peaks.
     Blocks<SpaceFolder> folders_;
-    // While building: each folder's small files, apart from the folders so
-    // that the file after file updates touch 32 bytes, not a whole folder.
-    struct Rest {
-        uint64_t size, space;
-        uint32_t files, large;
-        uint64_t modified;
-    };
-    Blocks<Rest> rest_;
+    bool finished_ = false;  // Finish ran: no more files
     static constexpr uint32_t kNameBlockBits = 15;
     static constexpr uint32_t kNameBlockMask = (1u << kNameBlockBits) - 1;
     std::vector<std::unique_ptr<char16_t[]>> names_;  // blocks of 2^15 units; a name never spans two
