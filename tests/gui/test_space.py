@@ -363,8 +363,10 @@ def test_the_nested_treemap_names_a_box_under_the_pointer_and_goes_down_into_it(
         s.xdo("mousemove", str(r[0] + 60), str(r[1] + 80))
         s.wait(lambda: any(t.startswith("C:\\space-seed\\videos\\a.mp4\n大小：1024.00 GB") for t in tooltips(s)),
                "the tooltip of a.mp4, two levels down", 10)
-        check(s.shot().count_near(VIDEO_PURPLE, r[0] + 50, r[1] + 70, r[0] + 70, r[1] + 90, 30) > 200,
+        shot = s.shot()
+        check(shot.count_near(VIDEO_PURPLE, r[0] + 50, r[1] + 70, r[0] + 70, r[1] + 90, 30) > 200,
               "a.mp4 in the video colour inside its folders")
+        shot.save(h.artifacts + "/space-tooltip.png")  # the README's picture of the space view
         # The legend under the map names the kinds with their colours.
         check(s.shot().count_near(VIDEO_PURPLE, r[0], r[3] - LEGEND, r[2], r[3], 10) > 40, "the video swatch")
         # A click there selects the shown folder's row holding it; a
