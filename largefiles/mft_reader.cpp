@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <cstdlib>
 #include <cstring>
@@ -207,16 +208,17 @@ private:
     std::unordered_map<uint64_t, std::vector<RecordFacts>> extensions_;
 };
 
-// Reads the MFT's chunks ahead of the parser on kReadThreads threads of
-// its own, each into its share of kReadBuffers buffers of one chunk (4 MiB),
-// and puts back each record's fixups there, so that the copy from the disk
-// or the cache and the first touch of every record are done beside the
-// parsing. Two reads are outstanding at once: what lets a solid-state disk
-// answer at its speed (the volume is opened for overlapped reads on
-// Windows), and on two processors what keeps the one copy that the peer
-// `dd` also makes from being the parser's wait. Memory: 16 MiB, whatever
-// the MFT's size. Where no thread can be made, the parser's thread reads
-// each chunk when it needs it, into the first buffer.
+// Reads the MFT's chunks ahead of the sink on kReadThreads threads of its
+// own, each into its share of kReadBuffers buffers of one chunk (4 MiB),
+// and parses them there: each record's fixups put back and its facts read
+// (names, sizes, times) while the chunk is in that thread's cache. The
+// thread that called the reader only hands the facts to the sink, in MFT
+// order, which is the part that cannot be split. Two reads are outstanding
+// at once: what lets a solid-state disk answer at its speed (the volume is
+// opened for overlapped reads on Windows). Memory: 16 MiB of buffers and
+// the facts of four chunks' records (their names included), whatever the
+// MFT's size. Where no thread can be made, the calling thread reads and
+// parses each chunk when it needs it, into the first buffer.
 constexpr int kReadThreads = 2;
 constexpr int kReadBuffers = 4;  // a multiple of kReadThreads: each thread its own slots
 
@@ -228,7 +230,13 @@ struct ReadAhead {
     size_t chunk;
     uint32_t cluster;
     uint32_t record;
+    uint64_t records;  // in the MFT: the last chunk's tail holds none
     AlignedBuffer buffers[kReadBuffers];
+    // Each buffer's records as facts, parsed by the thread that read it, and
+    // whether each record was a file record in use. The facts' room (their
+    // names' strings) is reused from chunk to chunk.
+    std::vector<RecordFacts> facts[kReadBuffers];
+    std::vector<uint8_t> valid[kReadBuffers];
     std::mutex lock;
     std::condition_variable changed;
     int state[kReadBuffers] = {};  // under lock
@@ -253,11 +261,21 @@ size_t ChunkLength(const ReadAhead& ahead, uint64_t start) {
     return static_cast<size_t>(std::min<uint64_t>(ahead.chunk, (left + ahead.cluster - 1) / ahead.cluster * ahead.cluster));
 }
 
-// Puts back each record's saved units; a record that fails the check loses
-// its "FILE" mark, which the parser tests first.
-void FixChunk(uint8_t* data, size_t bytes, uint32_t record) {
-    for (size_t at = 0; at + record <= bytes; at += record)
-        if (!ApplyFixups(data + at, record)) std::memset(data + at, 0, 4);
+// Puts back each record's saved units and reads its facts, where the
+// reading thread has the chunk in its cache; a record that fails the check
+// or is not in use is marked not valid.
+void ParseChunk(ReadAhead* ahead, int slot, uint64_t start, size_t bytes) {
+    uint8_t* data = ahead->buffers[slot].Data();
+    const uint64_t first = start / ahead->record;
+    const size_t count = static_cast<size_t>(std::min<uint64_t>(bytes / ahead->record, ahead->records - first));
+    std::vector<RecordFacts>& parsed = ahead->facts[slot];
+    std::vector<uint8_t>& valid = ahead->valid[slot];
+    if (parsed.size() < count) parsed.resize(count);
+    valid.assign(count, 0);
+    for (size_t i = 0; i < count; ++i) {
+        uint8_t* record = data + i * ahead->record;
+        valid[i] = ApplyFixups(record, ahead->record) && ReadFacts(record, ahead->record, &parsed[i]);
+    }
 }
 
 // Reader thread `first`: chunks first, first + kReadThreads, ... in order,
@@ -272,8 +290,14 @@ void FillAhead(ReadAhead* ahead, int first) {
             if (ahead->stop) return;
         }
         const size_t length = ChunkLength(*ahead, start);
-        const bool read = ahead->reader->Read(*ahead->mft, start, length, ahead->buffers[slot].Data());
-        if (read) FixChunk(ahead->buffers[slot].Data(), length, ahead->record);
+        bool read = ahead->reader->Read(*ahead->mft, start, length, ahead->buffers[slot].Data());
+        if (read) {
+            try {
+                ParseChunk(ahead, slot, start, length);
+            } catch (const std::bad_alloc&) {
+                read = false;  // the parser ends the read as for a failed one
+            }
+        }
         {
             std::lock_guard<std::mutex> guard(ahead->lock);
             ahead->state[slot] = read ? ReadAhead::kRead : ReadAhead::kFailed;
@@ -308,20 +332,19 @@ bool StartAhead(ReadAhead* ahead) {
     return true;
 }
 
-// The chunk at byte start of the MFT (the next in order), its length in
-// *bytes; null when it could not be read.
-uint8_t* NextChunk(ReadAhead* ahead, uint64_t start, size_t* bytes) {
-    *bytes = ChunkLength(*ahead, start);
+// The slot holding the chunk at byte start of the MFT (the next in order),
+// read and parsed; -1 when it could not be read.
+int NextChunk(ReadAhead* ahead, uint64_t start) {
     if (ahead->running == 0) {
-        uint8_t* data = ahead->buffers[0].Data();
-        if (!ahead->reader->Read(*ahead->mft, start, *bytes, data)) return nullptr;
-        FixChunk(data, *bytes, ahead->record);
-        return data;
+        const size_t bytes = ChunkLength(*ahead, start);
+        if (!ahead->reader->Read(*ahead->mft, start, bytes, ahead->buffers[0].Data())) return -1;
+        ParseChunk(ahead, 0, start, bytes);
+        return 0;
     }
     const int slot = static_cast<int>((start / ahead->chunk) % kReadBuffers);
     std::unique_lock<std::mutex> guard(ahead->lock);
     ahead->changed.wait(guard, [&] { return ahead->state[slot] != ReadAhead::kEmpty; });
-    return ahead->state[slot] == ReadAhead::kRead ? ahead->buffers[slot].Data() : nullptr;
+    return ahead->state[slot] == ReadAhead::kRead ? slot : -1;
 }
 
 // The parser is done with the chunk NextChunk gave last: its buffer is free.
@@ -393,24 +416,21 @@ int32_t ReadMftRecords(VolumeReader read, void* volume, RecordSink* sink, std::v
     ahead.chunk = chunk;
     ahead.cluster = g.cluster;
     ahead.record = g.record;
+    ahead.records = records;
     if (!StartAhead(&ahead)) return -1;
-    RecordFacts facts;
     Deferred deferred(sink);
     sink->Progress(0);
     for (uint64_t start = 0; start < totalBytes; start += chunk) {
         if (cancelled && cancelled()) return kMftCancelled;
-        size_t bytes = 0;
-        uint8_t* data = NextChunk(&ahead, start, &bytes);
-        if (!data) return kScanNotNtfs;
+        const int slot = NextChunk(&ahead, start);
+        if (slot < 0) return kScanNotNtfs;
         const uint64_t firstRecord = start / g.record;
-        const uint64_t inChunk = std::min<uint64_t>(bytes / g.record, records - firstRecord);
-        for (uint64_t i = 0; i < inChunk; ++i) {
-            uint8_t* record = data + i * g.record;
-            if (std::memcmp(record, "FILE", 4) != 0 || !ReadFacts(record, g.record, &facts)) continue;
-            deferred.Take(firstRecord + i, facts);
-        }
+        std::vector<RecordFacts>& parsed = ahead.facts[slot];
+        const std::vector<uint8_t>& valid = ahead.valid[slot];
+        for (size_t i = 0; i < valid.size(); ++i)
+            if (valid[i]) deferred.Take(firstRecord + i, parsed[i]);
         ChunkParsed(&ahead);
-        sink->Progress(static_cast<int32_t>((firstRecord + inChunk) * 99 / records));
+        sink->Progress(static_cast<int32_t>((firstRecord + valid.size()) * 99 / records));
     }
     deferred.Finish();
     return 0;

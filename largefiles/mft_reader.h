@@ -34,9 +34,10 @@ constexpr int32_t kMftCancelled = -3;
 // whose parts an attribute list keeps elsewhere come last, once their
 // extension records are read). upcase receives the volume's $UpCase table,
 // for listing order. Cancellation is polled once per 4 MiB read. The MFT is
-// read on two threads of their own ahead of the parsing, into four 4 MiB
-// buffers (16 MiB, whatever the MFT's size): read must allow being called
-// from two threads at once.
+// read and parsed on two threads of their own ahead of the sink, into four
+// 4 MiB buffers (16 MiB, and the facts of their records, whatever the MFT's
+// size): read must allow being called from two threads at once. The sink is
+// called on the calling thread only.
 int32_t ReadMftRecords(VolumeReader read, void* volume, RecordSink* sink, std::vector<uint16_t>* upcase,
                        ScanCancelledCallback cancelled);
 

@@ -338,9 +338,19 @@ TEST_F(CleanScenario, NameWithABackslashIsNeverReadAsAPath) {
     EXPECT_EQ(TreeManifest(u"precious"), manifest);
 }
 
-// Another process swaps a subfolder for a link to a precious folder right
-// after the first delete inside it (inotify times the swap), as an attacker
-// would on a folder that anyone can write.
+// The swap races' trees: files 1 byte each in p\loc\sub, and files of
+// the same names in "precious" and "precious\loc\sub", where a removal
+// sent through a swapped-in link would land.
+void SeedSwapRace(int files) {
+    for (int i = 0; i < files; ++i) {
+        std::u16string name = u"f" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) +
+                              std::u16string(1, static_cast<char16_t>(u'a' + i / 26));
+        TreeFile(u"p\\loc\\sub\\" + name, 1);
+        TreeFileContent(u"precious\\" + name, "keep");
+        TreeFileContent(u"precious\\loc\\sub\\" + name, "keep");
+    }
+}
+
 // Another process swaps a folder for a link to "precious" while the program
 // works: a subfolder at the first delete inside it, and the location's
 // parent as soon as the location is first opened (between the guard's
@@ -350,13 +360,7 @@ TEST_F(CleanScenario, SubfolderSwappedForALinkDuringDeleteContents) {
     for (int run = 0; run < 10; ++run) {
         const bool parentSwap = run % 2 == 1;
         TreeFresh();
-        for (int i = 0; i < 300; ++i) {
-            std::u16string name = u"f" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) +
-                                  std::u16string(1, static_cast<char16_t>(u'a' + i / 26));
-            TreeFile(u"p\\loc\\sub\\" + name, 1);
-            TreeFileContent(u"precious\\" + name, "keep");
-            TreeFileContent(u"precious\\loc\\sub\\" + name, "keep");
-        }
+        SeedSwapRace(300);
         std::string manifest = TreeManifest(u"precious");
         const std::string watched = TreeNativePath(parentSwap ? u"p\\loc" : u"p\\loc\\sub");
         const std::string swapped = TreeNativePath(parentSwap ? u"p" : u"p\\loc\\sub");
@@ -416,13 +420,7 @@ TEST_F(CleanScenario, FoldersSwappedDuringARunUnderWine) {
     for (int run = 0; run < trials; ++run) {
         const bool parentSwap = run % 2 == 1;
         TreeFresh();
-        for (int i = 0; i < 200; ++i) {
-            std::u16string name = u"f" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) +
-                                  std::u16string(1, static_cast<char16_t>(u'a' + i / 26));
-            TreeFile(u"p\\loc\\sub\\" + name, 1);
-            TreeFileContent(u"precious\\" + name, "keep");
-            TreeFileContent(u"precious\\loc\\sub\\" + name, "keep");
-        }
+        SeedSwapRace(200);
         const std::string manifest = TreeManifest(u"precious");
         if (!TreeSwapOnEvent(parentSwap ? u"p\\loc" : u"p\\loc\\sub", parentSwap,
                              parentSwap ? u"p" : u"p\\loc\\sub", u"precious"))

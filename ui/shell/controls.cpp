@@ -90,6 +90,15 @@ void ShowListSortArrow(HWND list, int sorted, bool ascending) {
     }
 }
 
+void SelectListRow(HWND list, int32_t row, int32_t count) {
+    if (!list || row < 0 || row >= count) return;
+    LVITEMW state = {};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+    SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+}
+
 void FitListColumns(HWND list, const int* widths, int count, int listWidth) {
     if (!list) return;
     int others = 0;

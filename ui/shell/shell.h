@@ -46,6 +46,9 @@ HWND ControlRowWindow(const ControlRow* rows, const HWND* handles, int count, in
 // least widths[0].
 void AddListColumn(HWND list, int index, const wchar_t* title, int width);
 void ShowListSortArrow(HWND list, int sorted, bool ascending);
+// Selects and focuses row of a list of count rows and scrolls it into view;
+// nothing for a row outside them.
+void SelectListRow(HWND list, int32_t row, int32_t count);
 void FitListColumns(HWND list, const int* widths, int count, int listWidth);
 void SetListStyles(HWND list);
 // A count's digits grouped as the user's locale writes them ("200,000"),

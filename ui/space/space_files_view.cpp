@@ -78,13 +78,7 @@ void FillFilesList(int32_t select) {
         FormatModifiedTime(file.modified, when);
         if (when[0]) SetCell(at, 5, when);
     }
-    if (select >= 0 && select < static_cast<int32_t>(g_spaceListed.size())) {
-        LVITEMW state = {};
-        state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        state.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(List(), LVM_SETITEMSTATE, static_cast<WPARAM>(select), reinterpret_cast<LPARAM>(&state));
-        SendMessageW(List(), LVM_ENSUREVISIBLE, static_cast<WPARAM>(select), FALSE);
-    }
+    SelectListRow(List(), select, static_cast<int32_t>(g_spaceListed.size()));
     SendMessageW(List(), WM_SETREDRAW, TRUE, 0);
     InvalidateRect(List(), nullptr, TRUE);
     if (HWND path = SpaceControl(IDC_STATIC_SPACE_PATH)) {

@@ -100,13 +100,7 @@ void FillSpaceList(int32_t select) {
         FormatModifiedTime(row.modified, when);
         if (when[0]) SetCell(at, 5, when);
     }
-    if (select >= 0 && select < static_cast<int32_t>(g_spaceRows.size())) {
-        LVITEMW state = {};
-        state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        state.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(List(), LVM_SETITEMSTATE, static_cast<WPARAM>(select), reinterpret_cast<LPARAM>(&state));
-        SendMessageW(List(), LVM_ENSUREVISIBLE, static_cast<WPARAM>(select), FALSE);
-    }
+    SelectListRow(List(), select, static_cast<int32_t>(g_spaceRows.size()));
     SendMessageW(List(), WM_SETREDRAW, TRUE, 0);
     InvalidateRect(List(), nullptr, TRUE);
     ShowListSortArrow(List(), g_nSpaceSortColumn, g_bSpaceSortAscending);
@@ -390,14 +384,7 @@ int32_t SpaceSelectedRow() {
     return static_cast<int32_t>(SendMessageW(List(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
-void SelectSpaceRow(int32_t row) {
-    if (!List() || row < 0 || row >= static_cast<int32_t>(g_spaceRows.size())) return;
-    LVITEMW state = {};
-    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(List(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
-    SendMessageW(List(), LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
-}
+void SelectSpaceRow(int32_t row) { SelectListRow(List(), row, static_cast<int32_t>(g_spaceRows.size())); }
 
 void ShowSpaceRow(int32_t row) {
     if (!g_pSpaceTree || row < 0 || row >= static_cast<int32_t>(g_spaceRows.size())) return;
