@@ -33,9 +33,9 @@ constexpr int32_t kMftCancelled = -3;
 // Reads the volume's MFT, delivering every base record to sink (records
 // whose parts an attribute list keeps elsewhere come last, once their
 // extension records are read). upcase receives the volume's $UpCase table,
-// for listing order. Cancellation is polled once per 4 MiB read. The MFT is
+// for listing order. Cancellation is polled once per 1 MiB read. The MFT is
 // read and parsed on two threads of their own ahead of the sink, into four
-// 4 MiB buffers (16 MiB, and the facts of their records, whatever the MFT's
+// 1 MiB buffers (4 MiB, and the facts of their records, whatever the MFT's
 // size): read must allow being called from two threads at once. The sink is
 // called on the calling thread only.
 int32_t ReadMftRecords(VolumeReader read, void* volume, RecordSink* sink, std::vector<uint16_t>* upcase,

@@ -315,7 +315,7 @@ def test_files_windows_holds_get_an_explanation(h):
         open_page(s)
         scan(s, 0)
         row = row_of(s, "C:\\pagefile.sys")
-        check(row["texts"][3] == "打开 说明", row["texts"])
+        check(row["texts"][4] == "打开 说明", row["texts"])
         action_click(s, row, True)
         box = s.dialog()
         check(box["title"] == "说明", box["title"])

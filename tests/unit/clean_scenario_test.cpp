@@ -322,6 +322,21 @@ TEST_F(CleanScenario, ALocationThatIsALinkIsLeftAloneInEveryMode) {
     EXPECT_EQ(TreeManifest(u"precious"), manifest);
 }
 
+#if defined(__linux__) || defined(_WIN32)
+// The swap races' trees: files 1 byte each in p\loc\sub, and files of
+// the same names in "precious" and "precious\loc\sub", where a removal
+// sent through a swapped-in link would land.
+void SeedSwapRace(int files) {
+    for (int i = 0; i < files; ++i) {
+        std::u16string name = u"f" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) +
+                              std::u16string(1, static_cast<char16_t>(u'a' + i / 26));
+        TreeFile(u"p\\loc\\sub\\" + name, 1);
+        TreeFileContent(u"precious\\" + name, "keep");
+        TreeFileContent(u"precious\\loc\\sub\\" + name, "keep");
+    }
+}
+#endif
+
 #ifdef __linux__
 // A name that holds a backslash cannot exist on Windows; read as a path it
 // would lead through the link beside it.
@@ -336,19 +351,6 @@ TEST_F(CleanScenario, NameWithABackslashIsNeverReadAsAPath) {
     TestItem item(TreePath(u"loc"), CM_MATCH_FILES, {u"*.txt"});
     CleanItem(&item.item, nullptr);
     EXPECT_EQ(TreeManifest(u"precious"), manifest);
-}
-
-// The swap races' trees: files 1 byte each in p\loc\sub, and files of
-// the same names in "precious" and "precious\loc\sub", where a removal
-// sent through a swapped-in link would land.
-void SeedSwapRace(int files) {
-    for (int i = 0; i < files; ++i) {
-        std::u16string name = u"f" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) +
-                              std::u16string(1, static_cast<char16_t>(u'a' + i / 26));
-        TreeFile(u"p\\loc\\sub\\" + name, 1);
-        TreeFileContent(u"precious\\" + name, "keep");
-        TreeFileContent(u"precious\\loc\\sub\\" + name, "keep");
-    }
 }
 
 // Another process swaps a folder for a link to "precious" while the program
