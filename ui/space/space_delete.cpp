@@ -30,9 +30,6 @@ struct FolderDeletion {
     SpaceDeletion outcome;
 };
 
-// Main thread only: a deletion is on the worker.
-bool g_bSpaceDeleting = false;
-
 uint32_t SpaceDeleteWorker(void* parameter) {
     FolderDeletion* job = static_cast<FolderDeletion*>(parameter);
     job->outcome = DeleteSpaceFolderAt(job->path.c_str(), job->id);
@@ -45,7 +42,7 @@ WorkerKind g_spaceDelete = {SpaceDeleteWorker, {0}};
 // The list and the treemap take no clicks while a folder goes: nothing can
 // be entered that the deletion takes out of the tree.
 void SetWaiting(bool waiting) {
-    g_bSpaceDeleting = waiting;
+    StoreSpaceDeleting(waiting);
     for (int id : {IDC_LIST_SPACE, IDC_TREEMAP})
         if (HWND control = SpaceControl(id)) EnableWindow(control, waiting ? FALSE : TRUE);
     ApplySpaceEnabled();
@@ -143,9 +140,7 @@ void DeleteFolderRow(const SpaceTree& tree, uint32_t child, int32_t index) {
 
 }  // namespace
 
-bool SpaceDeleting() { return g_bSpaceDeleting; }
-
-LRESULT OnSpaceDeleteFinished(LPARAM parameter) {
+bool FinishSpaceDeletion(LPARAM parameter, int32_t* select) {
     FolderDeletion* job = reinterpret_cast<FolderDeletion*>(parameter);
     SetWaiting(false);
     // No analysis could start meanwhile: the tree is the one the job was made from.
@@ -154,7 +149,7 @@ LRESULT OnSpaceDeleteFinished(LPARAM parameter) {
     const char16_t* name = job->name.c_str();
     if (!changed) {
         delete job;
-        return 0;
+        return false;
     }
     if (done.state == SPACE_ITEM_OK) {
         changed->RemoveFolder(job->folder);
@@ -177,13 +172,13 @@ LRESULT OnSpaceDeleteFinished(LPARAM parameter) {
         Report(u"未删除。");
         SayNotDone(done, job->path, false);
         delete job;
-        return 0;
+        return false;
     }
     // Nothing could be entered meanwhile: the folder shown is still its parent.
-    ShowSpaceFolderAgain(job->index);
+    *select = job->index;
     RefreshFreeSpace(nullptr);
     delete job;
-    return 0;
+    return true;
 }
 
 bool AskAndDeleteSpaceFile(uint32_t folder, const char16_t* name, uint64_t id, uint64_t size, uint64_t space) {
@@ -204,44 +199,33 @@ bool AskAndDeleteSpaceFile(uint32_t folder, const char16_t* name, uint64_t id, u
     return true;
 }
 
-LRESULT OnSpaceDeleteCommand() {
-    // A tree that an analysis ending under the question would replace.
-    if (SpaceCurrentPhase() != SCAN_IDLE || g_bSpaceDeleting) return 0;
-    const int32_t index = SpaceSelectedRow();
-    if (SpaceFilesShown()) {
-        DeleteSpaceListedFile(index);
-        return 0;
-    }
+bool DeleteSpaceRow(const SpaceRow& row, int32_t index) {
     uint32_t folder = 0;
     const SpaceTree* tree = SpaceTreeShown(&folder);
-    int32_t count = 0;
-    const SpaceRow* rows = SpaceRowsShown(&count);
-    if (!tree || index < 0 || index >= count) return 0;
-    const SpaceRow row = rows[index];
+    if (!tree) return false;
     switch (row.kind) {
     case SPACE_ROW_REST:
         Say(u"这一行是多个文件的合计，不能整体删除。双击它（或点“打开”）列出其中的文件后，可逐个删除。");
-        return 0;
+        return false;
     case SPACE_ROW_UNCOUNTED:
         Say(u"（未统计）是分析无法看到的空间，不是可以删除的项目。");
-        return 0;
+        return false;
     default:
         break;
     }
     if (row.flags & SPACE_LINK) {
         Say(u"这是一个链接（联接点或符号链接），本身不占空间，不能在这里删除。");
-        return 0;
+        return false;
     }
     if (row.flags & SPACE_DENIED) {
         Say(u"该文件夹无法读取，不知道其中有什么，不能在这里删除。");
-        return 0;
+        return false;
     }
     if (row.kind == SPACE_ROW_FOLDER) {
         DeleteFolderRow(*tree, row.folder, index);
-        return 0;
+        return false;
     }
     const SpaceFile file = tree->Folder(folder).kept[row.file];
     const std::u16string name = tree->Name(file.name);
-    if (AskAndDeleteSpaceFile(folder, name.c_str(), file.id, file.size, file.space)) ShowSpaceFolderAgain(index);
-    return 0;
+    return AskAndDeleteSpaceFile(folder, name.c_str(), file.id, file.size, file.space);
 }

@@ -23,7 +23,6 @@
 
 namespace {
 
-bool g_bSpaceFilesShown = false;
 uint32_t g_nSpaceFilesFolder = 0;
 std::vector<SpaceListedFile> g_spaceListed;
 
@@ -91,12 +90,10 @@ void FillFilesList(int32_t select) {
 
 }  // namespace
 
-bool SpaceFilesShown() { return g_bSpaceFilesShown; }
-
-void ShowSpaceFiles() {
+bool ShowSpaceFiles() {
     uint32_t folder = 0;
     const SpaceTree* tree = SpaceTreeShown(&folder);
-    if (!tree) return;
+    if (!tree) return false;
     std::vector<SpaceListedFile> listed;
     uint32_t error = 0;
     HCURSOR old = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
@@ -110,17 +107,17 @@ void ShowSpaceFiles() {
             FormatText(text, 120, u"无法列出该文件夹中的文件（错误 %d）。", static_cast<int32_t>(error));
         }
         MessageBoxW(g_hMainWnd, WideText(text), L"提示", MB_OK | MB_ICONWARNING);
-        return;
+        return false;
     }
-    HandSpaceListToFiles();
     g_spaceListed.swap(listed);
     g_nSpaceFilesFolder = folder;
-    g_bSpaceFilesShown = true;
+    StoreSpaceFilesShown(true);
     FillFilesList(g_spaceListed.empty() ? -1 : 0);
+    return true;
 }
 
 void LeaveSpaceFiles() {
-    g_bSpaceFilesShown = false;
+    StoreSpaceFilesShown(false);
     std::vector<SpaceListedFile>().swap(g_spaceListed);
 }
 

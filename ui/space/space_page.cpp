@@ -130,6 +130,14 @@ LRESULT OnSpaceScanFinished(HWND window, WPARAM outcome, LPARAM tree) {
     return 0;
 }
 
+// A folder's deletion came back from its worker: the folder shown again
+// when the tree changed.
+LRESULT OnSpaceDeleteFinished(LPARAM job) {
+    int32_t select = -1;
+    if (FinishSpaceDeletion(job, &select)) ShowSpaceFolderAgain(select);
+    return 0;
+}
+
 }  // namespace
 
 void StopSpaceScan() {

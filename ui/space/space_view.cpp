@@ -1,5 +1,6 @@
 // The space view's list: one folder of the tree at a time, its rows sorted,
-// the share drawn as a bar, and 打开 on a row (删除 is space_delete.cpp's).
+// the share drawn as a bar, and 打开 and 删除 on a row (what a deletion
+// asks and does is space_delete.cpp's).
 #include "ui/space/space_private.h"
 
 #include "largefiles/space_tree.h"
@@ -22,10 +23,8 @@
 
 namespace {
 
-// Main thread only: the tree shown, the folder shown in it and its rows.
-SpaceTree* g_pSpaceTree = nullptr;
-uint64_t g_nSpaceUsed = 0;  // bytes the drive used when the tree's scan began
-uint32_t g_nSpaceFolder = 0;
+// Main thread only: the rows of the folder shown (the tree and the folder
+// shown in it are space_state.cpp's).
 std::vector<SpaceRow> g_spaceRows;
 uint64_t g_nSpaceRowsTotal = 0;  // the rows' sizes together: 占比's whole, kept off the paint path
 SpaceColumn g_nSpaceSortColumn = SPACE_COL_SIZE;
@@ -35,20 +34,35 @@ uint32_t g_nRowsGeneration = 0;  // counts the fills of g_spaceRows
 
 HWND List() { return SpaceControl(IDC_LIST_SPACE); }
 
-void RedrawTreemap() {
-    if (HWND treemap = SpaceControl(IDC_TREEMAP)) InvalidateRect(treemap, nullptr, FALSE);
+uint32_t FolderShown() {
+    uint32_t folder = 0;
+    SpaceTreeShown(&folder);
+    return folder;
 }
 
-// The folder's path from the drive's root ("C:\Windows\System32").
-std::u16string FolderPath(uint32_t folder) {
+// The folder's path in the tree from the drive's root ("C:\Windows\System32").
+std::u16string FolderPath(const SpaceTree& tree, uint32_t folder) {
     std::vector<uint32_t> chain;
-    for (uint32_t at = folder; at != 0 && at != kNoFolder; at = g_pSpaceTree->Folder(at).parent) chain.push_back(at);
+    for (uint32_t at = folder; at != 0 && at != kNoFolder; at = tree.Folder(at).parent) chain.push_back(at);
     std::u16string path(g_szSystemDrive);
     for (size_t i = chain.size(); i-- > 0;) {
         if (path.back() != u'\\') path += u'\\';
-        path += g_pSpaceTree->Name(g_pSpaceTree->Folder(chain[i]).name);
+        path += tree.Name(tree.Folder(chain[i]).name);
     }
     return path;
+}
+
+// The list went to the files view: the tree's rows are dropped.
+void DropRows() {
+    g_spaceRows.clear();
+    ++g_nRowsGeneration;
+    RedrawSpaceTreemap();
+}
+
+// The files summed in a folder's summary row, one by one in the rows' place;
+// a scan's snapshot has no files to list again: only a finished tree.
+void ShowFiles() {
+    if (SpaceCurrentPhase() == SCAN_IDLE && ShowSpaceFiles()) DropRows();
 }
 
 
@@ -62,7 +76,9 @@ void SetCell(int row, int column, const char16_t* text) {
 
 // Fills the list from g_spaceRows (row i is list item i) and selects row `select`.
 void FillSpaceList(int32_t select) {
-    if (!List()) return;
+    uint32_t folder = 0;
+    const SpaceTree* tree = SpaceTreeShown(&folder);
+    if (!List() || !tree) return;
     SendMessageW(List(), WM_SETREDRAW, FALSE, 0);
     SendMessageW(List(), LVM_DELETEALLITEMS, 0, 0);
     g_nSpaceRowsTotal = 0;
@@ -71,7 +87,7 @@ void FillSpaceList(int32_t select) {
     for (size_t i = 0; i < g_spaceRows.size(); ++i) {
         const SpaceRow& row = g_spaceRows[i];
         char16_t name[260];
-        SpaceRowName(*g_pSpaceTree, g_nSpaceFolder, row, name);
+        SpaceRowName(*tree, folder, row, name);
         LVITEMW item = {};
         item.mask = LVIF_TEXT | LVIF_PARAM;
         item.iItem = static_cast<int>(i);
@@ -104,20 +120,21 @@ void FillSpaceList(int32_t select) {
     SendMessageW(List(), WM_SETREDRAW, TRUE, 0);
     InvalidateRect(List(), nullptr, TRUE);
     ShowListSortArrow(List(), g_nSpaceSortColumn, g_bSpaceSortAscending);
-    if (HWND path = SpaceControl(IDC_STATIC_SPACE_PATH)) SetWindowTextW(path, WideText(FolderPath(g_nSpaceFolder).c_str()));
+    if (HWND path = SpaceControl(IDC_STATIC_SPACE_PATH)) SetWindowTextW(path, WideText(FolderPath(*tree, folder).c_str()));
     ApplySpaceEnabled();
     // The treemap lays the new rows out when it next paints.
     ++g_nRowsGeneration;
-    RedrawTreemap();
+    RedrawSpaceTreemap();
 }
 
 // Shows folder, selecting the row of `selectFolder` when it is listed.
 void ShowFolder(uint32_t folder, uint32_t selectFolder) {
     LeaveSpaceFiles();
-    if (!g_pSpaceTree) return;
-    g_nSpaceFolder = folder;
-    g_spaceRows = SpaceRowsOf(*g_pSpaceTree, folder, folder == 0 ? g_nSpaceUsed : 0);
-    SortSpaceRows(*g_pSpaceTree, folder, &g_spaceRows, g_nSpaceSortColumn, g_bSpaceSortAscending);
+    const SpaceTree* tree = SpaceTreeShown(nullptr);
+    if (!tree) return;
+    StoreSpaceFolder(folder);
+    g_spaceRows = SpaceRowsOf(*tree, folder, folder == 0 ? SpaceUsedBytes() : 0);
+    SortSpaceRows(*tree, folder, &g_spaceRows, g_nSpaceSortColumn, g_bSpaceSortAscending);
     int32_t select = g_spaceRows.empty() ? -1 : 0;
     for (size_t i = 0; i < g_spaceRows.size(); ++i)
         if (g_spaceRows[i].kind == SPACE_ROW_FOLDER && g_spaceRows[i].folder == selectFolder) select = static_cast<int32_t>(i);
@@ -186,15 +203,17 @@ LRESULT DrawSpaceRow(NMLVCUSTOMDRAW* draw) {
 // Explorer at the row, selected: a folder or file as listed, reached from
 // the root without passing a link; for the summary rows, the folder shown.
 void OpenRow(int32_t index) {
-    if (!g_pSpaceTree) return;
-    std::u16string folder = FolderPath(g_nSpaceFolder);
+    uint32_t shown = 0;
+    const SpaceTree* tree = SpaceTreeShown(&shown);
+    if (!tree) return;
+    std::u16string folder = FolderPath(*tree, shown);
     std::u16string name;
     if (index >= 0 && index < static_cast<int32_t>(g_spaceRows.size())) {
         const SpaceRow& row = g_spaceRows[index];
-        if (row.kind == SPACE_ROW_FOLDER) name = g_pSpaceTree->Name(g_pSpaceTree->Folder(row.folder).name);
-        if (row.kind == SPACE_ROW_FILE) name = g_pSpaceTree->Name(g_pSpaceTree->Folder(g_nSpaceFolder).kept[row.file].name);
+        if (row.kind == SPACE_ROW_FOLDER) name = tree->Name(tree->Folder(row.folder).name);
+        if (row.kind == SPACE_ROW_FILE) name = tree->Name(tree->Folder(shown).kept[row.file].name);
     }
-    if (name.empty() && g_nSpaceFolder != 0) {
+    if (name.empty() && shown != 0) {
         // The shown folder itself, selected in the folder that holds it.
         const size_t cut = folder.find_last_of(u'\\');
         name = folder.substr(cut + 1);
@@ -226,41 +245,18 @@ void OpenRow(int32_t index) {
 
 uint32_t SpaceRowsGeneration() { return g_nRowsGeneration; }
 
-void ApplySpaceEnabled() {
-    const SpaceEnabled e = SpaceEnabledIn(SpaceCurrentPhase(), g_pSpaceTree != nullptr, g_nSpaceFolder == 0);
-    const bool waiting = SpaceDeleting();
-    if (HWND analyze = SpaceControl(IDC_BTN_ANALYZE)) EnableWindow(analyze, e.analyze && !waiting ? TRUE : FALSE);
-    if (HWND up = SpaceControl(IDC_BTN_SPACE_UP)) EnableWindow(up, (e.up || SpaceFilesShown()) && !waiting ? TRUE : FALSE);
-    if (HWND open = SpaceControl(IDC_BTN_SPACE_OPEN)) EnableWindow(open, e.open && !waiting ? TRUE : FALSE);
-    if (HWND remove = SpaceControl(IDC_BTN_SPACE_DELETE)) EnableWindow(remove, e.open && e.analyze && !waiting ? TRUE : FALSE);
-    // A finished tree is written out; a scan's snapshot is not.
-    if (HWND out = SpaceControl(IDC_BTN_SPACE_EXPORT)) EnableWindow(out, e.open && e.analyze && !waiting ? TRUE : FALSE);
-}
-
-SpaceTree* SpaceTreeToChange() { return g_pSpaceTree; }
-
-void SpaceTreeChanged(uint64_t freedSpace) { g_nSpaceUsed = g_nSpaceUsed > freedSpace ? g_nSpaceUsed - freedSpace : 0; }
-
 void ShowSpaceFolderAgain(int32_t select) {
-    ShowFolder(g_nSpaceFolder, kNoFolder);
+    ShowFolder(FolderShown(), kNoFolder);
     const int32_t last = static_cast<int32_t>(g_spaceRows.size()) - 1;
     SelectSpaceRow(select < last ? select : last);
 }
 
-void HandSpaceListToFiles() {
-    g_spaceRows.clear();
-    ++g_nRowsGeneration;
-    RedrawTreemap();
-}
-
 uint64_t TakeSpaceTree(SpaceTree* tree, uint64_t used) {
     if (SpaceFilesShown()) LeaveSpaceFiles();  // listed from the tree replaced
-    delete g_pSpaceTree;
-    g_pSpaceTree = tree;
-    g_nSpaceUsed = used;
+    StoreSpaceTree(tree, used);
     ShowFolder(0, kNoFolder);
     RefreshSpaceTypes();
-    return g_pSpaceTree->Folder(0).size;
+    return tree->Folder(0).size;
 }
 
 LRESULT OnSpaceListNotify(NMHDR* header) {
@@ -277,7 +273,7 @@ LRESULT OnSpaceListNotify(NMHDR* header) {
         if (reinterpret_cast<const NMLVKEYDOWN*>(header)->wVKey == VK_BACK) OnSpaceUpCommand();
         return 0;
     case LVN_ITEMCHANGED:
-        RedrawTreemap();
+        RedrawSpaceTreemap();
         return 0;
     case LVN_COLUMNCLICK: {
         const SpaceColumn column = static_cast<SpaceColumn>(reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem);
@@ -289,13 +285,15 @@ LRESULT OnSpaceListNotify(NMHDR* header) {
             SortSpaceFiles(column, g_bSpaceSortAscending);
             return 0;
         }
-        if (!g_pSpaceTree) {
+        uint32_t folder = 0;
+        const SpaceTree* tree = SpaceTreeShown(&folder);
+        if (!tree) {
             ShowListSortArrow(List(), g_nSpaceSortColumn, g_bSpaceSortAscending);
             return 0;
         }
         const int32_t selected = SpaceSelectedRow();
         const uint32_t keep = selected >= 0 && g_spaceRows[selected].kind == SPACE_ROW_FOLDER ? g_spaceRows[selected].folder : kNoFolder;
-        SortSpaceRows(*g_pSpaceTree, g_nSpaceFolder, &g_spaceRows, g_nSpaceSortColumn, g_bSpaceSortAscending);
+        SortSpaceRows(*tree, folder, &g_spaceRows, g_nSpaceSortColumn, g_bSpaceSortAscending);
         int32_t select = 0;
         for (size_t i = 0; i < g_spaceRows.size(); ++i)
             if (keep != kNoFolder && g_spaceRows[i].folder == keep && g_spaceRows[i].kind == SPACE_ROW_FOLDER)
@@ -309,13 +307,14 @@ LRESULT OnSpaceListNotify(NMHDR* header) {
 }
 
 LRESULT OnSpaceUpCommand() {
+    uint32_t from = 0;
+    const SpaceTree* tree = SpaceTreeShown(&from);
     if (SpaceFilesShown()) {
-        ShowFolder(g_nSpaceFolder, kNoFolder);
+        ShowFolder(from, kNoFolder);
         return 0;
     }
-    if (!g_pSpaceTree || g_nSpaceFolder == 0) return 0;
-    const uint32_t from = g_nSpaceFolder;
-    ShowFolder(g_pSpaceTree->Folder(from).parent, from);
+    if (!tree || from == 0) return 0;
+    ShowFolder(tree->Folder(from).parent, from);
     return 0;
 }
 
@@ -324,17 +323,32 @@ LRESULT OnSpaceOpenCommand() {
     if (SpaceFilesShown()) {
         OpenSpaceListedFile(row);
     } else if (row >= 0 && row < static_cast<int32_t>(g_spaceRows.size()) && g_spaceRows[row].kind == SPACE_ROW_REST) {
-        // A scan's snapshot has no files to list again: only a finished tree.
-        if (SpaceCurrentPhase() == SCAN_IDLE) ShowSpaceFiles();  // the files summed in the row, one by one
+        ShowFiles();
     } else {
         OpenRow(row);
     }
     return 0;
 }
 
+LRESULT OnSpaceDeleteCommand() {
+    // A tree that an analysis ending under the question would replace.
+    if (SpaceCurrentPhase() != SCAN_IDLE || SpaceDeleting()) return 0;
+    const int32_t index = SpaceSelectedRow();
+    if (SpaceFilesShown()) {
+        DeleteSpaceListedFile(index);
+        return 0;
+    }
+    if (index < 0 || index >= static_cast<int32_t>(g_spaceRows.size())) return 0;
+    const SpaceRow row = g_spaceRows[index];
+    if (DeleteSpaceRow(row, index)) ShowSpaceFolderAgain(index);
+    return 0;
+}
+
 LRESULT OnSpaceExportCommand() {
     HWND button = SpaceControl(IDC_BTN_SPACE_EXPORT);
-    if (!g_pSpaceTree || !button) return 0;
+    uint32_t shown = 0;
+    const SpaceTree* tree = SpaceTreeShown(&shown);
+    if (!tree || !button) return 0;
     enum { kExportList = 1, kExportThreeLevels = 2, kExportWhole = 3 };
     HMENU menu = CreatePopupMenu();
     if (!menu) return 0;
@@ -350,12 +364,11 @@ LRESULT OnSpaceExportCommand() {
     std::vector<ExportRow> rows;
     try {
         if (chosen == kExportList) {
-            const std::u16string folder = FolderPath(g_nSpaceFolder);
-            for (const SpaceRow& row : g_spaceRows)
-                rows.push_back(SpaceExportRowOf(*g_pSpaceTree, g_nSpaceFolder, folder, row));
+            const std::u16string folder = FolderPath(*tree, shown);
+            for (const SpaceRow& row : g_spaceRows) rows.push_back(SpaceExportRowOf(*tree, shown, folder, row));
         } else {
             // The tree from the drive's root, whatever folder is shown.
-            rows = SpaceExportTree(*g_pSpaceTree, 0, FolderPath(0), chosen == kExportThreeLevels ? 3 : 0, g_nSpaceUsed);
+            rows = SpaceExportTree(*tree, 0, FolderPath(*tree, 0), chosen == kExportThreeLevels ? 3 : 0, SpaceUsedBytes());
         }
     } catch (const std::bad_alloc&) {
         MessageBoxW(g_hMainWnd, L"内存不足，无法导出。", L"导出失败", MB_OK | MB_ICONERROR);
@@ -374,11 +387,6 @@ const SpaceRow* SpaceRowsShown(int32_t* count) {
     return g_spaceRows.data();
 }
 
-const SpaceTree* SpaceTreeShown(uint32_t* folder) {
-    *folder = g_nSpaceFolder;
-    return g_pSpaceTree;
-}
-
 int32_t SpaceSelectedRow() {
     if (!List()) return -1;
     return static_cast<int32_t>(SendMessageW(List(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
@@ -387,10 +395,10 @@ int32_t SpaceSelectedRow() {
 void SelectSpaceRow(int32_t row) { SelectListRow(List(), row, static_cast<int32_t>(g_spaceRows.size())); }
 
 void ShowSpaceRow(int32_t row) {
-    if (!g_pSpaceTree || row < 0 || row >= static_cast<int32_t>(g_spaceRows.size())) return;
+    if (!SpaceTreeShown(nullptr) || row < 0 || row >= static_cast<int32_t>(g_spaceRows.size())) return;
     const SpaceRow& shown = g_spaceRows[row];
     if (shown.kind == SPACE_ROW_REST) {
-        if (SpaceCurrentPhase() == SCAN_IDLE) ShowSpaceFiles();
+        ShowFiles();
         return;
     }
     // A link is never entered; a folder that could not be read has nothing to show.
@@ -399,7 +407,8 @@ void ShowSpaceRow(int32_t row) {
 }
 
 void ShowSpaceFolder(uint32_t folder) {
-    if (!g_pSpaceTree || folder >= g_pSpaceTree->FolderCount()) return;
-    if (g_pSpaceTree->Folder(folder).flags & (SPACE_LINK | SPACE_DENIED)) return;
+    const SpaceTree* tree = SpaceTreeShown(nullptr);
+    if (!tree || folder >= tree->FolderCount()) return;
+    if (tree->Folder(folder).flags & (SPACE_LINK | SPACE_DENIED)) return;
     ShowFolder(folder, kNoFolder);
 }

@@ -368,10 +368,6 @@ LRESULT CALLBACK TreemapProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 }  // namespace
 
-void RedrawSpaceTreemap() {
-    if (HWND treemap = SpaceControl(IDC_TREEMAP)) InvalidateRect(treemap, nullptr, FALSE);
-}
-
 bool RegisterTreemapClass() {
     static bool registered = false;
     if (registered) return true;

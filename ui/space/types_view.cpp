@@ -21,15 +21,7 @@ uint64_t g_nTypesTotal = 0;
 SpaceTypeColumn g_nTypesSortColumn = TYPE_COL_SIZE;
 bool g_bTypesSortAscending = false;
 
-// Column widths at 96 DPI; the extension takes what the others leave.
-const int kTypeColumns[6] = {58, 66, 46, 66, 66, 52};
-
 HWND TypesList() { return SpaceControl(IDC_LIST_SPACE_TYPES); }
-
-bool TypesWanted() {
-    HWND button = SpaceControl(IDC_BTN_SPACE_TYPES);
-    return button && SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
 
 void SetCell(int row, int column, const char16_t* text) {
     LVITEMW cell = {};
@@ -119,29 +111,6 @@ int32_t SelectedType() {
 }
 
 }  // namespace
-
-void SetUpSpaceTypesList() {
-    HWND list = TypesList();
-    if (!list) return;
-    SetListStyles(list);
-    AddListColumn(list, 0, L"扩展名", ScaleByDpi(90));
-    AddListColumn(list, 1, L"类型", ScaleByDpi(70));
-    AddListColumn(list, 2, L"文件数", ScaleByDpi(64));
-    AddListColumn(list, 3, L"大小", ScaleByDpi(80));
-    AddListColumn(list, 4, L"占用空间", ScaleByDpi(80));
-    AddListColumn(list, 5, L"占比", ScaleByDpi(64));
-}
-
-void FitSpaceTypesColumns(int listWidth) { FitListColumns(TypesList(), kTypeColumns, 6, listWidth); }
-
-void ApplySpaceTypesShown() {
-    HWND types = TypesList();
-    HWND list = SpaceControl(IDC_LIST_SPACE);
-    if (!types || !list) return;
-    const bool wanted = TypesWanted();
-    ShowWindow(types, wanted ? SW_SHOW : SW_HIDE);
-    ShowWindow(list, wanted ? SW_HIDE : SW_SHOW);
-}
 
 LRESULT OnSpaceTypesCommand() {
     ApplySpaceTypesShown();
