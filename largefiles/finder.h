@@ -6,11 +6,10 @@
 // through a path, and hands each entry on as a FinderRecord: a name in a
 // folder with the file's size, the bytes it takes on the volume,
 // attributes, file id and number of names. The MFT reader (mft_reader.h)
-// hands on the same facts per record (ntfs::RecordFacts, to an
-// ntfs::RecordSink), with what only the MFT has and the rules below judge:
-// each name's folder as a record number and the sequence the name was
-// written for, its name space, and extension records. Both carry the last
-// write time (the listing's, or $STANDARD_INFORMATION's).
+// hands on the same FinderRecords, one per name a listing would show, each
+// with its folder as the MFT names it: a record number and the sequence the
+// name was written for, which the sink judges against the folder it holds.
+// Both carry the last write time (the listing's, or $STANDARD_INFORMATION's).
 //
 // Sinks. The large-file list (scanner.h, mft.h) and the space tree
 // (space_scan.h) are a sink of each producer. A walk sink is a plain table

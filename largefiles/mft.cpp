@@ -18,11 +18,17 @@ namespace {
 
 using namespace ntfs;
 
+// A name and the folder it was written in (sequence << 48 | record).
+struct Listed {
+    uint64_t parent;
+    std::u16string text;
+};
+
 struct Folder {
     uint16_t sequence = 0;
     bool reparse = false;
     bool named = false;
-    Name name;
+    Listed name;
     std::vector<uint32_t> children;  // indices into the child table
 };
 
@@ -31,7 +37,7 @@ struct FileResult {
     uint64_t space;
     uint64_t reference;  // the NTFS file id: sequence in the top 16 bits, record number below
     uint64_t modified;
-    std::vector<Name> names;
+    std::vector<Listed> names;
 };
 
 // Files and folders in one folder, as its listing would show them.
@@ -90,7 +96,12 @@ public:
     Search(uint64_t minimum, ScanProgressCallback progress, void* context)
         : minimum_(minimum), progress_(progress), context_(context) {}
 
-    void Record(uint64_t number, RecordFacts& facts) override { Keep(number, facts); }
+    void Records(const MftName* names, size_t count) override {
+        for (size_t i = 0; i < count; ++i) Record(names[i]);
+    }
+    bool Keys() const override { return true; }
+    // Most records are files that are not results: each name a claim.
+    void Expect(uint64_t records) override { claims_.reserve(static_cast<size_t>(records)); }
     void Progress(int32_t percent) override {
         if (progress_) progress_(percent, static_cast<int32_t>(folders_.size()), static_cast<int32_t>(results_.size()), context_);
     }
@@ -98,7 +109,7 @@ public:
     int32_t Publish(const char16_t* root, const std::vector<uint16_t>& upcase, LargeFileEntry** out, int32_t* count);
 
 private:
-    void Keep(uint64_t number, RecordFacts& facts);
+    void Record(const MftName& name);
     std::vector<Child> LinkChildren();
     std::vector<LargeFileEntry> ListInWalkOrder(const char16_t* root, const std::vector<Child>& children,
                                                 const std::vector<uint16_t>& upcase, const KeySet& claimed);
@@ -121,54 +132,52 @@ uint64_t ClaimKey(uint64_t folder, uint16_t sequence, const std::u16string& name
     return FinderNameKey((static_cast<uint64_t>(sequence) << 48) | folder, name.data(), name.size());
 }
 
-void Search::Keep(uint64_t number, RecordFacts& facts) {
-    DropShadowedDosNames(&facts.names);
-    if (facts.directory) {
+void Search::Record(const MftName& name) {
+    const uint64_t parent = name.parent;
+    const FinderRecord& record = name.record;
+    const uint64_t number = RecordOf(record.id);
+    if (record.attributes & FS_ATTR_DIRECTORY) {
         Folder& folder = folders_[number];
-        folder.sequence = facts.sequence;
-        folder.reparse = facts.reparse;
-        for (Name& name : facts.names) {
-            // A folder has one parent; its first long name is the one listed.
-            if (number == kRootRecord) break;
-            if (!folder.named || FinderPrefersName(name.nameSpace, folder.name.nameSpace)) {
-                folder.name = std::move(name);
-                folder.named = true;
-            }
+        folder.sequence = SequenceOf(record.id);
+        folder.reparse = (record.attributes & FS_ATTR_REPARSE_POINT) != 0;
+        if (record.nameLength) {
+            folder.name = Listed{parent, std::u16string(record.name, record.nameLength)};
+            folder.named = true;
         }
         return;
     }
-    if (facts.reparse || !facts.hasSize || facts.size < minimum_ || facts.names.empty()) {
+    if (!record.nameLength) return;
+    if ((record.attributes & FS_ATTR_REPARSE_POINT) || record.size < minimum_) {
         // Not listed, but its names are taken in their folders.
-        for (const Name& name : facts.names) claims_.push_back(ClaimKey(name.parent, name.parentSequence, name.text));
+        claims_.push_back(name.key);
         return;
     }
-    results_.push_back(
-        FileResult{facts.size, facts.space, (static_cast<uint64_t>(facts.sequence) << 48) | number, facts.modified,
-                   std::move(facts.names)});
+    // A file's names come one after another.
+    if (results_.empty() || results_.back().reference != record.id)
+        results_.push_back(FileResult{record.size, record.space, record.id, record.modified, {}});
+    results_.back().names.push_back(Listed{parent, std::u16string(record.name, record.nameLength)});
 }
 
 // Every folder and every result under the folder its name says, when that
-// folder is the one the name was written in (same sequence) and the name is
-// one Win32 can hold.
+// folder is the one the name was written in (same sequence).
 std::vector<Child> Search::LinkChildren() {
     std::vector<Child> children;
-    auto parentOf = [this](const Name& name) -> Folder* {
-        auto found = folders_.find(name.parent);
-        if (found == folders_.end() || !FinderParentIsCurrent(name.parentSequence, found->second.sequence)) return nullptr;
+    auto parentOf = [this](const Listed& name) -> Folder* {
+        auto found = folders_.find(RecordOf(name.parent));
+        if (found == folders_.end() || !FinderParentIsCurrent(SequenceOf(name.parent), found->second.sequence)) return nullptr;
         return &found->second;
     };
     for (auto& entry : folders_) {
         if (entry.first == kRootRecord || !entry.second.named) continue;
         Folder* parent = parentOf(entry.second.name);
-        const std::u16string& text = entry.second.name.text;
-        if (!parent || parent == &entry.second || !FinderWin32Name(text.data(), text.size())) continue;
+        if (!parent || parent == &entry.second) continue;
         parent->children.push_back(static_cast<uint32_t>(children.size()));
         children.push_back(Child{true, entry.first, 0, &entry.second.name.text});
     }
     for (size_t r = 0; r < results_.size(); ++r) {
-        for (const Name& name : results_[r].names) {
+        for (const Listed& name : results_[r].names) {
             Folder* parent = parentOf(name);
-            if (!parent || !FinderWin32Name(name.text.data(), name.text.size())) continue;
+            if (!parent) continue;
             parent->children.push_back(static_cast<uint32_t>(children.size()));
             children.push_back(Child{false, 0, static_cast<uint32_t>(r), &name.text});
         }
@@ -200,12 +209,14 @@ std::vector<LargeFileEntry> Search::ListInWalkOrder(const char16_t* root, const 
         std::sort(list.begin(), list.end(),
                   [&](uint32_t a, uint32_t b) { return collation.Less(*children[a].name, *children[b].name); });
         // One folder cannot hold one name twice (finder.h): the folder's
-        // other files count, whatever their size.
-        std::unordered_map<std::u16string, int> claims;
-        for (uint32_t index : list) ++claims[*children[index].name];
-        for (uint32_t index : list) {
-            const Child& child = children[index];
-            if (claims[*child.name] > 1 || claimed.Has(ClaimKey(node.record, folder.sequence, *child.name))) continue;
+        // other files count, whatever their size. Sorted, one name's
+        // claims are neighbours.
+        for (size_t at = 0; at < list.size(); ++at) {
+            const Child& child = children[list[at]];
+            if ((at > 0 && *children[list[at - 1]].name == *child.name) ||
+                (at + 1 < list.size() && *children[list[at + 1]].name == *child.name) ||
+                claimed.Has(ClaimKey(node.record, folder.sequence, *child.name)))
+                continue;
             const std::u16string& name = *child.name;
             const size_t base = node.path.back() == u'\\' ? length - 1 : length;
             if (IsScanSkippedName(name.c_str()) || base + 1 + name.size() >= kScanPathUnits) continue;

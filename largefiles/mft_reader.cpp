@@ -9,13 +9,17 @@
 #include <thread>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <unordered_map>
 
 namespace ntfs {
 namespace {
 
 constexpr uint64_t kUpCaseRecord = 10;
+// Handed from the reading threads to the sink in chunks of kChunkBytes,
+// each read and parsed in pieces of kPieceBytes.
 constexpr size_t kChunkBytes = 1u << 20;
+constexpr size_t kPieceBytes = 256u << 10;
 constexpr size_t kAlignment = 4096;
 constexpr size_t kMaxAttributeList = 0x40000;
 
@@ -156,12 +160,125 @@ bool StreamRuns(const StreamReader& reader, const Geometry& g, const std::vector
     return true;
 }
 
+// One name of a record, its units kept in a chunk's name store at `at`.
+struct NameSlot {
+    uint64_t parent;  // record number
+    uint16_t parentSequence;
+    uint8_t nameSpace;
+    uint32_t at;
+    uint32_t length;
+};
+
+// What the sink takes of a run of records: their names in MFT order, the
+// units of those names, and (rare) the records that cannot be handed on
+// yet: extension records and bases whose attribute list may keep parts
+// elsewhere, in MFT order.
+struct Parsed {
+    std::vector<MftName> entries;
+    // Each entry's name's units at nameAt[i] in names (the store grows while
+    // the chunk is parsed, so the pointers are set when the sink is called).
+    std::vector<uint32_t> nameAt;
+    std::vector<char16_t> names;
+    std::vector<NameSlot> slots;  // the record being parsed
+    std::vector<std::pair<uint64_t, RecordFacts>> deferred;
+    uint64_t records = 0;  // read, including those not in use
+    bool keys = false;     // the sink counts claims by key
+    void Clear() {  // keeps keys
+        entries.clear();
+        nameAt.clear();
+        names.clear();
+        deferred.clear();
+        records = 0;
+    }
+};
+
+const char16_t kNoName[1] = {0};
+
+// The rules of what a listing shows of the file in record `number`, once for
+// every way a record comes (read, made up, or put together from its
+// extension records): the DOS name only where no long one is in its folder;
+// a folder's first long name; names Win32 cannot hold left out. The names'
+// units are in out->names at their slots' offsets, terminated.
+void Emit(uint64_t number, const RecordFacts& facts, Parsed* out) {
+    std::vector<NameSlot>& names = out->slots;
+    const size_t count = KeepListedNames(names.data(), names.size());
+    if (count == 0 && !facts.directory) return;
+    FinderRecord record{};
+    record.name = kNoName;
+    record.attributes = (facts.directory ? FS_ATTR_DIRECTORY : 0u) | (facts.reparse ? FS_ATTR_REPARSE_POINT : 0u);
+    record.reparseTag = facts.reparseTag;
+    record.size = facts.hasSize ? facts.size : 0;
+    record.space = facts.hasSize ? facts.space : 0;
+    record.id = (static_cast<uint64_t>(facts.sequence) << 48) | number;
+    record.links = static_cast<uint32_t>(count);
+    record.modified = facts.modified;
+    auto listable = [out](const NameSlot& name) { return FinderWin32Name(out->names.data() + name.at, name.length); };
+    auto add = [out, &record](const NameSlot* name) {
+        MftName entry{kNoParent, record, 0};
+        uint32_t at = 0;
+        if (name) {
+            entry.parent = (static_cast<uint64_t>(name->parentSequence) << 48) | name->parent;
+            entry.record.nameLength = name->length;
+            at = name->at;
+            if (out->keys) entry.key = FinderNameKey(entry.parent, out->names.data() + at, name->length);
+        }
+        out->entries.push_back(entry);
+        out->nameAt.push_back(at);
+    };
+    if (facts.directory) {
+        // A folder has one parent; the root none.
+        const NameSlot* chosen = nullptr;
+        for (size_t i = 0; i < count; ++i)
+            if (!chosen || FinderPrefersName(names[i].nameSpace, chosen->nameSpace)) chosen = &names[i];
+        add(number != kRootRecord && chosen && listable(*chosen) ? chosen : nullptr);
+        return;
+    }
+    bool any = false;
+    for (size_t i = 0; i < count; ++i) {
+        if (!listable(names[i])) continue;
+        add(&names[i]);
+        any = true;
+    }
+    if (!any) add(nullptr);
+}
+
+// A name of the record being parsed: room for its units (filled by the
+// caller) in the store, terminated.
+char16_t* TakeName(Parsed* out, uint64_t parent, uint8_t nameSpace, uint8_t length) {
+    const size_t at = out->names.size();
+    out->names.resize(at + length + 1u);
+    out->names[at + length] = 0;
+    out->slots.push_back(NameSlot{RecordOf(parent), SequenceOf(parent), nameSpace, static_cast<uint32_t>(at), length});
+    return &out->names[at];
+}
+
+// A record held as facts (made up, or put together) through the same rules.
+void EmitFacts(uint64_t number, const RecordFacts& facts, Parsed* out) {
+    out->slots.clear();
+    for (const Name& name : facts.names) {
+        // A name is at most 255 units on NTFS; a made-up longer one is cut there.
+        const uint8_t length = static_cast<uint8_t>(std::min<size_t>(name.text.size(), 255));
+        char16_t* units = TakeName(out, (static_cast<uint64_t>(name.parentSequence) << 48) | name.parent, name.nameSpace, length);
+        std::memcpy(units, name.text.data(), length * sizeof(char16_t));
+    }
+    Emit(number, facts, out);
+}
+
+// Hands the entries to the sink, in order.
+void Feed(Parsed& parsed, RecordSink* sink) {
+    for (size_t i = 0; i < parsed.entries.size(); ++i) {
+        FinderRecord& record = parsed.entries[i].record;
+        if (record.nameLength) record.name = parsed.names.data() + parsed.nameAt[i];
+    }
+    if (!parsed.entries.empty()) sink->Records(parsed.entries.data(), parsed.entries.size());
+}
+
 // Holds back what cannot be delivered yet: a file whose names or size an
 // attribute list may keep in extension records, and what those records said
 // of their bases. Both are rare.
 class Deferred {
 public:
-    explicit Deferred(RecordSink* sink) : sink_(sink) {}
+    explicit Deferred(RecordSink* sink) : sink_(sink) { one_.keys = sink->Keys(); }
 
     void Take(uint64_t number, RecordFacts& facts) {
         if (facts.base != 0) {
@@ -176,7 +293,7 @@ public:
             listed_[number] = std::move(facts);
             return;
         }
-        sink_->Record(number, facts);
+        Deliver(number, facts);
     }
 
     // Attaches what extension records hold to their bases, checking that
@@ -196,33 +313,40 @@ public:
                     }
                 }
             }
-            sink_->Record(entry.first, facts);
+            Deliver(entry.first, facts);
         }
         listed_.clear();
         extensions_.clear();
     }
 
 private:
+    void Deliver(uint64_t number, const RecordFacts& facts) {
+        one_.Clear();
+        EmitFacts(number, facts, &one_);
+        Feed(one_, sink_);
+    }
+
     RecordSink* sink_;
-    std::unordered_map<uint64_t, RecordFacts> listed_;
+    Parsed one_;
+    std::map<uint64_t, RecordFacts> listed_;
     std::unordered_map<uint64_t, std::vector<RecordFacts>> extensions_;
 };
 
 // Reads the MFT's chunks ahead of the sink on kReadThreads threads of its
-// own, each into its share of kReadBuffers buffers of one chunk (1 MiB:
-// four of them stay in the processor's cache between the copy and the
-// parse, where 4 MiB ones did not),
-// and parses them there: each record's fixups put back and its facts read
-// (names, sizes, times) while the chunk is in that thread's cache. The
-// thread that called the reader only hands the facts to the sink, in MFT
-// order, which is the part that cannot be split. Two reads are outstanding
-// at once: what lets a solid-state disk answer at its speed (the volume is
-// opened for overlapped reads on Windows). Memory: 4 MiB of buffers and
-// the facts of four chunks' records (their names included), whatever the
-// MFT's size. Where no thread can be made, the calling thread reads and
-// parses each chunk when it needs it, into the first buffer.
+// own and parses them there, each into a buffer of its own of one chunk
+// (256 KiB: the copy's source and target and the parse stay in the
+// processor's cache, where 1 MiB chunks did not): each record's fixups put
+// back, its facts read and the rules of what a listing shows applied
+// (Emit), into one of kSlots slots of names for the sink. The thread that
+// called the reader only hands the names to the sink, in MFT order, which
+// is the part that cannot be split. Two reads are outstanding at once: what
+// lets a solid-state disk answer at its speed (the volume is opened for
+// overlapped reads on Windows). Memory: a buffer per thread and the names
+// of kSlots chunks' records (about 25 KB a chunk), whatever the MFT's size.
+// Where no thread can be made, the calling thread reads and parses each
+// chunk when it needs it.
 constexpr int kReadThreads = 2;
-constexpr int kReadBuffers = 4;  // a multiple of kReadThreads: each thread its own slots
+constexpr int kSlots = 8;  // a multiple of kReadThreads: each thread its own slots
 
 struct ReadAhead {
     enum : int { kEmpty = 0, kRead = 1, kFailed = 2 };
@@ -230,19 +354,16 @@ struct ReadAhead {
     const std::vector<Run>* mft;
     uint64_t total;
     size_t chunk;
+    size_t piece;  // chunk is a multiple
     uint32_t cluster;
     uint32_t record;
     uint64_t records;  // in the MFT: the last chunk's tail holds none
-    AlignedBuffer buffers[kReadBuffers];
-    // Each buffer's records as facts, parsed by the thread that read it, and
-    // whether each record was a file record in use. The facts' room (their
-    // names' strings) is reused from chunk to chunk.
-    std::vector<RecordFacts> facts[kReadBuffers];
-    std::vector<uint8_t> valid[kReadBuffers];
+    AlignedBuffer buffers[kReadThreads];
+    Parsed parsed[kSlots];
     std::mutex lock;
     std::condition_variable changed;
-    int state[kReadBuffers] = {};  // under lock
-    uint64_t parsed = 0;
+    int state[kSlots] = {};  // under lock
+    uint64_t delivered = 0;
     bool stop = false;  // under lock
     std::thread threads[kReadThreads];
     int running = 0;
@@ -263,42 +384,69 @@ size_t ChunkLength(const ReadAhead& ahead, uint64_t start) {
     return static_cast<size_t>(std::min<uint64_t>(ahead.chunk, (left + ahead.cluster - 1) / ahead.cluster * ahead.cluster));
 }
 
-// Puts back each record's saved units and reads its facts, where the
-// reading thread has the chunk in its cache; a record that fails the check
-// or is not in use is marked not valid.
-void ParseChunk(ReadAhead* ahead, int slot, uint64_t start, size_t bytes) {
-    uint8_t* data = ahead->buffers[slot].Data();
-    const uint64_t first = start / ahead->record;
-    const size_t count = static_cast<size_t>(std::min<uint64_t>(bytes / ahead->record, ahead->records - first));
-    std::vector<RecordFacts>& parsed = ahead->facts[slot];
-    std::vector<uint8_t>& valid = ahead->valid[slot];
-    if (parsed.size() < count) parsed.resize(count);
-    valid.assign(count, 0);
+// Puts back each record's saved units and reads its facts into out, where
+// the reading thread has the chunk in its cache; a record that fails the
+// check or is not in use gives nothing.
+void ParsePiece(const ReadAhead& ahead, uint8_t* data, uint64_t start, size_t bytes, Parsed* out) {
+    const uint64_t first = start / ahead.record;
+    const size_t count = static_cast<size_t>(std::min<uint64_t>(bytes / ahead.record, ahead.records - first));
+    out->records += count;
+    RecordFacts facts;
     for (size_t i = 0; i < count; ++i) {
-        uint8_t* record = data + i * ahead->record;
-        valid[i] = ApplyFixups(record, ahead->record) && ReadFacts(record, ahead->record, &parsed[i]);
+        uint8_t* record = data + i * ahead.record;
+        const uint64_t number = first + i;
+        if (!ApplyFixups(record, ahead.record)) continue;
+        out->slots.clear();
+        const size_t mark = out->names.size();
+        const bool inUse = ReadFactsWith(record, ahead.record, &facts,
+                                         [out](uint64_t parent, uint8_t nameSpace, const uint8_t* raw, uint8_t length) {
+                                             CopyNameUnits(TakeName(out, parent, nameSpace, length), raw, length);
+                                         });
+        if (!inUse) continue;
+        if (facts.base != 0 || facts.hasList) {
+            out->names.resize(mark);
+            out->deferred.emplace_back(number, RecordFacts{});
+            ReadFacts(record, ahead.record, &out->deferred.back().second);
+            continue;
+        }
+        if (number < kFirstUserRecord && number != kRootRecord) {
+            out->names.resize(mark);
+            continue;
+        }
+        Emit(number, facts, out);
     }
 }
 
+// Reads and parses the chunk at byte start of the MFT into out, a piece at
+// a time through buffer; false when it could not be read.
+bool ReadChunk(const ReadAhead& ahead, uint8_t* buffer, uint64_t start, size_t length, Parsed* out) {
+    out->Clear();
+    for (size_t done = 0; done < length; done += ahead.piece) {
+        const size_t bytes = std::min(ahead.piece, length - done);
+        if (!ahead.reader->Read(*ahead.mft, start + done, bytes, buffer)) return false;
+        ParsePiece(ahead, buffer, start + done, bytes, out);
+    }
+    return true;
+}
+
 // Reader thread `first`: chunks first, first + kReadThreads, ... in order,
-// each into its slot once the parser has freed it.
+// each into its slot once the sink has taken what the slot held.
 void FillAhead(ReadAhead* ahead, int first) {
+    uint8_t* buffer = ahead->buffers[first].Data();
     for (uint64_t index = static_cast<uint64_t>(first); index * ahead->chunk < ahead->total; index += kReadThreads) {
         const uint64_t start = index * ahead->chunk;
-        const int slot = static_cast<int>(index % kReadBuffers);
+        const int slot = static_cast<int>(index % kSlots);
         {
             std::unique_lock<std::mutex> guard(ahead->lock);
             ahead->changed.wait(guard, [&] { return ahead->stop || ahead->state[slot] == ReadAhead::kEmpty; });
             if (ahead->stop) return;
         }
         const size_t length = ChunkLength(*ahead, start);
-        bool read = ahead->reader->Read(*ahead->mft, start, length, ahead->buffers[slot].Data());
-        if (read) {
-            try {
-                ParseChunk(ahead, slot, start, length);
-            } catch (const std::bad_alloc&) {
-                read = false;  // the parser ends the read as for a failed one
-            }
+        bool read = false;
+        try {
+            read = ReadChunk(*ahead, buffer, start, length, &ahead->parsed[slot]);
+        } catch (const std::bad_alloc&) {
+            read = false;  // the sink ends the read as for a failed one
         }
         {
             std::lock_guard<std::mutex> guard(ahead->lock);
@@ -312,7 +460,7 @@ void FillAhead(ReadAhead* ahead, int first) {
 // False when the buffers cannot be had.
 bool StartAhead(ReadAhead* ahead) {
     for (AlignedBuffer& buffer : ahead->buffers)
-        if (!buffer.Reserve(ahead->chunk)) return false;
+        if (!buffer.Reserve(ahead->piece)) return false;
     try {
         for (int t = 0; t < kReadThreads; ++t) {
             ahead->threads[t] = std::thread(FillAhead, ahead, t);
@@ -339,23 +487,21 @@ bool StartAhead(ReadAhead* ahead) {
 int NextChunk(ReadAhead* ahead, uint64_t start) {
     if (ahead->running == 0) {
         const size_t bytes = ChunkLength(*ahead, start);
-        if (!ahead->reader->Read(*ahead->mft, start, bytes, ahead->buffers[0].Data())) return -1;
-        ParseChunk(ahead, 0, start, bytes);
-        return 0;
+        return ReadChunk(*ahead, ahead->buffers[0].Data(), start, bytes, &ahead->parsed[0]) ? 0 : -1;
     }
-    const int slot = static_cast<int>((start / ahead->chunk) % kReadBuffers);
+    const int slot = static_cast<int>((start / ahead->chunk) % kSlots);
     std::unique_lock<std::mutex> guard(ahead->lock);
     ahead->changed.wait(guard, [&] { return ahead->state[slot] != ReadAhead::kEmpty; });
     return ahead->state[slot] == ReadAhead::kRead ? slot : -1;
 }
 
-// The parser is done with the chunk NextChunk gave last: its buffer is free.
-void ChunkParsed(ReadAhead* ahead) {
+// The sink is done with the chunk NextChunk gave last: its slot is free.
+void ChunkDelivered(ReadAhead* ahead) {
     if (ahead->running == 0) return;
     {
         std::lock_guard<std::mutex> guard(ahead->lock);
-        ahead->state[ahead->parsed % kReadBuffers] = ReadAhead::kEmpty;
-        ++ahead->parsed;
+        ahead->state[ahead->delivered % kSlots] = ReadAhead::kEmpty;
+        ++ahead->delivered;
     }
     ahead->changed.notify_all();
 }
@@ -410,29 +556,32 @@ int32_t ReadMftRecords(VolumeReader read, void* volume, RecordSink* sink, std::v
     }
 
     const uint64_t totalBytes = records * g.record;
-    const size_t chunk = static_cast<size_t>(std::max<uint64_t>(kChunkBytes / g.cluster * g.cluster, g.cluster));
+    const size_t piece = static_cast<size_t>(std::max<uint64_t>(kPieceBytes / g.cluster * g.cluster, g.cluster));
+    const size_t chunk = piece * (kChunkBytes / kPieceBytes);
     ReadAhead ahead;
     ahead.reader = &reader;
     ahead.mft = &mft;
     ahead.total = totalBytes;
     ahead.chunk = chunk;
+    ahead.piece = piece;
+    for (Parsed& parsed : ahead.parsed) parsed.keys = sink->Keys();
     ahead.cluster = g.cluster;
     ahead.record = g.record;
     ahead.records = records;
     if (!StartAhead(&ahead)) return -1;
     Deferred deferred(sink);
+    sink->Expect(records);
     sink->Progress(0);
     for (uint64_t start = 0; start < totalBytes; start += chunk) {
         if (cancelled && cancelled()) return kMftCancelled;
         const int slot = NextChunk(&ahead, start);
         if (slot < 0) return kScanNotNtfs;
-        const uint64_t firstRecord = start / g.record;
-        std::vector<RecordFacts>& parsed = ahead.facts[slot];
-        const std::vector<uint8_t>& valid = ahead.valid[slot];
-        for (size_t i = 0; i < valid.size(); ++i)
-            if (valid[i]) deferred.Take(firstRecord + i, parsed[i]);
-        ChunkParsed(&ahead);
-        sink->Progress(static_cast<int32_t>((firstRecord + valid.size()) * 99 / records));
+        Parsed& parsed = ahead.parsed[slot];
+        Feed(parsed, sink);
+        for (auto& held : parsed.deferred) deferred.Take(held.first, held.second);
+        const uint64_t through = start / g.record + parsed.records;
+        ChunkDelivered(&ahead);
+        sink->Progress(static_cast<int32_t>(through * 99 / records));
     }
     deferred.Finish();
     return 0;

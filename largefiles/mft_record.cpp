@@ -84,92 +84,22 @@ bool DecodeRuns(const uint8_t* p, const uint8_t* end, uint64_t vcn, uint64_t vol
     return true;
 }
 
-std::u16string NameText(const uint8_t* raw, uint8_t length) {
-    std::u16string text;
-    AssignNameText(&text, raw, length);
-    return text;
-}
-
-void AssignNameText(std::u16string* text, const uint8_t* raw, uint8_t length) {
-    text->resize(length);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    // On disk as in memory: one copy, every name of the volume passes here.
-    std::memcpy(&(*text)[0], raw, 2u * length);
-#else
-    for (uint8_t i = 0; i < length; ++i) (*text)[i] = static_cast<char16_t>(Le16(raw + 2 * i));
-#endif
-}
-
 bool ReadFacts(const uint8_t* record, uint32_t size, RecordFacts* facts) {
-    const uint16_t flags = Le16(record + 0x16);
-    if (!(flags & kRecordInUse)) return false;
-    facts->sequence = Le16(record + 0x10);
-    const uint64_t base = Le64(record + 0x20);
-    facts->base = RecordOf(base);
-    facts->baseSequence = SequenceOf(base);
-    facts->directory = (flags & kRecordDirectory) != 0;
-    facts->reparse = false;
-    facts->reparseTag = 0;
-    facts->hasList = false;
-    facts->hasSize = false;
-    facts->size = 0;
-    facts->space = 0;
-    facts->modified = 0;
-    // The names' strings are written over in place, so that a volume's
-    // records, most with one name, cost no allocation each.
+    // The names' strings are written over in place, so that reading many
+    // records into one RecordFacts costs no allocation each.
     size_t names = 0;
-    Attributes attributes(record, size);
-    Attribute a;
-    while (attributes.Next(&a)) {
-        if (a.type == kAttrStandardInformation && !a.nonResident && a.valueLength >= 0x24) {
-            facts->modified = Le64(a.value + 0x08);
-            facts->reparse = (Le32(a.value + 0x20) & kFileReparsePoint) != 0;
-        } else if (a.type == kAttrAttributeList) {
-            facts->hasList = true;
-        } else if (a.type == kAttrReparsePoint && !a.nonResident && a.valueLength >= 4) {
-            facts->reparseTag = Le32(a.value);
-        } else if (a.type == kAttrFileName && !a.nonResident && a.valueLength >= 0x42) {
-            const uint8_t length = a.value[0x40];
-            if (0x42u + 2u * length > a.valueLength || length == 0) continue;
-            const uint64_t parent = Le64(a.value);
-            if (names == facts->names.size()) facts->names.emplace_back();
-            Name& name = facts->names[names++];
-            name.parent = RecordOf(parent);
-            name.parentSequence = SequenceOf(parent);
-            name.nameSpace = a.value[0x41];
-            AssignNameText(&name.text, a.value + 0x42, length);
-        } else if (a.type == kAttrData && a.nameLength == 0) {
-            if (!a.nonResident) {
-                facts->hasSize = true;
-                facts->size = a.valueLength;
-            } else if (a.lowestVcn == 0) {
-                facts->hasSize = true;
-                facts->size = a.dataSize;
-                facts->space = a.space;
-            }
-        }
-    }
-    facts->names.resize(names);
-    return true;
-}
-
-// Per parent, the names a listing shows: a DOS name only where the file has
-// no other name in that folder.
-void DropShadowedDosNames(std::vector<Name>* names) {
-    auto shadowed = [names](const Name& name) {
-        if (name.nameSpace != kNamespaceDos) return false;
-        for (const Name& n : *names)
-            if (n.parent == name.parent && n.nameSpace != kNamespaceDos) return true;
-        return false;
-    };
-    // In place, keeping the order; most records have no DOS name to drop.
-    size_t kept = 0;
-    for (size_t i = 0; i < names->size(); ++i) {
-        if (shadowed((*names)[i])) continue;
-        if (kept != i) std::swap((*names)[kept], (*names)[i]);
-        ++kept;
-    }
-    names->resize(kept);
+    const bool inUse = ReadFactsWith(record, size, facts,
+                                     [facts, &names](uint64_t parent, uint8_t nameSpace, const uint8_t* raw, uint8_t length) {
+                                         if (names == facts->names.size()) facts->names.emplace_back();
+                                         Name& name = facts->names[names++];
+                                         name.parent = RecordOf(parent);
+                                         name.parentSequence = SequenceOf(parent);
+                                         name.nameSpace = nameSpace;
+                                         name.text.resize(length);
+                                         CopyNameUnits(&name.text[0], raw, length);
+                                     });
+    if (inUse) facts->names.resize(names);
+    return inUse;
 }
 
 }  // namespace ntfs

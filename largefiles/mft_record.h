@@ -6,7 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ntfs {
@@ -151,14 +153,85 @@ bool ApplyFixups(uint8_t* record, uint32_t size);
 // Decodes a mapping-pairs array; the first LCN is relative to 0.
 bool DecodeRuns(const uint8_t* p, const uint8_t* end, uint64_t vcn, uint64_t volumeClusters, std::vector<Run>* runs);
 
-std::u16string NameText(const uint8_t* raw, uint8_t length);
-// The same into *text, reusing its room.
-void AssignNameText(std::u16string* text, const uint8_t* raw, uint8_t length);
+// The units of a name as the record keeps them (little-endian) into out.
+inline void CopyNameUnits(char16_t* out, const uint8_t* raw, uint8_t length) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // On disk as in memory: one copy, every name of the volume passes here.
+    std::memcpy(out, raw, 2u * length);
+#else
+    for (uint8_t i = 0; i < length; ++i) out[i] = static_cast<char16_t>(Le16(raw + 2 * i));
+#endif
+}
 
+// Reads what the record (fixups applied) says of its file into *facts,
+// leaving facts->names as they are: each name goes to
+// onName(parent reference, name space, raw units, length) instead, in the
+// record's order. False for a record not in use.
+template <typename OnName>
+bool ReadFactsWith(const uint8_t* record, uint32_t size, RecordFacts* facts, OnName onName) {
+    const uint16_t flags = Le16(record + 0x16);
+    if (!(flags & kRecordInUse)) return false;
+    facts->sequence = Le16(record + 0x10);
+    const uint64_t base = Le64(record + 0x20);
+    facts->base = RecordOf(base);
+    facts->baseSequence = SequenceOf(base);
+    facts->directory = (flags & kRecordDirectory) != 0;
+    facts->reparse = false;
+    facts->reparseTag = 0;
+    facts->hasList = false;
+    facts->hasSize = false;
+    facts->size = 0;
+    facts->space = 0;
+    facts->modified = 0;
+    Attributes attributes(record, size);
+    Attribute a;
+    while (attributes.Next(&a)) {
+        if (a.type == kAttrStandardInformation && !a.nonResident && a.valueLength >= 0x24) {
+            facts->modified = Le64(a.value + 0x08);
+            facts->reparse = (Le32(a.value + 0x20) & kFileReparsePoint) != 0;
+        } else if (a.type == kAttrAttributeList) {
+            facts->hasList = true;
+        } else if (a.type == kAttrReparsePoint && !a.nonResident && a.valueLength >= 4) {
+            facts->reparseTag = Le32(a.value);
+        } else if (a.type == kAttrFileName && !a.nonResident && a.valueLength >= 0x42) {
+            const uint8_t length = a.value[0x40];
+            if (0x42u + 2u * length > a.valueLength || length == 0) continue;
+            onName(Le64(a.value), a.value[0x41], a.value + 0x42, length);
+        } else if (a.type == kAttrData && a.nameLength == 0) {
+            if (!a.nonResident) {
+                facts->hasSize = true;
+                facts->size = a.valueLength;
+            } else if (a.lowestVcn == 0) {
+                facts->hasSize = true;
+                facts->size = a.dataSize;
+                facts->space = a.space;
+            }
+        }
+    }
+    return true;
+}
+
+// The same, the names into facts->names.
 bool ReadFacts(const uint8_t* record, uint32_t size, RecordFacts* facts);
 
 // Per parent, the names a listing shows: a DOS name only where the file has
-// no other name in that folder.
-void DropShadowedDosNames(std::vector<Name>* names);
+// no other name in that folder. In place, keeping the order; the count
+// kept. N has parent (a record number) and nameSpace.
+template <typename N>
+size_t KeepListedNames(N* names, size_t count) {
+    auto shadowed = [names, count](const N& name) {
+        if (name.nameSpace != kNamespaceDos) return false;
+        for (size_t i = 0; i < count; ++i)
+            if (names[i].parent == name.parent && names[i].nameSpace != kNamespaceDos) return true;
+        return false;
+    };
+    size_t kept = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (shadowed(names[i])) continue;
+        if (kept != i) std::swap(names[kept], names[i]);
+        ++kept;
+    }
+    return kept;
+}
 
 }  // namespace ntfs

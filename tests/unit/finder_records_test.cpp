@@ -127,6 +127,28 @@ TEST(FinderRecords, ANameThatNoWin32FolderCanHoldIsShownByNeither) {
     }
 }
 
+TEST(FinderRecords, ALongNameShadowsItsDosNameInOneFolder) {
+    auto records = Volume();
+    RecordFacts folder = Folder(1, ntfs::kRootRecord, kRootSequence, u"PROGRA~1");
+    folder.names[0].nameSpace = ntfs::kNamespaceDos;
+    folder.names.push_back(Name{ntfs::kRootRecord, kRootSequence, 1, u"Program Files"});
+    records.push_back({36, folder});
+    RecordFacts file = File(1, 36, 1, u"Setup Data.bin", 3 * MiB);
+    file.names.push_back(Name{36, 1, ntfs::kNamespaceDos, u"SETUPD~1.BIN"});
+    records.push_back({37, file});
+    // A folder has one parent: a damaged one named in two takes its long name's.
+    RecordFacts twice = Folder(1, ntfs::kRootRecord, kRootSequence, u"ELSEWH~1");
+    twice.names[0].nameSpace = ntfs::kNamespaceDos;
+    twice.names.push_back(Name{30, 2, 1, u"Elsewhere"});
+    records.push_back({38, twice});
+    records.push_back({39, File(1, 38, 1, u"big.bin", 4 * MiB)});
+    const Shown shown = Feed(records);
+    EXPECT_EQ(shown.paths, (std::vector<std::u16string>{u"C:\\dir\\good.bin", u"C:\\dir\\Elsewhere\\big.bin",
+                                                         u"C:\\Program Files\\Setup Data.bin"}));
+    EXPECT_EQ(shown.treeSize, 9 * MiB);
+    EXPECT_EQ(shown.treeFiles, 3u);
+}
+
 }  // namespace
 
 // The check runs eight units at a time and then one by one: a refused unit
