@@ -333,16 +333,18 @@ private:
 };
 
 // Reads the MFT's chunks ahead of the sink on kReadThreads threads of its
-// own and parses them there, each into a buffer of its own of one chunk
+// own and parses them there, a piece at a time through a buffer of its own
 // (256 KiB: the copy's source and target and the parse stay in the
-// processor's cache, where 1 MiB chunks did not): each record's fixups put
+// processor's cache, where 1 MiB pieces did not): each record's fixups put
 // back, its facts read and the rules of what a listing shows applied
-// (Emit), into one of kSlots slots of names for the sink. The thread that
+// (Emit), into one of kSlots slots of names for the sink. A slot holds a
+// chunk of 1 MiB: a hand-off per four pieces, each a wake-up of a thread. The thread that
 // called the reader only hands the names to the sink, in MFT order, which
 // is the part that cannot be split. Two reads are outstanding at once: what
 // lets a solid-state disk answer at its speed (the volume is opened for
 // overlapped reads on Windows). Memory: a buffer per thread and the names
-// of kSlots chunks' records (about 25 KB a chunk), whatever the MFT's size.
+// of kSlots chunks' records (about 130 KB a chunk: 80 bytes and the units
+// of each name), whatever the MFT's size.
 // Where no thread can be made, the calling thread reads and parses each
 // chunk when it needs it.
 constexpr int kReadThreads = 2;

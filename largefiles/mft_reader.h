@@ -62,12 +62,12 @@ constexpr int32_t kMftCancelled = -3;
 // Reads the volume's MFT, delivering every base record to sink (records
 // whose parts an attribute list keeps elsewhere come last, once their
 // extension records are read). upcase receives the volume's $UpCase table,
-// for listing order. Cancellation is polled once per 256 KiB read. The MFT
-// is read and parsed on two threads of their own ahead of the sink (each
-// reading into a 256 KiB buffer of its own), into the records of at most
-// eight chunks waiting for the sink (about 25 KB each), whatever the MFT's
-// size: read must allow being called from two threads at once. The sink is
-// called on the calling thread only.
+// for listing order. Cancellation is polled once per 1 MiB read. The MFT is
+// read and parsed on two threads of their own ahead of the sink (each
+// reading 256 KiB at a time into a buffer of its own), into the names of at
+// most eight 1 MiB chunks of records waiting for the sink (about 130 KB
+// each), whatever the MFT's size: read must allow being called from two
+// threads at once. The sink is called on the calling thread only.
 int32_t ReadMftRecords(VolumeReader read, void* volume, RecordSink* sink, std::vector<uint16_t>* upcase,
                        ScanCancelledCallback cancelled);
 
