@@ -99,7 +99,9 @@ void TakeEntry(Walk* walk, HeldFolder parent, const FsEntry& entry) {
         return;
     }
     bool readOnly = (entry.attributes & FS_ATTR_READONLY) && !FsIsLink(entry.attributes, entry.reparseTag);
-    CountResult(walk, FsDeleteFileAt(parent.dir, entry.name, readOnly));
+    const bool deleted = FsDeleteFileAt(parent.dir, entry.name, readOnly);
+    CountResult(walk, deleted);
+    if (deleted && walk->fileDeleted) walk->fileDeleted(walk->fileDeletedContext, entry);
 }
 
 // Opens the plain folder that a listing of `parent` showed as entry, for a

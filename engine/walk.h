@@ -41,6 +41,10 @@ struct Walk {
     // counted (or removed) once and is passed over.
     const char16_t* const* earlierPatterns = nullptr;
     int earlierCount = 0;
+    // Removing: called with the listing's entry of every file deleted (a
+    // file link too, not a folder link), when set.
+    void (*fileDeleted)(void* context, const FsEntry& entry) = nullptr;
+    void* fileDeletedContext = nullptr;
 };
 
 // Sets walk's path to the text of the folder it is about to start at.

@@ -129,6 +129,16 @@ void CountRemaining(FsDir dir, int32_t depth, SpaceDeletion* out) {
     FsFindClose(find);
 }
 
+// The walker's report of one file deleted, summed by its extension with
+// the bytes the scan would have counted for it.
+void SumDeleted(void* context, const FsEntry& entry) {
+    const bool link = FsIsLink(entry.attributes, entry.reparseTag);
+    const uint64_t size = link ? 0 : (static_cast<uint64_t>(entry.sizeHigh) << 32) | entry.sizeLow;
+    const uint64_t space = link ? 0 : entry.space == FS_NO_SPACE ? size : entry.space;
+    SpaceSumDeletedFile(static_cast<std::vector<SpaceExtensionSum>*>(context), entry.name, Text16Length(entry.name),
+                        size, space);
+}
+
 }  // namespace
 
 std::u16string SpaceFolderPath(const SpaceTree& tree, const char16_t* root, uint32_t folder) {
@@ -170,6 +180,8 @@ SpaceDeletion DeleteSpaceFolderAt(const char16_t* path, uint64_t id) {
     if (!GuardFolder(path, id, true, &held, location, &out)) return out;
     // As a whole-folder location is cleaned: its contents, then the folder.
     Walk walk = {WALK_REMOVE, 0, &out.tally, nullptr, {0}};
+    walk.fileDeleted = SumDeleted;
+    walk.fileDeletedContext = &out.deleted;
     WalkFrom(&walk, location);
     WalkMatching(&walk, held, u"*", true);
     CountRemaining(held.dir, 0, &out);
@@ -208,7 +220,7 @@ void RemoveDeletedFile(SpaceTree* tree, uint32_t folder, const char16_t* name, u
             return;
         }
     }
-    tree->RemoveRestFile(folder, size, space);
+    tree->RemoveRestFile(folder, name, size, space);
 }
 
 SpaceItemState ListSpaceFiles(const SpaceTree& tree, const char16_t* root, uint32_t folder,

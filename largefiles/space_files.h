@@ -37,6 +37,9 @@ struct SpaceDeletion {
     // A folder partly deleted: what remains of it, counted on the disk.
     uint64_t size = 0, space = 0;
     uint32_t files = 0, large = 0, folders = 0;
+    // A folder: the files its walk deleted, by extension (SpaceSumDeletedFile),
+    // bytes as listed just before (a file link: 0).
+    std::vector<SpaceExtensionSum> deleted;
 };
 
 // Whether the folder could be deleted: found again and allowed by the

@@ -180,7 +180,9 @@ void SpaceTree::AddToExtension(const char16_t* name, size_t length, uint64_t siz
         size_t at = FindExtension(ext, units);
         if (extensions_[at].files != 0) {
             sum = &extensions_[at];
-        } else if (extensionCount_ < kSpaceMaxExtensions) {
+        } else if (extensionCount_ >= kSpaceMaxExtensions) {
+            extensionsFull_ = true;
+        } else {
             if ((extensionCount_ + 1) * 2 > extensions_.size()) {
                 std::vector<ExtensionSlot> old(extensions_.size() * 2, ExtensionSlot{});
                 old.swap(extensions_);
@@ -197,6 +199,62 @@ void SpaceTree::AddToExtension(const char16_t* name, size_t length, uint64_t siz
     sum->files++;
     sum->size += size;
     sum->space += space;
+}
+
+void SpaceTree::TakeFromExtension(const char16_t* ext, bool tooLong, uint32_t files, uint64_t size,
+                                  uint64_t space) {
+    auto less = [](auto& value, auto amount) { value = value > amount ? value - amount : 0; };
+    size_t at = extensions_.size();
+    const size_t units = tooLong ? 0 : std::char_traits<char16_t>::length(ext);
+    if (!tooLong && !extensions_.empty()) at = FindExtension(ext, units);
+    if (at == extensions_.size() || extensions_[at].files == 0) {
+        // No row: in 其他 if too long or met after the rows ran out, else
+        // never counted (made after the analysis).
+        if (!tooLong && !extensionsFull_) return;
+        less(otherExtensions_.files, files);
+        less(otherExtensions_.size, size);
+        less(otherExtensions_.space, space);
+        return;
+    }
+    ExtensionSlot& slot = extensions_[at];
+    less(slot.files, files);
+    less(slot.size, size);
+    less(slot.space, space);
+    if (slot.files) return;
+    // Linear probing has no tombstones: each later slot of the run moves
+    // back into the hole when its home is not between the hole and it.
+    const size_t mask = extensions_.size() - 1;
+    size_t hole = at;
+    for (size_t next = (hole + 1) & mask; extensions_[next].files != 0; next = (next + 1) & mask) {
+        const size_t home = static_cast<size_t>(HashExtension(extensions_[next].ext, extensions_[next].length)) & mask;
+        if (((next - home) & mask) >= ((next - hole) & mask)) {
+            extensions_[hole] = extensions_[next];
+            hole = next;
+        }
+    }
+    extensions_[hole] = ExtensionSlot{};
+    --extensionCount_;
+}
+
+void SpaceTree::RemoveExtensionSums(const std::vector<SpaceExtensionSum>& deleted) {
+    for (const SpaceExtensionSum& sum : deleted) TakeFromExtension(sum.ext, sum.other, sum.files, sum.size, sum.space);
+}
+
+void SpaceSumDeletedFile(std::vector<SpaceExtensionSum>* sums, const char16_t* name, size_t length, uint64_t size,
+                         uint64_t space) {
+    SpaceExtensionSum file = {};
+    file.other = !SpaceExtensionOf(name, length, file.ext);
+    // Kept in order (the 其他 row last) so that a folder of many files
+    // finds its row by halving.
+    auto before = [](const SpaceExtensionSum& a, const SpaceExtensionSum& b) {
+        if (a.other != b.other) return b.other;
+        return std::char_traits<char16_t>::compare(a.ext, b.ext, kSpaceExtensionUnits + 1) < 0;
+    };
+    auto at = std::lower_bound(sums->begin(), sums->end(), file, before);
+    if (at == sums->end() || before(file, *at)) at = sums->insert(at, file);
+    at->files++;
+    at->size += size;
+    at->space += space;
 }
 
 std::vector<SpaceExtensionSum> SpaceTree::ExtensionSums() const {
@@ -317,9 +375,12 @@ void SpaceTree::RemoveFile(uint32_t folder, uint32_t index) {
     const SpaceFile file = kept[index];
     kept.erase(kept.begin() + index);
     Subtract(folder, file.size, file.space, 1, 0);
+    char16_t ext[kSpaceExtensionUnits + 1];
+    const bool fits = SpaceExtensionOf(Name(file.name), file.nameLength, ext);
+    TakeFromExtension(ext, !fits, 1, file.size, file.space);
 }
 
-void SpaceTree::RemoveRestFile(uint32_t folder, uint64_t size, uint64_t space) {
+void SpaceTree::RemoveRestFile(uint32_t folder, const char16_t* name, uint64_t size, uint64_t space) {
     if (folder >= folders_.size() || folders_[folder].restFiles == 0) return;
     SpaceFolder& f = folders_[folder];
     // The disk's bytes now may differ from the scan's: the rest never goes below 0.
@@ -328,6 +389,9 @@ void SpaceTree::RemoveRestFile(uint32_t folder, uint64_t size, uint64_t space) {
     f.restFiles--;
     if (size >= kSpaceSmallFile && f.restLarge) f.restLarge--;
     Subtract(folder, size, space, 1, 0);
+    char16_t ext[kSpaceExtensionUnits + 1];
+    const bool fits = SpaceExtensionOf(name, std::char_traits<char16_t>::length(name), ext);
+    TakeFromExtension(ext, !fits, 1, size, space);
 }
 
 void SpaceTree::ShrinkFolder(uint32_t folder, uint64_t size, uint64_t space, uint32_t files, uint32_t large,

@@ -151,10 +151,17 @@ public:
     // and folders (never below 0). A removed folder is no folder's child
     // any more; its index stays valid but unreachable.
     void RemoveFolder(uint32_t folder);
-    // The kept file at index of folder's kept files (the later ones move up).
+    // The kept file at index of folder's kept files (the later ones move up),
+    // taken off its extension's sums too.
     void RemoveFile(uint32_t folder, uint32_t index);
-    // One of folder's files not kept by name, of these bytes.
-    void RemoveRestFile(uint32_t folder, uint64_t size, uint64_t space);
+    // One of folder's files not kept by name, of these bytes, taken off the
+    // sums of name's extension too.
+    void RemoveRestFile(uint32_t folder, const char16_t* name, uint64_t size, uint64_t space);
+    // Files deleted with a folder (RemoveFolder and ShrinkFolder leave the
+    // extension sums alone), summed as SpaceSumDeletedFile sums them: each
+    // row's sums are taken off that extension's row, or off the 其他 row
+    // where AddFile put such files. A row left with no files goes.
+    void RemoveExtensionSums(const std::vector<SpaceExtensionSum>& deleted);
     // A folder partly deleted: what remains of it (as counted on the disk)
     // replaces its subfolders and files, all shown as its files not kept by
     // name; large of them are 1 MB or more.
@@ -199,8 +206,18 @@ private:
         uint64_t size, space;
     };
     void AddToExtension(const char16_t* name, size_t length, uint64_t size, uint64_t space);
+    // Lowers (never below 0) the row of ext, or the 其他 row when ext
+    // went there; a row at 0 files leaves the table.
+    void TakeFromExtension(const char16_t* ext, bool tooLong, uint32_t files, uint64_t size, uint64_t space);
     size_t FindExtension(const char16_t* ext, size_t length) const;
     std::vector<ExtensionSlot> extensions_;
     size_t extensionCount_ = 0;
     ExtensionSlot otherExtensions_ = {};
+    bool extensionsFull_ = false;  // an extension went to 其他 for want of a row
 };
+
+// Adds one deleted file to sums by extension (one row per extension as
+// SpaceExtensionOf gives it; a too long one in the row with other set),
+// for SpaceTree::RemoveExtensionSums.
+void SpaceSumDeletedFile(std::vector<SpaceExtensionSum>* sums, const char16_t* name, size_t length, uint64_t size,
+                         uint64_t space);

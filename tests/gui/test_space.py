@@ -421,6 +421,41 @@ def test_file_types_list_each_extension_of_the_drive_and_outline_its_files(h):
         s.wait(lambda: s.controls()[128]["visible"] == 1 and s.controls()[191]["visible"] == 0, "the folders back", 10)
 
 
+def test_file_types_lose_what_delete_removes(h):
+    """删除 of a file, then of a folder: the 文件类型 row of their extension
+    loses exactly them, without a new analysis."""
+    base = os.path.join(h.c_drive(), "types-del")
+    shutil.rmtree(base, ignore_errors=True)
+    h.after_test(lambda: shutil.rmtree(base, ignore_errors=True))
+    write_file(os.path.join(base, "a.nvdel"), 3 * GIB)
+    write_file(os.path.join(base, "b.NVDEL"), 1 * GIB)
+    write_file(os.path.join(base, "c.nvdel"), 1000)
+    write_file(os.path.join(base, "notes.txt"), 1000)
+    write_file(os.path.join(base, "sub", "d.nvdel"), 1 * GIB)
+    write_file(os.path.join(base, "sub", "e.nvdel2"), 1000)
+
+    def types_row(ext):
+        s.click_control(190)
+        s.wait(lambda: s.controls()[191]["visible"] == 1, "文件类型 in the list's place", 10)
+        rows = {r["texts"][0]: r["texts"] for r in s.list_rows(191)["rows"]}
+        s.click_control(190)
+        s.wait(lambda: s.controls()[128]["visible"] == 1, "the folders back", 10)
+        return rows.get(ext, [ext, "", "0", "0"])[2:4]
+
+    with Session(h) as s:
+        analyse(s)
+        check(types_row(".nvdel") == ["4", "5.00 GB"], types_row(".nvdel"))
+        enter(s, "types-del")
+        delete_answered(s, "a.nvdel", IDYES)
+        s.wait(lambda: "a.nvdel" not in names(s), "the file's row to go", 20)
+        check(not os.path.exists(os.path.join(base, "a.nvdel")), "a.nvdel is still there")
+        check(types_row(".nvdel") == ["3", "2.00 GB"], types_row(".nvdel"))
+        delete_answered(s, "sub", IDYES)
+        s.wait(lambda: "sub" not in names(s), "the folder's row to go", 30)
+        check(types_row(".nvdel") == ["2", "1.00 GB"], types_row(".nvdel"))
+        check(types_row(".nvdel2") == ["0", "0"], "the row of e.nvdel2 gone")
+
+
 TESTS = [
     test_the_space_view_shows_folders_by_size_and_goes_down_and_back,
     test_the_space_view_fills_in_while_it_scans,
@@ -428,4 +463,5 @@ TESTS = [
     test_space_summary_row_opens_into_its_files,
     test_the_nested_treemap_names_a_box_under_the_pointer_and_goes_down_into_it,
     test_file_types_list_each_extension_of_the_drive_and_outline_its_files,
+    test_file_types_lose_what_delete_removes,
 ]

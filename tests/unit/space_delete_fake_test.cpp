@@ -164,4 +164,45 @@ TEST_F(SpaceDeleteFake, ProtectedFoldersAndTheFoldersAboveThemAreRefused) {
     EXPECT_EQ(CheckSpaceFolder(*tree, u"C:\\", Path(*tree, {u"Users", u"me", u"Downloads"})).state, SPACE_ITEM_OK);
 }
 
+// The walk reports every file it deleted: the 文件类型 rows lose exactly
+// those, whether the folder went whole or in part.
+TEST_F(SpaceDeleteFake, AFoldersDeletionLowersTheTypesByTheFilesItDeleted) {
+    FakeFsAddFile(u"C:\\d\\victim\\a.iso", 3 * MiB);
+    FakeFsAddFile(u"C:\\d\\victim\\sub\\b.ISO", 1000);
+    FakeFsAddFile(u"C:\\d\\victim\\c.txt", 10);
+    FakeFsAddFile(u"C:\\d\\keep.iso", 2 * MiB);
+    FakeFsAddFile(u"C:\\d\\stuck\\held.iso", MiB);
+    FakeFsAddFile(u"C:\\d\\stuck\\free.log", 20);
+    FakeFsFail(FakeOp::DeleteFile, u"C:\\d\\stuck\\held.iso", FS_ERROR_SHARING_VIOLATION);
+    const auto tree = Scan();
+    auto row = [&tree](const std::u16string& ext) {
+        for (const SpaceExtensionSum& sum : tree->ExtensionSums())
+            if (!sum.other && sum.ext == ext) return sum;
+        return SpaceExtensionSum{};
+    };
+    // What stays of .iso: keep.iso and, held open, held.iso (both kept by name).
+    const uint64_t staysSpace = tree->Folder(Path(*tree, {u"d"})).kept.at(0).space +
+                                tree->Folder(Path(*tree, {u"d", u"stuck"})).kept.at(0).space;
+    const SpaceExtensionSum iso = row(u"iso");
+    ASSERT_EQ(iso.files, 4u);
+    ASSERT_EQ(row(u"txt").files, 1u);
+
+    const SpaceDeletion whole = DeleteSpaceFolder(*tree, u"C:\\", Path(*tree, {u"d", u"victim"}));
+    ASSERT_EQ(whole.state, SPACE_ITEM_OK);
+    tree->RemoveExtensionSums(whole.deleted);
+    EXPECT_EQ(row(u"iso").files, 2u);
+    EXPECT_EQ(row(u"iso").size, 2 * MiB + MiB);
+    EXPECT_EQ(row(u"iso").space, staysSpace);
+    EXPECT_EQ(row(u"txt").files, 0u) << "the row gone";
+
+    const SpaceDeletion part = DeleteSpaceFolder(*tree, u"C:\\", Path(*tree, {u"d", u"stuck"}));
+    ASSERT_EQ(part.state, SPACE_ITEM_PARTLY);
+    tree->RemoveExtensionSums(part.deleted);
+    EXPECT_EQ(row(u"log").files, 0u);
+    const SpaceExtensionSum left = row(u"iso");
+    EXPECT_EQ(left.files, 2u) << "the file held open was not deleted";
+    EXPECT_EQ(left.size, 2 * MiB + MiB);
+    EXPECT_EQ(left.space, staysSpace);
+}
+
 }  // namespace

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -299,11 +300,109 @@ TEST_F(SpaceTreeFake, RemovingAnItemTakesExactlyItsSumsFromEveryFolderAbove) {
     EXPECT_EQ(tree->Folder(0).space, root0.space - b0.space - keep.space);
     EXPECT_EQ(tree->Folder(a).files, 1u);
 
-    tree->RemoveRestFile(a, 700, 4096);
+    tree->RemoveRestFile(a, u"note.txt", 700, 4096);
     EXPECT_EQ(tree->Folder(a).restFiles, 0u);
     EXPECT_EQ(tree->Folder(a).size, 0u);
     EXPECT_EQ(tree->Folder(0).size, 4 * MiB) << "other.bin alone";
     EXPECT_EQ(tree->Folder(0).files, 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// The 文件类型 rows by extension ("其他" for the 其他 row).
+std::map<std::u16string, SpaceExtensionSum> Types(const SpaceTree& tree) {
+    std::map<std::u16string, SpaceExtensionSum> types;
+    for (const SpaceExtensionSum& sum : tree.ExtensionSums()) types[sum.other ? u"其他" : sum.ext] = sum;
+    return types;
+}
+
+// A file deleted leaves its extension's row exactly, never below 0, and a
+// row at 0 files goes without losing any other row of the table.
+TEST(SpaceTreeTypes, ADeletedFileLeavesItsExtensionsRowAndAnEmptyRowGoes) {
+    SpaceTree tree;
+    const uint32_t d = tree.AddFolder(0, u"d", 1, 0);
+    tree.AddFile(d, u"a.iso", 5, 3 * MiB, 3 * MiB + 4096, 11, 1, 0);
+    tree.AddFile(d, u"b.ISO", 5, 2 * MiB, 2 * MiB, 12, 1, 0);
+    tree.AddFile(d, u"n.txt", 5, 100, 4096, 13, 1, 0);
+    tree.AddFile(d, u"m.txt", 5, 200, 4096, 14, 1, 0);
+    tree.AddFile(d, u"x.abcdefghijklmnopq", 19, 50, 4096, 15, 1, 0);  // 17 units: 其他
+    // Enough rows that some share a probe run in the table.
+    std::vector<std::u16string> many;
+    for (int i = 0; i < 30; ++i) {
+        many.push_back(u"f.e" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) +
+                       std::u16string(1, static_cast<char16_t>(u'a' + i / 26)));
+        tree.AddFile(d, many.back().c_str(), many.back().size(), 10, 10, 100 + i, 1, 0);
+    }
+    tree.Finish();
+    ASSERT_EQ(tree.Folder(d).kept.size(), 2u);
+    ASSERT_EQ(Types(tree).size(), 33u);
+
+    tree.RemoveFile(d, 0);  // a.iso, the largest
+    SpaceExtensionSum iso = Types(tree).at(u"iso");
+    EXPECT_EQ(iso.files, 1u);
+    EXPECT_EQ(iso.size, 2 * MiB);
+    EXPECT_EQ(iso.space, 2 * MiB);
+    // Listed bytes larger than the scan counted: 0, not a wrap.
+    tree.RemoveRestFile(d, u"n.txt", 500, 4096);
+    const SpaceExtensionSum txt = Types(tree).at(u"txt");
+    EXPECT_EQ(txt.files, 1u);
+    EXPECT_EQ(txt.size, 0u);
+    EXPECT_EQ(txt.space, 4096u);
+    tree.RemoveRestFile(d, u"x.abcdefghijklmnopq", 50, 4096);
+    EXPECT_EQ(Types(tree).count(u"其他"), 0u);
+
+    for (size_t i = 0; i < many.size(); ++i) {
+        tree.RemoveRestFile(d, many[i].c_str(), 10, 10);
+        const auto types = Types(tree);
+        EXPECT_EQ(types.size(), 2u + many.size() - i - 1);
+        for (size_t j = i + 1; j < many.size(); ++j) {
+            const std::u16string ext = many[j].substr(2);
+            EXPECT_TRUE(tree.ExtensionCounted(ext.c_str())) << i << " " << j;
+            EXPECT_EQ(types.count(ext) ? types.at(ext).files : 0u, 1u) << i << " " << j;
+        }
+    }
+    tree.RemoveFile(d, 0);
+    EXPECT_EQ(Types(tree).count(u"iso"), 0u);
+    EXPECT_FALSE(tree.ExtensionCounted(u"iso"));
+    EXPECT_EQ(tree.Folder(0).files, 1u) << "m.txt";
+}
+
+// Files deleted with a folder, summed by extension: each row loses them;
+// an extension met after the rows ran out comes off 其他, one never
+// counted (made after the analysis) off nothing.
+TEST(SpaceTreeTypes, FilesDeletedWithAFolderLeaveTheirRowsOrTheOtherRow) {
+    SpaceTree tree;
+    const uint32_t d = tree.AddFolder(0, u"d", 1, 0);
+    for (size_t i = 0; i < kSpaceMaxExtensions; ++i) {
+        const std::u16string name = u"f." + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) +
+                                    std::u16string(1, static_cast<char16_t>(u'a' + i / 26 % 26)) +
+                                    std::u16string(1, static_cast<char16_t>(u'a' + i / 676));
+        tree.AddFile(d, name.c_str(), name.size(), 1, 1, 10 + i, 1, 0);
+    }
+    tree.AddFile(d, u"late.zzzz", 9, 700, 800, 5, 1, 0);
+    tree.Finish();
+    ASSERT_EQ(Types(tree).at(u"其他").files, 1u);
+    ASSERT_EQ(Types(tree).at(u"aaa").files, 1u);
+
+    std::vector<SpaceExtensionSum> deleted;
+    SpaceSumDeletedFile(&deleted, u"late.zzzz", 9, 700, 800);
+    SpaceSumDeletedFile(&deleted, u"F.AAA", 5, 1, 1);
+    ASSERT_EQ(deleted.size(), 2u);
+    tree.RemoveExtensionSums(deleted);
+    EXPECT_EQ(Types(tree).count(u"其他"), 0u);
+    EXPECT_EQ(Types(tree).count(u"aaa"), 0u);
+    EXPECT_EQ(Types(tree).size(), kSpaceMaxExtensions - 1);
+
+    SpaceTree few;
+    const uint32_t e = few.AddFolder(0, u"e", 1, 0);
+    few.AddFile(e, u"x.abcdefghijklmnopq", 19, 50, 60, 1, 1, 0);
+    few.Finish();
+    deleted.clear();
+    SpaceSumDeletedFile(&deleted, u"new.zzzz", 8, 7, 7);
+    few.RemoveExtensionSums(deleted);
+    EXPECT_EQ(Types(few).at(u"其他").files, 1u) << "a file never counted leaves 其他 alone";
 }
 
 }  // namespace

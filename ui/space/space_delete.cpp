@@ -151,6 +151,8 @@ bool FinishSpaceDeletion(LPARAM parameter, int32_t* select) {
         delete job;
         return false;
     }
+    // Only what the walk deleted leaves the 文件类型 sums, all or part of the folder.
+    changed->RemoveExtensionSums(done.deleted);
     if (done.state == SPACE_ITEM_OK) {
         changed->RemoveFolder(job->folder);
         SpaceTreeChanged(job->space);
@@ -174,6 +176,7 @@ bool FinishSpaceDeletion(LPARAM parameter, int32_t* select) {
         delete job;
         return false;
     }
+    RefreshSpaceTypes();
     // Nothing could be entered meanwhile: the folder shown is still its parent.
     *select = job->index;
     RefreshFreeSpace(nullptr);
@@ -194,6 +197,7 @@ bool AskAndDeleteSpaceFile(uint32_t folder, const char16_t* name, uint64_t id, u
     const std::u16string shown = name;  // name may live in the tree's kept file
     RemoveDeletedFile(tree, folder, shown.c_str(), id, size, space);
     SpaceTreeChanged(space);
+    RefreshSpaceTypes();
     ReportFreed(shown.c_str(), size);
     RefreshFreeSpace(nullptr);
     return true;
