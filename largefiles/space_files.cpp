@@ -6,6 +6,8 @@
 #include "text/text16.h"
 
 #include <algorithm>
+#include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -129,14 +131,29 @@ void CountRemaining(FsDir dir, int32_t depth, SpaceDeletion* out) {
     FsFindClose(find);
 }
 
+// What a folder's deletion gathers of the files the walker deleted.
+struct DeletedFiles {
+    std::vector<SpaceExtensionSum>* sums;
+    // Files with more names than one (or a number the listing cannot tell)
+    // by id: the names deleted so far. The scan counted such a file once.
+    std::unordered_map<uint64_t, uint32_t> names;
+};
+
 // The walker's report of one file deleted, summed by its extension with
-// the bytes the scan would have counted for it.
+// the bytes the scan would have counted for it. A file with several names
+// counts once, and only once all its names went: one left elsewhere keeps
+// its bytes. Where the listing cannot tell the number (Win32), it counts at
+// the first name deleted.
 void SumDeleted(void* context, const FsEntry& entry) {
+    DeletedFiles* deleted = static_cast<DeletedFiles*>(context);
+    if (entry.links != 1 && entry.id != FS_NO_ID) {
+        const uint32_t gone = ++deleted->names[entry.id];
+        if (entry.links == 0 ? gone != 1 : gone != entry.links) return;
+    }
     const bool link = FsIsLink(entry.attributes, entry.reparseTag);
     const uint64_t size = link ? 0 : (static_cast<uint64_t>(entry.sizeHigh) << 32) | entry.sizeLow;
     const uint64_t space = link ? 0 : entry.space == FS_NO_SPACE ? size : entry.space;
-    SpaceSumDeletedFile(static_cast<std::vector<SpaceExtensionSum>*>(context), entry.name, Text16Length(entry.name),
-                        size, space);
+    SpaceSumDeletedFile(deleted->sums, entry.name, Text16Length(entry.name), size, space);
 }
 
 }  // namespace
@@ -180,8 +197,9 @@ SpaceDeletion DeleteSpaceFolderAt(const char16_t* path, uint64_t id) {
     if (!GuardFolder(path, id, true, &held, location, &out)) return out;
     // As a whole-folder location is cleaned: its contents, then the folder.
     Walk walk = {WALK_REMOVE, 0, &out.tally, nullptr, {0}};
+    DeletedFiles deleted{&out.deleted, {}};
     walk.fileDeleted = SumDeleted;
-    walk.fileDeletedContext = &out.deleted;
+    walk.fileDeletedContext = &deleted;
     WalkFrom(&walk, location);
     WalkMatching(&walk, held, u"*", true);
     CountRemaining(held.dir, 0, &out);

@@ -165,7 +165,7 @@ TEST_F(SpaceDeleteFake, ProtectedFoldersAndTheFoldersAboveThemAreRefused) {
 }
 
 // The walk reports every file it deleted: the 文件类型 rows lose exactly
-// those, whether the folder went whole or in part.
+// those, whether the folder went whole or in part, a file of two names once.
 TEST_F(SpaceDeleteFake, AFoldersDeletionLowersTheTypesByTheFilesItDeleted) {
     FakeFsAddFile(u"C:\\d\\victim\\a.iso", 3 * MiB);
     FakeFsAddFile(u"C:\\d\\victim\\sub\\b.ISO", 1000);
@@ -174,6 +174,9 @@ TEST_F(SpaceDeleteFake, AFoldersDeletionLowersTheTypesByTheFilesItDeleted) {
     FakeFsAddFile(u"C:\\d\\stuck\\held.iso", MiB);
     FakeFsAddFile(u"C:\\d\\stuck\\free.log", 20);
     FakeFsFail(FakeOp::DeleteFile, u"C:\\d\\stuck\\held.iso", FS_ERROR_SHARING_VIOLATION);
+    // A second name of a.iso in the folder: the scan counted the file once,
+    // and its deletion takes it off once.
+    FakeFsAddHardLink(u"C:\\d\\victim\\sub\\twin.iso", u"C:\\d\\victim\\a.iso");
     const auto tree = Scan();
     auto row = [&tree](const std::u16string& ext) {
         for (const SpaceExtensionSum& sum : tree->ExtensionSums())
