@@ -76,6 +76,19 @@ void AddListColumn(HWND list, int index, const wchar_t* title, int width) {
     SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
 }
 
+bool PaintListCellBack(HWND list, HDC dc, int row, int column, RECT* cell, bool* strong) {
+    *cell = RECT{};
+    cell->top = column;
+    cell->left = LVIR_BOUNDS;
+    if (!SendMessageW(list, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(cell))) return false;
+    const bool selected = SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) != 0;
+    *strong = selected && GetFocus() == list;
+    HBRUSH back = CreateSolidBrush(*strong ? GetSysColor(COLOR_HIGHLIGHT) : selected ? GetSysColor(COLOR_BTNFACE) : RGB(255, 255, 255));
+    FillRect(dc, cell, back);
+    DeleteObject(back);
+    return true;
+}
+
 void ShowListSortArrow(HWND list, int sorted, bool ascending) {
     HWND header = list ? reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)) : nullptr;
     if (!header) return;

@@ -50,6 +50,11 @@ void ShowListSortArrow(HWND list, int sorted, bool ascending);
 // nothing for a row outside them.
 void SelectListRow(HWND list, int32_t row, int32_t count);
 void FitListColumns(HWND list, const int* widths, int count, int listWidth);
+// For a list's custom draw of one cell: the cell's rectangle in *cell with
+// the row's background painted as the list paints its other cells (strong
+// only while the list has the focus); *strong says which. False when the
+// cell cannot be had: the list then draws it itself.
+bool PaintListCellBack(HWND list, HDC dc, int row, int column, RECT* cell, bool* strong);
 void SetListStyles(HWND list);
 // A count's digits grouped as the user's locale writes them ("200,000"),
 // into out of capacity units (kCountTextUnits suffice).

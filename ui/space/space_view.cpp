@@ -153,19 +153,10 @@ LRESULT DrawSpaceRow(NMLVCUSTOMDRAW* draw) {
         if (draw->iSubItem != 3) return CDRF_DODEFAULT;
         const int row = static_cast<int>(draw->nmcd.dwItemSpec);
         if (row < 0 || row >= static_cast<int>(g_spaceRows.size())) return CDRF_DODEFAULT;
-        RECT cell = {};
-        cell.top = 3;
-        cell.left = LVIR_BOUNDS;
-        if (!SendMessageW(List(), LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell)))
-            return CDRF_DODEFAULT;
         HDC dc = draw->nmcd.hdc;
-        const bool selected = SendMessageW(List(), LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) != 0;
-        // As the list draws the row's other cells: strong only while it has the focus.
-        const bool strong = selected && GetFocus() == List();
-        HBRUSH back = CreateSolidBrush(strong ? GetSysColor(COLOR_HIGHLIGHT)
-                                              : selected ? GetSysColor(COLOR_BTNFACE) : RGB(255, 255, 255));
-        FillRect(dc, &cell, back);
-        DeleteObject(back);
+        RECT cell;
+        bool strong;
+        if (!PaintListCellBack(List(), dc, row, 3, &cell, &strong)) return CDRF_DODEFAULT;
         wchar_t text[32];
         LVITEMW item = {};
         item.iSubItem = 3;

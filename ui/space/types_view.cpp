@@ -72,18 +72,10 @@ LRESULT DrawTypeRow(NMLVCUSTOMDRAW* draw) {
     case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
         const int row = static_cast<int>(draw->nmcd.dwItemSpec);
         if (draw->iSubItem != 1 || row < 0 || row >= static_cast<int>(g_typeRows.size())) return CDRF_DODEFAULT;
-        RECT cell = {};
-        cell.top = 1;
-        cell.left = LVIR_BOUNDS;
-        if (!SendMessageW(TypesList(), LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell)))
-            return CDRF_DODEFAULT;
         HDC dc = draw->nmcd.hdc;
-        const bool selected = SendMessageW(TypesList(), LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) != 0;
-        const bool strong = selected && GetFocus() == TypesList();
-        HBRUSH back = CreateSolidBrush(strong ? GetSysColor(COLOR_HIGHLIGHT)
-                                              : selected ? GetSysColor(COLOR_BTNFACE) : RGB(255, 255, 255));
-        FillRect(dc, &cell, back);
-        DeleteObject(back);
+        RECT cell;
+        bool strong;
+        if (!PaintListCellBack(TypesList(), dc, row, 1, &cell, &strong)) return CDRF_DODEFAULT;
         const FileKind kind = g_typeRows[row].other ? KIND_OTHER : FileKindOfExtension(g_typeRows[row].ext);
         const uint32_t rgb = FileKindColour(kind);
         const int side = ScaleByDpi(10);
