@@ -13,6 +13,9 @@
 //   norvale_scan_bench tree ROOT                     the space view's walk (ScanSpaceTreeWalk)
 //   norvale_scan_bench tree-mft IMAGE                the space view's tree from an image's MFT;
 //                                                   also says how many bytes it read
+//   norvale_scan_bench mft-read IMAGE                the MFT reader alone over an image, into a
+//                                                   sink that only counts the names: what both
+//                                                   MFT routes cost before their own sinks
 //   norvale_scan_bench tree-drive X: [--list]        the space view's route on a drive: the
 //                                                   first line says which; --list prints
 //                                                   every folder as SIZE FILES FOLDERS
@@ -38,6 +41,7 @@
 #include "engine/catalogue.h"
 #include "engine/clean.h"
 #include "largefiles/mft.h"
+#include "largefiles/mft_reader.h"
 #include "largefiles/route.h"
 #include "largefiles/scanner.h"
 #include "largefiles/space_files.h"
@@ -53,6 +57,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -90,6 +95,17 @@ bool ReadImage(void* volume, uint64_t offset, void* buffer, size_t length) {
     return pread(fileno(file), buffer, length, static_cast<off_t>(offset)) == static_cast<ssize_t>(length);
 #endif
 }
+
+// Counts what the reader hands on, nothing more.
+class CountingSink : public ntfs::RecordSink {
+public:
+    void Records(const ntfs::MftName* names, size_t count) override {
+        for (size_t i = 0; i < count; ++i) units += names[i].record.nameLength;
+        this->names += count;
+    }
+    void Progress(int32_t) override {}
+    uint64_t names = 0, units = 0;
+};
 
 void List(const LargeFileEntry* entries, int32_t count) {
     char path[1024];
@@ -162,7 +178,7 @@ int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr,
                      "usage: %s scan ROOT MINIMUM [--list] | mft IMAGE MINIMUM [--list] | drive X: MINIMUM [--list] "
-                     "[--cancel] | tree ROOT | tree-mft IMAGE | tree-drive X: [--list] | tree-model FOLDERS FILES | size ROOT "
+                     "[--cancel] | tree ROOT | tree-mft IMAGE | mft-read IMAGE | tree-drive X: [--list] | tree-model FOLDERS FILES | size ROOT "
                      "| delete ROOT | measure PROFILE\n"
                      "  --threads N  the walk's listing threads (scan, tree, measure); default: twice the processors, at most 16\n",
                      argv[0]);
@@ -238,6 +254,18 @@ int main(int argc, char** argv) {
         std::fclose(image);
         std::printf("read %llu bytes of the volume\n", static_cast<unsigned long long>(g_bytesRead.load()));
         return PrintTree(result, tree);
+    }
+    if (std::strcmp(argv[1], "mft-read") == 0) {
+        FILE* image = std::fopen(argv[2], "rb");
+        if (!image) return 1;
+        CountingSink sink;
+        std::vector<uint16_t> upcase;
+        const int32_t result = ntfs::ReadMftRecords(CountingReadImage, image, &sink, &upcase, nullptr);
+        std::fclose(image);
+        std::printf("result %d: %llu names (%llu units), read %llu bytes of the volume, peak %ld KiB\n", result,
+                    static_cast<unsigned long long>(sink.names), static_cast<unsigned long long>(sink.units),
+                    static_cast<unsigned long long>(g_bytesRead.load()), PeakKiB());
+        return result == 0 ? 0 : 1;
     }
     if (std::strcmp(argv[1], "drive") == 0 && argc > 3) {
         char16_t drive[4] = {root[0], u':', u'\\', 0};

@@ -149,6 +149,19 @@ TEST(FinderRecords, ALongNameShadowsItsDosNameInOneFolder) {
     EXPECT_EQ(shown.treeFiles, 3u);
 }
 
+// The search enters only folders with a result below, but every folder's
+// name still counts in its own folder: an empty folder and a large file
+// claiming one name are neither listed; a result beside them still is.
+TEST(FinderRecords, AFolderWithNothingFoundStillClaimsItsName) {
+    auto records = Volume();
+    records.push_back({50, Folder(1, 30, 2, u"twin.bin")});
+    records.push_back({51, File(1, 30, 2, u"twin.bin", 6 * MiB)});
+    records.push_back({52, Folder(1, 30, 2, u"empty")});
+    records.push_back({53, File(1, 52, 1, u"small.txt", 10)});
+    const Shown shown = Feed(records);
+    EXPECT_EQ(shown.paths, (std::vector<std::u16string>{u"C:\\dir\\good.bin"}));
+}
+
 }  // namespace
 
 // The check runs eight units at a time and then one by one: a refused unit
