@@ -423,7 +423,7 @@ def test_file_types_list_each_extension_of_the_drive_and_outline_its_files(h):
 
 def test_file_types_lose_what_delete_removes(h):
     """删除 of a file, then of a folder: the 文件类型 row of their extension
-    loses exactly them, without a new analysis."""
+    loses exactly them, without a new analysis, and stays picked."""
     base = os.path.join(h.c_drive(), "types-del")
     shutil.rmtree(base, ignore_errors=True)
     h.after_test(lambda: shutil.rmtree(base, ignore_errors=True))
@@ -434,26 +434,36 @@ def test_file_types_lose_what_delete_removes(h):
     write_file(os.path.join(base, "sub", "d.nvdel"), 1 * GIB)
     write_file(os.path.join(base, "sub", "e.nvdel2"), 1000)
 
-    def types_row(ext):
+    picked = lambda: [r["texts"][0] for r in s.list_rows(191)["rows"] if r["selected"]]
+
+    def types_row(ext, pick=False):
+        """The row's 文件数 and 大小, and the rows picked, read with the
+        types list shown; pick: click the row first."""
         s.click_control(190)
         s.wait(lambda: s.controls()[191]["visible"] == 1, "文件类型 in the list's place", 10)
-        rows = {r["texts"][0]: r["texts"] for r in s.list_rows(191)["rows"]}
+        rows = {r["texts"][0]: r for r in s.list_rows(191)["rows"]}
+        if pick:
+            cell = rows[ext]["cells"][0]
+            s.click(cell[0] + 10, (cell[1] + cell[3]) // 2)
+            s.wait(lambda: picked() == [ext], f"{ext} picked", 10)
+        chosen = picked()
         s.click_control(190)
         s.wait(lambda: s.controls()[128]["visible"] == 1, "the folders back", 10)
-        return rows.get(ext, [ext, "", "0", "0"])[2:4]
+        return (rows[ext]["texts"][2:4] if ext in rows else ["0", "0"]), chosen
 
     with Session(h) as s:
         analyse(s)
-        check(types_row(".nvdel") == ["4", "5.00 GB"], types_row(".nvdel"))
+        check(types_row(".nvdel", pick=True) == (["4", "5.00 GB"], [".nvdel"]), types_row(".nvdel"))
         enter(s, "types-del")
         delete_answered(s, "a.nvdel", IDYES)
         s.wait(lambda: "a.nvdel" not in names(s), "the file's row to go", 20)
         check(not os.path.exists(os.path.join(base, "a.nvdel")), "a.nvdel is still there")
-        check(types_row(".nvdel") == ["3", "2.00 GB"], types_row(".nvdel"))
+        # The sums drop; the row picked stays picked while it has files.
+        check(types_row(".nvdel") == (["3", "2.00 GB"], [".nvdel"]), types_row(".nvdel"))
         delete_answered(s, "sub", IDYES)
         s.wait(lambda: "sub" not in names(s), "the folder's row to go", 30)
-        check(types_row(".nvdel") == ["2", "1.00 GB"], types_row(".nvdel"))
-        check(types_row(".nvdel2") == ["0", "0"], "the row of e.nvdel2 gone")
+        check(types_row(".nvdel") == (["2", "1.00 GB"], [".nvdel"]), types_row(".nvdel"))
+        check(types_row(".nvdel2")[0] == ["0", "0"], "the row of e.nvdel2 gone")
 
 
 TESTS = [

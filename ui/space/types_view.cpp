@@ -102,6 +102,28 @@ int32_t SelectedType() {
     return static_cast<int32_t>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
+// The row picked in the list, shown or not: kept across a new fill.
+bool PickedRow(SpaceExtensionSum* picked) {
+    HWND list = TypesList();
+    const int32_t row = list ? static_cast<int32_t>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)) : -1;
+    if (row < 0 || row >= static_cast<int32_t>(g_typeRows.size())) return false;
+    *picked = g_typeRows[row];
+    return true;
+}
+
+// Fills the list again and picks the row of the same extension, if it is still there.
+void FillTypesKeeping(bool kept, const SpaceExtensionSum& picked) {
+    FillTypes();
+    for (size_t i = 0; kept && i < g_typeRows.size(); ++i) {
+        if (g_typeRows[i].other != picked.other || !Text16Equal(g_typeRows[i].ext, picked.ext)) continue;
+        LVITEMW state = {};
+        state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(TypesList(), LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&state));
+        SendMessageW(TypesList(), LVM_ENSUREVISIBLE, i, FALSE);
+        break;
+    }
+}
+
 }  // namespace
 
 LRESULT OnSpaceTypesCommand() {
@@ -113,9 +135,13 @@ LRESULT OnSpaceTypesCommand() {
 void RefreshSpaceTypes() {
     uint32_t folder = 0;
     const SpaceTree* tree = SpaceTreeShown(&folder);
+    // A deletion lowers the sums: the row picked stays picked (and its
+    // files outlined) while its extension has files left.
+    SpaceExtensionSum picked;
+    const bool kept = tree && PickedRow(&picked);
     g_typeRows = tree ? SpaceTypeRows(*tree) : std::vector<SpaceExtensionSum>();
     SortSpaceTypeRows(&g_typeRows, g_nTypesSortColumn, g_bTypesSortAscending);
-    FillTypes();
+    FillTypesKeeping(kept, picked);
     RedrawSpaceTreemap();
 }
 
@@ -130,17 +156,10 @@ LRESULT OnSpaceTypesNotify(NMHDR* header) {
         g_bTypesSortAscending = column == g_nTypesSortColumn ? !g_bTypesSortAscending
                                                              : column == TYPE_COL_NAME || column == TYPE_COL_KIND;
         g_nTypesSortColumn = column;
-        SpaceExtensionSum chosen;
-        const bool kept = SpaceTypeChosen(&chosen);
+        SpaceExtensionSum picked;
+        const bool kept = PickedRow(&picked);
         SortSpaceTypeRows(&g_typeRows, g_nTypesSortColumn, g_bTypesSortAscending);
-        FillTypes();
-        for (size_t i = 0; kept && i < g_typeRows.size(); ++i) {
-            if (g_typeRows[i].other != chosen.other || !Text16Equal(g_typeRows[i].ext, chosen.ext)) continue;
-            LVITEMW state = {};
-            state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
-            SendMessageW(TypesList(), LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&state));
-            SendMessageW(TypesList(), LVM_ENSUREVISIBLE, i, FALSE);
-        }
+        FillTypesKeeping(kept, picked);
         RedrawSpaceTreemap();
         return 0;
     }
