@@ -2,6 +2,7 @@
 
 #include "engine/guard.h"
 #include "engine/walk.h"
+#include "largefiles/space_scan.h"
 #include "platform/fs.h"
 #include "text/text16.h"
 
@@ -206,6 +207,11 @@ SpaceDeletion DeleteSpaceFolderAt(const char16_t* path, uint64_t id) {
     const bool removed = FsCloseDir(held.dir, true);
     TallyResult(&out.tally, removed ? 1 : 0, removed ? 0 : FsLastError());
     out.state = removed ? SPACE_ITEM_OK : SPACE_ITEM_PARTLY;
+    // What is left is shown as any scanned folder is, down to its files:
+    // what could not be deleted can be found and deleted in turn. Only
+    // shown: every later deletion checks the ids again.
+    SpaceTree* remains = nullptr;
+    if (!removed && ScanSpaceTreeWalk(path, 0, &remains, nullptr, nullptr, nullptr) == 0) out.remains.reset(remains);
     return out;
 }
 

@@ -13,6 +13,7 @@
 #include "largefiles/space_tree.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,10 @@ struct SpaceDeletion {
     // A folder: the files its walk deleted, by extension (SpaceSumDeletedFile),
     // bytes as listed just before (a file link: 0).
     std::vector<SpaceExtensionSum> deleted;
+    // A folder partly deleted: what remains, scanned as the space view
+    // scans (its root the folder), for SpaceTree::ReplaceContents; null
+    // when that scan could not be made (the counts above still hold).
+    std::shared_ptr<const SpaceTree> remains;
 };
 
 // Whether the folder could be deleted: found again and allowed by the

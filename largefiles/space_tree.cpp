@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -400,6 +401,18 @@ void SpaceTree::ShrinkFolder(uint32_t folder, uint64_t size, uint64_t space, uin
     SpaceFolder& f = folders_[folder];
     const uint64_t size0 = f.size, space0 = f.space;
     const uint32_t files0 = f.files, folders0 = f.folders;
+    DetachContents(folder);
+    f.restSize = size;
+    f.restSpace = space;
+    f.restFiles = files;
+    f.restLarge = large;
+    // What remains is never more than was there: a folder only loses.
+    Subtract(folder, size0 > size ? size0 - size : 0, space0 > space ? space0 - space : 0,
+             files0 > files ? files0 - files : 0, folders0 > folders ? folders0 - folders : 0);
+}
+
+void SpaceTree::DetachContents(uint32_t folder) {
+    SpaceFolder& f = folders_[folder];
     for (uint32_t child = f.firstChild; child != kNoFolder;) {
         const uint32_t next = folders_[child].nextSibling;
         folders_[child].attached = false;
@@ -408,11 +421,60 @@ void SpaceTree::ShrinkFolder(uint32_t folder, uint64_t size, uint64_t space, uin
     }
     f.firstChild = kNoFolder;
     std::vector<SpaceFile>().swap(f.kept);
-    f.restSize = size;
-    f.restSpace = space;
-    f.restFiles = files;
-    f.restLarge = large;
-    // What remains is never more than was there: a folder only loses.
-    Subtract(folder, size0 > size ? size0 - size : 0, space0 > space ? space0 - space : 0,
-             files0 > files ? files0 - files : 0, folders0 > folders ? folders0 - folders : 0);
+}
+
+void SpaceTree::ReplaceContents(uint32_t folder, const SpaceTree& remains) {
+    if (folder >= folders_.size() || !finished_ || !remains.finished_) return;
+    const SpaceFolder before = folders_[folder];
+    DetachContents(folder);
+    // Blocks never move a folder: references stay good while folders are made.
+    std::vector<std::pair<uint32_t, uint32_t>> pending = {{0, folder}};  // (in remains, here)
+    while (!pending.empty()) {
+        const uint32_t from = pending.back().first, to = pending.back().second;
+        pending.pop_back();
+        const SpaceFolder& source = remains.Folder(from);
+        SpaceFolder& target = folders_[to];
+        target.size = source.size;
+        target.space = source.space;
+        target.files = source.files;
+        target.folders = source.folders;
+        target.restSize = source.restSize;
+        target.restSpace = source.restSpace;
+        target.restFiles = source.restFiles;
+        target.restLarge = source.restLarge;
+        target.restModified = source.restModified;
+        target.modified = source.modified;
+        target.kept = source.kept;
+        for (SpaceFile& file : target.kept) file.name = Intern(remains.Name(file.name), file.nameLength);
+        for (uint32_t child : remains.Children(from)) {
+            const SpaceFolder& was = remains.Folder(child);
+            const uint32_t made = NewFolder();
+            SpaceFolder& m = folders_[made];
+            m.parent = to;
+            m.name = Intern(remains.Name(was.name), was.nameLength);
+            m.nameLength = was.nameLength;
+            m.flags = was.flags;
+            m.id = was.id;
+            m.attached = true;
+            m.nextSibling = folders_[to].firstChild;
+            folders_[to].firstChild = made;
+            pending.push_back({child, made});
+        }
+    }
+    // Above it, by the difference (files may have come meanwhile): never below 0.
+    const SpaceFolder& after = folders_[folder];
+    auto change = [](auto& value, auto was, auto now) {
+        if (now >= was) {
+            value += now - was;
+        } else {
+            value = value > was - now ? value - (was - now) : 0;
+        }
+    };
+    for (uint32_t at = folder == 0 ? kNoFolder : before.parent; at != kNoFolder; at = at == 0 ? kNoFolder : folders_[at].parent) {
+        SpaceFolder& f = folders_[at];
+        change(f.size, before.size, after.size);
+        change(f.space, before.space, after.space);
+        change(f.files, before.files, after.files);
+        change(f.folders, before.folders, after.folders);
+    }
 }

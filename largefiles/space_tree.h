@@ -167,6 +167,12 @@ public:
     // name; large of them are 1 MB or more.
     void ShrinkFolder(uint32_t folder, uint64_t size, uint64_t space, uint32_t files, uint32_t large,
                       uint32_t folders);
+    // A folder partly deleted, rescanned: its contents become those of
+    // remains (a finished tree whose root stands for the folder): its
+    // subfolders, kept files and the rest, with their ids, so each can be
+    // entered and deleted in turn. The folders above change by the
+    // difference; the extension sums are left alone.
+    void ReplaceContents(uint32_t folder, const SpaceTree& remains);
     // Every file added (kept by name or not, each once) summed by its
     // extension: the rows met, in no particular order, then the 其他 row
     // when it has files.
@@ -179,6 +185,9 @@ private:
     bool FirstSight(uint64_t identity);
     // Takes these amounts off folder and every folder above it.
     void Subtract(uint32_t folder, uint64_t size, uint64_t space, uint32_t files, uint32_t folders);
+    // Takes folder's subfolders out of the tree (their indices stay valid
+    // but unreachable) and forgets its own files.
+    void DetachContents(uint32_t folder);
 
     // The small files' sums go straight into their folder: a separate
     // 32-byte table of them while building (fewer bytes touched a file)

@@ -295,6 +295,11 @@ def test_space_delete_asks_removes_and_refuses(h):
         check(os.listdir(os.path.join(base, "busy")) == ["held.bin"], os.listdir(os.path.join(base, "busy")))
         busy = row(s, "busy")["texts"]
         check(busy[1] == "1.00 GB" and busy[4] == "1", f"what remains: {busy}")
+        # What remains is listed by name, as scanned: the file held can be found.
+        enter(s, "busy")
+        check(names(s) == ["held.bin"], names(s))
+        s.click_control(126)
+        s.wait(lambda: path_shown(s).endswith("del-seed"), "del-seed again", 20)
         s.click_control(126)
         s.wait(lambda: path_shown(s) == "C:\\", "the root again", 20)
         seeded = row(s, "del-seed")["texts"]

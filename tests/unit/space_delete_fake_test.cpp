@@ -46,7 +46,10 @@ TEST_F(SpaceDeleteFake, AFolderGoesWholeOrSaysWhatRemains) {
     FakeFsAddFile(u"C:\\data\\keep\\k.bin", 2 * MiB);
     FakeFsAddFile(u"C:\\data\\stuck\\in-use.bin", 2 * MiB);
     FakeFsAddFile(u"C:\\data\\stuck\\free.bin", MiB);
+    FakeFsAddFile(u"C:\\data\\stuck\\deep\\held.bin", 3 * MiB);
+    FakeFsAddFile(u"C:\\data\\stuck\\deep\\gone.txt", 10);
     FakeFsFail(FakeOp::DeleteFile, u"C:\\data\\stuck\\in-use.bin", FS_ERROR_SHARING_VIOLATION);
+    FakeFsFail(FakeOp::DeleteFile, u"C:\\data\\stuck\\deep\\held.bin", FS_ERROR_SHARING_VIOLATION);
     const auto tree = Scan();
     const uint32_t victim = Path(*tree, {u"data", u"victim"}), stuck = Path(*tree, {u"data", u"stuck"});
     ASSERT_NE(victim, kNoFolder);
@@ -55,21 +58,42 @@ TEST_F(SpaceDeleteFake, AFolderGoesWholeOrSaysWhatRemains) {
     const SpaceDeletion whole = DeleteSpaceFolder(*tree, u"C:\\", victim);
     EXPECT_EQ(whole.state, SPACE_ITEM_OK);
     EXPECT_EQ(whole.tally.deleted, 5) << "three files, sub and victim";
+    EXPECT_EQ(whole.remains, nullptr);
     EXPECT_FALSE(FakeFsExists(u"C:\\data\\victim"));
     EXPECT_TRUE(FakeFsExists(u"C:\\data\\keep\\k.bin"));
 
     const uint64_t dataBefore = tree->Folder(Path(*tree, {u"data"})).size;
+    const uint32_t filesBefore = tree->Folder(0).files;
     const SpaceDeletion part = DeleteSpaceFolder(*tree, u"C:\\", stuck);
     EXPECT_EQ(part.state, SPACE_ITEM_PARTLY) << part.state;
-    EXPECT_EQ(part.tally.inUse, 1);
-    EXPECT_EQ(part.files, 1u);
-    EXPECT_EQ(part.size, 2 * MiB);
-    EXPECT_EQ(part.large, 1u);
-    EXPECT_TRUE(FakeFsExists(u"C:\\data\\stuck\\in-use.bin"));
+    EXPECT_EQ(part.tally.inUse, 2);
+    EXPECT_EQ(part.files, 2u);
+    EXPECT_EQ(part.size, 5 * MiB);
+    EXPECT_TRUE(FakeFsExists(u"C:\\data\\stuck\\deep\\held.bin"));
     EXPECT_FALSE(FakeFsExists(u"C:\\data\\stuck\\free.bin"));
-    tree->ShrinkFolder(stuck, part.size, part.space, part.files, part.large, part.folders);
-    EXPECT_EQ(tree->Folder(Path(*tree, {u"data"})).size, dataBefore - MiB) << "what was freed, and no more";
-    EXPECT_EQ(tree->Folder(stuck).restFiles, 1u);
+    // What remains keeps its shape: the folder below and each file by name,
+    // found again by identity for a later deletion.
+    ASSERT_NE(part.remains, nullptr);
+    tree->ReplaceContents(stuck, *part.remains);
+    EXPECT_EQ(tree->Folder(Path(*tree, {u"data"})).size, dataBefore - MiB - 10) << "what was freed, and no more";
+    EXPECT_EQ(tree->Folder(0).files, filesBefore - 2) << "free.bin and gone.txt";
+    EXPECT_EQ(tree->Folder(stuck).files, 2u);
+    ASSERT_EQ(tree->Folder(stuck).kept.size(), 1u);
+    EXPECT_EQ(std::u16string(tree->Name(tree->Folder(stuck).kept[0].name)), u"in-use.bin");
+    const uint32_t deep = Path(*tree, {u"data", u"stuck", u"deep"});
+    ASSERT_NE(deep, kNoFolder);
+    EXPECT_EQ(tree->Folder(stuck).folders, 1u);
+    EXPECT_EQ(tree->Folder(deep).size, 3 * MiB);
+    ASSERT_EQ(tree->Folder(deep).kept.size(), 1u);
+    EXPECT_EQ(std::u16string(tree->Name(tree->Folder(deep).kept[0].name)), u"held.bin");
+    EXPECT_EQ(CheckSpaceFolder(*tree, u"C:\\", deep).state, SPACE_ITEM_OK);
+
+    // Where no such scan could be made, the counts stand in for the contents.
+    const auto again = Scan();
+    const uint32_t stuckAgain = Path(*again, {u"data", u"stuck"});
+    again->ShrinkFolder(stuckAgain, MiB, MiB, 1, 1, 0);
+    EXPECT_EQ(again->Folder(stuckAgain).restFiles, 1u);
+    EXPECT_EQ(again->Folder(0).size, 3 * MiB) << "k.bin and what the counts say";
 }
 
 // Every file of a folder, the small ones summed in the tree included, is

@@ -158,9 +158,16 @@ bool FinishSpaceDeletion(LPARAM parameter, int32_t* select) {
         SpaceTreeChanged(job->space);
         ReportFreed(name, job->size);
     } else if (done.state == SPACE_ITEM_PARTLY) {
-        // What remains, as counted on the disk, stands in for the folder's contents.
-        changed->ShrinkFolder(job->folder, done.size, done.space, done.files, done.large, done.folders);
-        SpaceTreeChanged(job->space > done.space ? job->space - done.space : 0);
+        // What remains, as scanned (or else as counted) on the disk, stands
+        // in for the folder's contents.
+        uint64_t left = done.space;
+        if (done.remains) {
+            changed->ReplaceContents(job->folder, *done.remains);
+            left = done.remains->Folder(0).space;
+        } else {
+            changed->ShrinkFolder(job->folder, done.size, done.space, done.files, done.large, done.folders);
+        }
+        SpaceTreeChanged(job->space > left ? job->space - left : 0);
         // Why, from the walker's counts of the failures.
         const bool inUse = done.tally.inUse > 0, denied = done.tally.accessDenied > 0;
         const char16_t* why = inUse && !denied ? u"正在使用" : denied && !inUse ? u"无权限" : u"正在使用或无权限";
