@@ -304,8 +304,16 @@ void FreeFrames(std::vector<Frame>& frames) {
 
 }  // namespace
 
-bool FinderWalk(const char16_t* root, int32_t threads, const FinderSink& sink, bool (*cancelled)()) {
+bool FinderWalk(const char16_t* root, int32_t threads, const FinderSink& sink, bool (*cancelled)(), uint64_t rootId) {
     FsDir dir = root ? FsOpenDir(root, false) : nullptr;
+    if (dir && rootId != FS_NO_ID) {
+        FsIdentity identity;
+        if (!FsDirIdentity(dir, &identity) || identity.high != 0 || !FsSameFileId(identity.low, rootId)) {
+            FsCloseDir(dir, false);
+            sink.failed(sink.self, 0, FS_ERROR_CHANGED);
+            return false;
+        }
+    }
     if (!dir) {
         sink.failed(sink.self, 0, root ? FsLastError() : FS_ERROR_INVALID_NAME);
         return false;

@@ -101,7 +101,10 @@ int32_t FinderDefaultThreads();
 // kFinderAhead folders' listings held at once (each folder's handle held
 // until its subfolders are opened from it).
 constexpr int32_t kFinderAhead = 256;
-bool FinderWalk(const char16_t* root, int32_t threads, const FinderSink& sink, bool (*cancelled)());
+// With rootId (not FS_NO_ID), root must still be the folder of that id:
+// another one in its place fails as root does (FS_ERROR_CHANGED).
+bool FinderWalk(const char16_t* root, int32_t threads, const FinderSink& sink, bool (*cancelled)(),
+                uint64_t rootId = FS_NO_ID);
 
 // ---- The rules, once ----
 

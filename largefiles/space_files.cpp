@@ -210,8 +210,13 @@ SpaceDeletion DeleteSpaceFolderAt(const char16_t* path, uint64_t id) {
     // What is left is shown as any scanned folder is, down to its files:
     // what could not be deleted can be found and deleted in turn. Only
     // shown: every later deletion checks the ids again.
+    // A root that cannot be walked now, or that is another folder than the
+    // one deleted from, leaves the counts to stand for what remains.
     SpaceTree* remains = nullptr;
-    if (!removed && ScanSpaceTreeWalk(path, 0, &remains, nullptr, nullptr, nullptr) == 0) out.remains.reset(remains);
+    if (!removed && ScanSpaceTreeWalk(path, 0, &remains, nullptr, nullptr, nullptr, 0, nullptr, nullptr, id) == 0) {
+        out.remains.reset(remains);
+        if (remains->Folder(0).flags & SPACE_DENIED) out.remains.reset();
+    }
     return out;
 }
 

@@ -289,7 +289,7 @@ private:
 
 int32_t ScanSpaceTreeWalk(const char16_t* root, uint64_t usedBytes, SpaceTree** out, ScanProgressCallback progress,
                           ScanCancelledCallback cancelled, void* context, int32_t threads, FinderTotals* totals,
-                          SpaceLiveCallback live) {
+                          SpaceLiveCallback live, uint64_t rootId) {
     if (!root || !out) return -1;
     SpaceTree* tree = nullptr;
     try {
@@ -300,7 +300,7 @@ int32_t ScanSpaceTreeWalk(const char16_t* root, uint64_t usedBytes, SpaceTree** 
         fill.last = std::chrono::steady_clock::now();
         TreeSink state{tree, usedBytes, progress, context, 0, 0, totals ? totals : &own, live ? &fill : nullptr};
         const FinderSink sink{&state, FINDER_SUBFOLDER_AT_ONCE, TreeEnters, TreeEntry, TreeFolder, TreeFailed};
-        FinderWalk(root, threads, sink, cancelled);
+        FinderWalk(root, threads, sink, cancelled, rootId);
         tree->Finish();
         TreeReport(&state, true);
         *out = tree;

@@ -32,9 +32,11 @@ constexpr int32_t kSpaceLiveMs = 250;
 // totals (optional): files, folders and bytes met so far, readable from any
 // thread while the walk runs. live (optional): the snapshots above, given
 // context.
+// rootId (not FS_NO_ID): the id root must still have; another folder in its
+// place is not walked (the root marked SPACE_DENIED).
 int32_t ScanSpaceTreeWalk(const char16_t* root, uint64_t usedBytes, SpaceTree** out, ScanProgressCallback progress,
                           ScanCancelledCallback cancelled, void* context, int32_t threads = 0,
-                          FinderTotals* totals = nullptr, SpaceLiveCallback live = nullptr);
+                          FinderTotals* totals = nullptr, SpaceLiveCallback live = nullptr, uint64_t rootId = FS_NO_ID);
 
 // The same tree from the volume's MFT; kScanNotNtfs (nothing published)
 // when the volume is not NTFS or its MFT cannot be read.

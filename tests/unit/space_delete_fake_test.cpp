@@ -96,6 +96,25 @@ TEST_F(SpaceDeleteFake, AFolderGoesWholeOrSaysWhatRemains) {
     EXPECT_EQ(again->Folder(0).size, 3 * MiB) << "k.bin and what the counts say";
 }
 
+// Another folder put in the partly deleted one's place before what remains
+// is scanned: its contents are not shown as the folder's; the counts are.
+TEST_F(SpaceDeleteFake, WhatRemainsIsScannedOnlyInTheFolderDeletedFrom) {
+    FakeFsAddFile(u"C:\\data\\stuck\\in-use.bin", 2 * MiB);
+    FakeFsAddFile(u"C:\\data\\stuck\\free.bin", MiB);
+    FakeFsAddFile(u"C:\\data\\other\\o1.bin", 5 * MiB);
+    FakeFsAddFile(u"C:\\data\\other\\o2.bin", 5 * MiB);
+    FakeFsFail(FakeOp::DeleteFile, u"C:\\data\\stuck\\in-use.bin", FS_ERROR_SHARING_VIOLATION);
+    FakeFsExchangeAfter(FakeOp::RemoveDirectory, u"C:\\data\\stuck", u"C:\\data\\stuck", u"C:\\data\\other");
+    const auto tree = Scan();
+    const uint32_t stuck = Path(*tree, {u"data", u"stuck"});
+    ASSERT_NE(stuck, kNoFolder);
+    const SpaceDeletion part = DeleteSpaceFolder(*tree, u"C:\\", stuck);
+    ASSERT_EQ(part.state, SPACE_ITEM_PARTLY) << part.state;
+    EXPECT_EQ(part.files, 1u);
+    EXPECT_EQ(part.size, 2 * MiB);
+    EXPECT_EQ(part.remains, nullptr) << "o1.bin and o2.bin are not what remains";
+}
+
 // Every file of a folder, the small ones summed in the tree included, is
 // listed from the disk; one of them deleted leaves the tree's sums right.
 TEST_F(SpaceDeleteFake, AFoldersFilesAreListedAndOneDeletedByIdentity) {
