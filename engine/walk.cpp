@@ -99,9 +99,10 @@ void TakeEntry(Walk* walk, HeldFolder parent, const FsEntry& entry) {
         return;
     }
     bool readOnly = (entry.attributes & FS_ATTR_READONLY) && !FsIsLink(entry.attributes, entry.reparseTag);
-    const bool deleted = FsDeleteFileAt(parent.dir, entry.name, readOnly);
+    uint32_t names = 0;
+    const bool deleted = FsDeleteFileAt(parent.dir, entry.name, readOnly, walk->fileDeleted ? &names : nullptr);
     CountResult(walk, deleted);
-    if (deleted && walk->fileDeleted) walk->fileDeleted(walk->fileDeletedContext, entry);
+    if (deleted && walk->fileDeleted) walk->fileDeleted(walk->fileDeletedContext, entry, names);
 }
 
 // Opens the plain folder that a listing of `parent` showed as entry, for a

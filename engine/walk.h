@@ -42,8 +42,9 @@ struct Walk {
     const char16_t* const* earlierPatterns = nullptr;
     int earlierCount = 0;
     // Removing: called with the listing's entry of every file deleted (a
-    // file link too, not a folder link), when set.
-    void (*fileDeleted)(void* context, const FsEntry& entry) = nullptr;
+    // file link too, not a folder link), when set, and the number of names
+    // the file had just before (FsDeleteFileAt's; 0: not known).
+    void (*fileDeleted)(void* context, const FsEntry& entry, uint32_t names) = nullptr;
     void* fileDeletedContext = nullptr;
 };
 

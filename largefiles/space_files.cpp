@@ -143,11 +143,13 @@ struct DeletedFiles {
 // The walker's report of one file deleted, summed by its extension with
 // the bytes the scan would have counted for it. A file with several names
 // counts once, and only once all its names went: one left elsewhere keeps
-// its bytes. Where the listing cannot tell the number (Win32), it counts at
-// the first name deleted.
-void SumDeleted(void* context, const FsEntry& entry) {
+// its bytes. The deletion tells how many names the file had just before
+// (1: its last); where it cannot, the listing's number counts (the names
+// this walk deleted), and where neither can, the first name deleted.
+void SumDeleted(void* context, const FsEntry& entry, uint32_t names) {
     DeletedFiles* deleted = static_cast<DeletedFiles*>(context);
-    if (entry.links != 1 && entry.id != FS_NO_ID) {
+    if (names > 1) return;
+    if (names == 0 && entry.links != 1 && entry.id != FS_NO_ID) {
         const uint32_t gone = ++deleted->names[entry.id];
         if (entry.links == 0 ? gone != 1 : gone != entry.links) return;
     }

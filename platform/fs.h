@@ -178,7 +178,9 @@ FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry, bool s
 // is ignored by the deletion where the system can, or else cleared on the
 // file's own handle and put back when the deletion fails; a file with other
 // hard links keeps its bit (they share it) and fails with access denied.
-bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool clearReadOnly);
+// names (optional): the number of names the file had just before it went
+// (1: its bytes went with it), 0 where that cannot be told.
+bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool clearReadOnly, uint32_t* names = nullptr);
 // Deletes the file `name` in dir only when the file opened is the one that
 // was listed: the same file id and the same length; otherwise nothing is
 // deleted and FS_ERROR_CHANGED is left. The deletion goes through the handle

@@ -457,10 +457,12 @@ FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry, bool s
     return BeginListing(listing, dir->dir, false, pattern, false, !sizes, entry);
 }
 
-bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool) {
+bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool, uint32_t* names) {
     // Unlinking needs no write permission on the file itself: nothing to clear.
     char native[260 * 3 + 1];
     if (!dir || !NativeName(name, native, sizeof native)) return Fail(EINVAL);
+    struct stat st;
+    if (names) *names = fstatat(dir->fd, native, &st, AT_SYMLINK_NOFOLLOW) == 0 ? static_cast<uint32_t>(st.st_nlink) : 0;
     if (unlinkat(dir->fd, native, 0) != 0) return Fail(errno);
     return true;
 }

@@ -330,7 +330,7 @@ bool TagInfo(HANDLE handle, FILE_ATTRIBUTE_TAG_INFO* info) {
 // Deletes the file `handle` was opened on (never following a link) and
 // closes the handle; takes INVALID_HANDLE_VALUE as the failed open it is. A
 // folder put in the file's place fails with 5, as DeleteFileW on a folder.
-bool DeleteOpenedFile(HANDLE handle, bool clearReadOnly) {
+bool DeleteOpenedFile(HANDLE handle, bool clearReadOnly, uint32_t* names = nullptr) {
     if (handle == INVALID_HANDLE_VALUE) return false;
     FILE_ATTRIBUTE_TAG_INFO info;
     if (!TagInfo(handle, &info)) return CloseKeepingError(handle, false);
@@ -338,6 +338,12 @@ bool DeleteOpenedFile(HANDLE handle, bool clearReadOnly) {
         SetLastError(ERROR_ACCESS_DENIED);
         return CloseKeepingError(handle, false);
     }
+    // Asked on the handle that is deleted: the names of this very file.
+    FILE_STANDARD_INFO standard;
+    if (names)
+        *names = GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard)
+                     ? static_cast<uint32_t>(standard.NumberOfLinks)
+                     : 0;
     return CloseKeepingError(handle, MarkForDeletion(handle, info.FileAttributes, info.ReparseTag, clearReadOnly));
 }
 
@@ -530,7 +536,7 @@ FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry, bool) 
     return listing;
 }
 
-bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool clearReadOnly) {
+bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool clearReadOnly, uint32_t* names) {
     if (!dir || !name || !ValidName(WideText(name))) {
         SetLastError(ERROR_INVALID_NAME);
         return false;
@@ -539,7 +545,7 @@ bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool clearReadOnly) {
     // 5, as DeleteFileW on a folder.
     DWORD access = DELETE | FILE_READ_ATTRIBUTES | (clearReadOnly ? FILE_WRITE_ATTRIBUTES : 0);
     return DeleteOpenedFile(OpenRelative(dir->handle, WideText(name), access, kAllShare, kFileNonDirectoryFile, false),
-                            clearReadOnly);
+                            clearReadOnly, names);
 }
 
 bool FsDeleteListedFileAt(FsDir dir, const char16_t* name, uint64_t id, uint64_t size) {

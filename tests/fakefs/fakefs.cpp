@@ -685,10 +685,22 @@ FsFind FsDirFindFirst(FsDir dir, const char16_t* pattern, FsEntry* entry, bool) 
     return listing;
 }
 
-bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool clearReadOnly) {
+// The names a file has: nodes of its identity anywhere on the drives.
+static uint32_t NamesOf(const Node* node, uint64_t id) {
+    uint32_t names = 0;
+    for (const auto& child : node->children) {
+        if (!(child->attributes & FS_ATTR_DIRECTORY) && child->id == id) ++names;
+        if ((child->attributes & FS_ATTR_DIRECTORY) && !(child->attributes & FS_ATTR_REPARSE_POINT))
+            names += NamesOf(child.get(), id);
+    }
+    return names;
+}
+
+bool FsDeleteFileAt(FsDir dir, const char16_t* name, bool clearReadOnly, uint32_t* names) {
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     std::u16string path = dir->path + u"\\" + name;
     Node* node = Child(dir->node, name);
+    if (names) *names = node ? NamesOf(&g_state->root, node->id) : 0;
     if (clearReadOnly && node && !FsIsLink(node->attributes, node->reparseTag) && (node->attributes & FS_ATTR_READONLY)) {
         if (Failing(FakeOp::SetAttributes, path.c_str())) return false;
         node = Child(dir->node, name);

@@ -220,6 +220,10 @@ TEST_F(SpaceDeleteFake, AFoldersDeletionLowersTheTypesByTheFilesItDeleted) {
     // A second name of a.iso in the folder: the scan counted the file once,
     // and its deletion takes it off once.
     FakeFsAddHardLink(u"C:\\d\\victim\\sub\\twin.iso", u"C:\\d\\victim\\a.iso");
+    // A file with one name in the folder and one outside: its bytes stay, so
+    // does its row (the listing, as a Win32 one, cannot tell its names).
+    FakeFsAddFile(u"C:\\d\\victim\\shared.iso", 4 * MiB);
+    FakeFsAddHardLink(u"C:\\d\\outside.iso", u"C:\\d\\victim\\shared.iso");
     const auto tree = Scan();
     auto row = [&tree](const std::u16string& ext) {
         for (const SpaceExtensionSum& sum : tree->ExtensionSums())
@@ -227,17 +231,16 @@ TEST_F(SpaceDeleteFake, AFoldersDeletionLowersTheTypesByTheFilesItDeleted) {
         return SpaceExtensionSum{};
     };
     // What stays of .iso: keep.iso and, held open, held.iso (both kept by name).
-    const uint64_t staysSpace = tree->Folder(Path(*tree, {u"d"})).kept.at(0).space +
-                                tree->Folder(Path(*tree, {u"d", u"stuck"})).kept.at(0).space;
+    const uint64_t staysSpace = 2 * MiB + 4 * MiB + tree->Folder(Path(*tree, {u"d", u"stuck"})).kept.at(0).space;
     const SpaceExtensionSum iso = row(u"iso");
-    ASSERT_EQ(iso.files, 4u);
+    ASSERT_EQ(iso.files, 5u);
     ASSERT_EQ(row(u"txt").files, 1u);
 
     const SpaceDeletion whole = DeleteSpaceFolder(*tree, u"C:\\", Path(*tree, {u"d", u"victim"}));
     ASSERT_EQ(whole.state, SPACE_ITEM_OK);
     tree->RemoveExtensionSums(whole.deleted);
-    EXPECT_EQ(row(u"iso").files, 2u);
-    EXPECT_EQ(row(u"iso").size, 2 * MiB + MiB);
+    EXPECT_EQ(row(u"iso").files, 3u);
+    EXPECT_EQ(row(u"iso").size, 2 * MiB + MiB + 4 * MiB);
     EXPECT_EQ(row(u"iso").space, staysSpace);
     EXPECT_EQ(row(u"txt").files, 0u) << "the row gone";
 
@@ -246,8 +249,8 @@ TEST_F(SpaceDeleteFake, AFoldersDeletionLowersTheTypesByTheFilesItDeleted) {
     tree->RemoveExtensionSums(part.deleted);
     EXPECT_EQ(row(u"log").files, 0u);
     const SpaceExtensionSum left = row(u"iso");
-    EXPECT_EQ(left.files, 2u) << "the file held open was not deleted";
-    EXPECT_EQ(left.size, 2 * MiB + MiB);
+    EXPECT_EQ(left.files, 3u) << "the file held open was not deleted";
+    EXPECT_EQ(left.size, 2 * MiB + MiB + 4 * MiB);
     EXPECT_EQ(left.space, staysSpace);
 }
 
