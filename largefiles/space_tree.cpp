@@ -384,11 +384,15 @@ void SpaceTree::RemoveFile(uint32_t folder, uint32_t index) {
 void SpaceTree::RemoveRestFile(uint32_t folder, const char16_t* name, uint64_t size, uint64_t space) {
     if (folder >= folders_.size() || folders_[folder].restFiles == 0) return;
     SpaceFolder& f = folders_[folder];
-    // The disk's bytes now may differ from the scan's: the rest never goes below 0.
-    f.restSize = f.restSize > size ? f.restSize - size : 0;
-    f.restSpace = f.restSpace > space ? f.restSpace - space : 0;
-    f.restFiles--;
+    // The disk's bytes now may differ from the scan's (a file grown since):
+    // no more than the rest holds leaves it, and the folders above lose the
+    // same, so that each still sums what it holds.
     if (size >= kSpaceSmallFile && f.restLarge) f.restLarge--;
+    size = std::min(size, f.restSize);
+    space = std::min(space, f.restSpace);
+    f.restSize -= size;
+    f.restSpace -= space;
+    f.restFiles--;
     Subtract(folder, size, space, 1, 0);
     char16_t ext[kSpaceExtensionUnits + 1];
     const bool fits = SpaceExtensionOf(name, std::char_traits<char16_t>::length(name), ext);
