@@ -402,17 +402,16 @@ void SpaceTree::RemoveRestFile(uint32_t folder, const char16_t* name, uint64_t s
 void SpaceTree::ShrinkFolder(uint32_t folder, uint64_t size, uint64_t space, uint32_t files, uint32_t large,
                              uint32_t folders) {
     if (folder >= folders_.size()) return;
-    SpaceFolder& f = folders_[folder];
-    const uint64_t size0 = f.size, space0 = f.space;
-    const uint32_t files0 = f.files, folders0 = f.folders;
+    const SpaceFolder& f = folders_[folder];
+    const Totals before = {f.size, f.space, f.files, f.folders};
     DetachContents(folder);
-    f.restSize = size;
-    f.restSpace = space;
-    f.restFiles = files;
-    f.restLarge = large;
-    // What remains is never more than was there: a folder only loses.
-    Subtract(folder, size0 > size ? size0 - size : 0, space0 > space ? space0 - space : 0,
-             files0 > files ? files0 - files : 0, folders0 > folders ? folders0 - folders : 0);
+    SpaceFolder& shrunk = folders_[folder];
+    shrunk.restSize = shrunk.size = size;
+    shrunk.restSpace = shrunk.space = space;
+    shrunk.restFiles = shrunk.files = files;
+    shrunk.restLarge = large;
+    shrunk.folders = folders;
+    ChangeAbove(folder, before);
 }
 
 void SpaceTree::DetachContents(uint32_t folder) {
@@ -465,7 +464,11 @@ void SpaceTree::ReplaceContents(uint32_t folder, const SpaceTree& remains) {
             pending.push_back({child, made});
         }
     }
-    // Above it, by the difference (files may have come meanwhile): never below 0.
+    ChangeAbove(folder, Totals{before.size, before.space, before.files, before.folders});
+}
+
+void SpaceTree::ChangeAbove(uint32_t folder, const Totals& before) {
+    // Files may have come meanwhile: the change goes either way, never below 0.
     const SpaceFolder& after = folders_[folder];
     auto change = [](auto& value, auto was, auto now) {
         if (now >= was) {
@@ -474,7 +477,7 @@ void SpaceTree::ReplaceContents(uint32_t folder, const SpaceTree& remains) {
             value = value > was - now ? value - (was - now) : 0;
         }
     };
-    for (uint32_t at = folder == 0 ? kNoFolder : before.parent; at != kNoFolder; at = at == 0 ? kNoFolder : folders_[at].parent) {
+    for (uint32_t at = folder == 0 ? kNoFolder : after.parent; at != kNoFolder; at = at == 0 ? kNoFolder : folders_[at].parent) {
         SpaceFolder& f = folders_[at];
         change(f.size, before.size, after.size);
         change(f.space, before.space, after.space);
