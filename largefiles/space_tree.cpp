@@ -384,11 +384,15 @@ void SpaceTree::RemoveFile(uint32_t folder, uint32_t index) {
 void SpaceTree::RemoveRestFile(uint32_t folder, const char16_t* name, uint64_t size, uint64_t space) {
     if (folder >= folders_.size() || folders_[folder].restFiles == 0) return;
     SpaceFolder& f = folders_[folder];
-    // The disk's bytes now may differ from the scan's: the rest never goes below 0.
-    f.restSize = f.restSize > size ? f.restSize - size : 0;
-    f.restSpace = f.restSpace > space ? f.restSpace - space : 0;
-    f.restFiles--;
+    // The disk's bytes now may differ from the scan's (a file grown since):
+    // no more than the rest holds leaves it, and the folders above lose the
+    // same, so that each still sums what it holds.
     if (size >= kSpaceSmallFile && f.restLarge) f.restLarge--;
+    size = std::min(size, f.restSize);
+    space = std::min(space, f.restSpace);
+    f.restSize -= size;
+    f.restSpace -= space;
+    f.restFiles--;
     Subtract(folder, size, space, 1, 0);
     char16_t ext[kSpaceExtensionUnits + 1];
     const bool fits = SpaceExtensionOf(name, std::char_traits<char16_t>::length(name), ext);
@@ -398,17 +402,16 @@ void SpaceTree::RemoveRestFile(uint32_t folder, const char16_t* name, uint64_t s
 void SpaceTree::ShrinkFolder(uint32_t folder, uint64_t size, uint64_t space, uint32_t files, uint32_t large,
                              uint32_t folders) {
     if (folder >= folders_.size()) return;
-    SpaceFolder& f = folders_[folder];
-    const uint64_t size0 = f.size, space0 = f.space;
-    const uint32_t files0 = f.files, folders0 = f.folders;
+    const SpaceFolder& f = folders_[folder];
+    const Totals before = {f.size, f.space, f.files, f.folders};
     DetachContents(folder);
-    f.restSize = size;
-    f.restSpace = space;
-    f.restFiles = files;
-    f.restLarge = large;
-    // What remains is never more than was there: a folder only loses.
-    Subtract(folder, size0 > size ? size0 - size : 0, space0 > space ? space0 - space : 0,
-             files0 > files ? files0 - files : 0, folders0 > folders ? folders0 - folders : 0);
+    SpaceFolder& shrunk = folders_[folder];
+    shrunk.restSize = shrunk.size = size;
+    shrunk.restSpace = shrunk.space = space;
+    shrunk.restFiles = shrunk.files = files;
+    shrunk.restLarge = large;
+    shrunk.folders = folders;
+    ChangeAbove(folder, before);
 }
 
 void SpaceTree::DetachContents(uint32_t folder) {
@@ -461,7 +464,11 @@ void SpaceTree::ReplaceContents(uint32_t folder, const SpaceTree& remains) {
             pending.push_back({child, made});
         }
     }
-    // Above it, by the difference (files may have come meanwhile): never below 0.
+    ChangeAbove(folder, Totals{before.size, before.space, before.files, before.folders});
+}
+
+void SpaceTree::ChangeAbove(uint32_t folder, const Totals& before) {
+    // Files may have come meanwhile: the change goes either way, never below 0.
     const SpaceFolder& after = folders_[folder];
     auto change = [](auto& value, auto was, auto now) {
         if (now >= was) {
@@ -470,7 +477,7 @@ void SpaceTree::ReplaceContents(uint32_t folder, const SpaceTree& remains) {
             value = value > was - now ? value - (was - now) : 0;
         }
     };
-    for (uint32_t at = folder == 0 ? kNoFolder : before.parent; at != kNoFolder; at = at == 0 ? kNoFolder : folders_[at].parent) {
+    for (uint32_t at = folder == 0 ? kNoFolder : after.parent; at != kNoFolder; at = at == 0 ? kNoFolder : folders_[at].parent) {
         SpaceFolder& f = folders_[at];
         change(f.size, before.size, after.size);
         change(f.space, before.space, after.space);

@@ -162,9 +162,11 @@ public:
     // row's sums are taken off that extension's row, or off the 其他 row
     // where AddFile put such files. A row left with no files goes.
     void RemoveExtensionSums(const std::vector<SpaceExtensionSum>& deleted);
-    // A folder partly deleted: what remains of it (as counted on the disk)
+    // A folder partly deleted: what remains of it (as counted on the disk,
+    // which may be more than was there: files may have come meanwhile)
     // replaces its subfolders and files, all shown as its files not kept by
-    // name; large of them are 1 MB or more.
+    // name; large of them are 1 MB or more. The folders above change by the
+    // difference.
     void ShrinkFolder(uint32_t folder, uint64_t size, uint64_t space, uint32_t files, uint32_t large,
                       uint32_t folders);
     // A folder partly deleted, rescanned: its contents become those of
@@ -185,6 +187,13 @@ private:
     bool FirstSight(uint64_t identity);
     // Takes these amounts off folder and every folder above it.
     void Subtract(uint32_t folder, uint64_t size, uint64_t space, uint32_t files, uint32_t folders);
+    // A folder's totals as they were before its contents changed.
+    struct Totals {
+        uint64_t size, space;
+        uint32_t files, folders;
+    };
+    // Moves every folder above folder by the change of its totals from before.
+    void ChangeAbove(uint32_t folder, const Totals& before);
     // Takes folder's subfolders out of the tree (their indices stay valid
     // but unreachable) and forgets its own files.
     void DetachContents(uint32_t folder);

@@ -254,4 +254,40 @@ TEST_F(SpaceDeleteFake, AFoldersDeletionLowersTheTypesByTheFilesItDeleted) {
     EXPECT_EQ(left.space, staysSpace);
 }
 
+// A small file grown since the scan, deleted from its folder's summary
+// row, then the folder itself: at every step each folder sums exactly what
+// the tree still holds below it.
+TEST_F(SpaceDeleteFake, AGrownFileDeletedFromTheSummaryLeavesEveryFolderSummingWhatRemains) {
+    FakeFsAddFile(u"C:\\d\\f\\big.bin", 5 * MiB);
+    FakeFsAddFile(u"C:\\d\\f\\a.txt", 10);
+    FakeFsAddFile(u"C:\\d\\f\\b.txt", 20);
+    FakeFsAddFile(u"C:\\d\\other.bin", 2 * MiB);
+    const auto tree = Scan();
+    const uint32_t d = Path(*tree, {u"d"}), f = Path(*tree, {u"d", u"f"});
+    ASSERT_NE(f, kNoFolder);
+    auto own = [&tree](uint32_t folder) {
+        const SpaceFolder& at = tree->Folder(folder);
+        uint64_t size = at.restSize;
+        for (const SpaceFile& file : at.kept) size += file.size;
+        for (uint32_t child : tree->Children(folder)) size += tree->Folder(child).size;
+        return size;
+    };
+    FakeFsAddFile(u"C:\\d\\f\\a.txt", 1000);
+    std::vector<SpaceListedFile> listed;
+    uint32_t error = 0;
+    ASSERT_EQ(ListSpaceFiles(*tree, u"C:\\", f, &listed, &error), SPACE_ITEM_OK);
+    ASSERT_EQ(listed.at(1).name, u"a.txt");
+    const SpaceListedFile grown = listed[1];
+    ASSERT_EQ(DeleteSpaceFile(*tree, u"C:\\", f, grown.name.c_str(), grown.id, grown.size).state, SPACE_ITEM_OK);
+    RemoveDeletedFile(tree.get(), f, grown.name.c_str(), grown.id, grown.size, grown.space);
+    for (uint32_t folder : {f, d, 0u}) EXPECT_EQ(tree->Folder(folder).size, own(folder)) << folder;
+    EXPECT_EQ(tree->Folder(0).size, 7 * MiB) << "big.bin, other.bin and what the rest still holds";
+
+    ASSERT_EQ(DeleteSpaceFolder(*tree, u"C:\\", f).state, SPACE_ITEM_OK);
+    tree->RemoveFolder(f);
+    EXPECT_EQ(tree->Folder(d).size, 2 * MiB);
+    EXPECT_EQ(tree->Folder(0).size, 2 * MiB);
+    EXPECT_EQ(tree->Folder(0).files, 1u);
+}
+
 }  // namespace

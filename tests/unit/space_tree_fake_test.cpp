@@ -405,4 +405,32 @@ TEST(SpaceTreeTypes, FilesDeletedWithAFolderLeaveTheirRowsOrTheOtherRow) {
     EXPECT_EQ(Types(few).at(u"其他").files, 1u) << "a file never counted leaves 其他 alone";
 }
 
+// A folder partly deleted whose remains could not be scanned, and into
+// which more was written meanwhile than was deleted: it shows what the disk
+// counted, and every folder above moves by the difference.
+TEST(SpaceTreeShrink, AFolderThatGrewWhileItWasDeletedShowsWhatRemains) {
+    SpaceTree tree;
+    const uint32_t a = tree.AddFolder(0, u"a", 1, 0, 11);
+    const uint32_t f = tree.AddFolder(a, u"f", 1, 0, 12);
+    tree.AddFolder(f, u"g", 1, 0, 13);
+    tree.AddFile(a, u"keep.bin", 8, 2 * MiB, 2 * MiB, 21, 1, 0);
+    tree.AddFile(f, u"old.bin", 7, 3 * MiB, 3 * MiB, 22, 1, 0);
+    tree.Finish();
+    tree.ShrinkFolder(f, 5 * MiB, 5 * MiB, 4, 2, 2);
+    const SpaceFolder& shrunk = tree.Folder(f);
+    EXPECT_EQ(shrunk.size, 5 * MiB);
+    EXPECT_EQ(shrunk.files, 4u);
+    EXPECT_EQ(shrunk.folders, 2u);
+    for (uint32_t above : {a, 0u}) {
+        EXPECT_EQ(tree.Folder(above).size, 7 * MiB) << above;
+        EXPECT_EQ(tree.Folder(above).space, 7 * MiB) << above;
+        EXPECT_EQ(tree.Folder(above).files, 5u) << above;
+    }
+    EXPECT_EQ(tree.Folder(a).folders, 3u) << "f and the two counted in it";
+    tree.RemoveFolder(f);
+    EXPECT_EQ(tree.Folder(0).size, 2 * MiB);
+    EXPECT_EQ(tree.Folder(0).files, 1u);
+    EXPECT_EQ(tree.Folder(0).folders, 1u);
+}
+
 }  // namespace
