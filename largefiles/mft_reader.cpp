@@ -590,6 +590,9 @@ int32_t ReadMftRecords(VolumeReader read, void* volume, RecordSink* sink, std::v
 }
 
 void DeliverRecords(std::vector<std::pair<uint64_t, RecordFacts>>& records, RecordSink* sink) {
+    uint64_t count = kFirstUserRecord;
+    for (const auto& record : records) count = std::max(count, record.first + 1);
+    sink->Expect(count);
     Deferred deferred(sink);
     for (auto& record : records) deferred.Take(record.first, record.second);
     deferred.Finish();

@@ -162,6 +162,18 @@ TEST(FinderRecords, AFolderWithNothingFoundStillClaimsItsName) {
     EXPECT_EQ(shown.paths, (std::vector<std::u16string>{u"C:\\dir\\good.bin"}));
 }
 
+// A parent reference is 48 bits off the disk: one past the MFT's records
+// names no folder, and must not have a sink make room up to it.
+TEST(FinderRecords, AParentPastTheMftIsNoFolder) {
+    auto records = Volume();
+    records.push_back({40, File(1, uint64_t{1} << 40, 1, u"far.bin", 5 * MiB)});
+    records.push_back({41, Folder(1, uint64_t{1} << 44, 1, u"far")});
+    records.push_back({42, File(1, 41, 1, u"below.bin", 6 * MiB)});
+    const Shown shown = Feed(records);
+    EXPECT_EQ(shown.paths, (std::vector<std::u16string>{u"C:\\dir\\good.bin"}));
+    EXPECT_EQ(shown.treeSize, 2 * MiB);
+}
+
 }  // namespace
 
 // The check runs eight units at a time and then one by one: a refused unit
