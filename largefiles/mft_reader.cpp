@@ -541,6 +541,10 @@ int32_t ReadMftRecords(VolumeReader read, void* volume, RecordSink* sink, std::v
         mapped += run.length;
     }
     if (mapped < (initialized + g.cluster - 1) / g.cluster) return kScanNotNtfs;
+    // The boot sector's volume size is as crafted as the map: the disk must
+    // hold the last record before the sinks take room for every record.
+    const uint64_t lastCluster = (records * g.record - 1) / g.cluster * g.cluster;
+    if (!reader.Read(mft, lastCluster, g.cluster, scratch.Data())) return kScanNotNtfs;
 
     // $UpCase, for the listing order.
     {

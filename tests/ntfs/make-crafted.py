@@ -17,6 +17,11 @@ folder; commits the .img.xz it writes):
                             volume again, every run inside the volume, its sizes
                             covering both: more records than the volume has room
                             for. It is no MFT to trust.
+  crafted-overlong.img.xz   the boot sector claims 2^40 sectors and $MFT's data
+                            goes on in an allocated run of 2^36 clusters past
+                            the image's end: records no disk here holds, which
+                            the sinks would take room for before the first
+                            read failed. It is no MFT to trust.
 """
 import lzma
 import struct
@@ -149,6 +154,35 @@ def overclaim():
     fix(d, mft, record, bps)
     return d
 
-for name, image in (("crafted-hang", hang()), ("crafted-collision", collision()), ("crafted-overclaim", overclaim())):
+def overlong():
+    d = load()
+    bps, cluster, mft, record = geometry(d)
+    struct.pack_into("<Q", d, 0x28, 1 << 40)
+    unfix(d, mft, record, bps)
+    for kind, off, length in attributes(d, mft):
+        if kind == 0x80:
+            a = mft + off
+            pairs = a + struct.unpack_from("<H", d, a + 0x20)[0]
+            first = bytes(d[pairs: pairs + 1 + (d[pairs] & 15) + (d[pairs] >> 4)])
+            used = struct.unpack_from("<I", d, mft + 0x18)[0]
+            grow = 8
+            tail = bytes(d[a + length: mft + used])
+            d[a + length + grow: a + length + grow + len(tail)] = tail
+            struct.pack_into("<I", d, a + 4, length + grow)
+            struct.pack_into("<I", d, mft + 0x18, used + grow)
+            more = 1 << 36
+            # 5 length bytes, 1 offset byte of 0: on from the first run's LCN.
+            runs = first + bytes([0x15]) + more.to_bytes(5, "little") + b"\0\0"
+            d[pairs: pairs + len(runs)] = runs
+            clusters = (first[1] | first[2] << 8) + more
+            struct.pack_into("<Q", d, a + 0x18, clusters - 1)          # last VCN
+            for field in (0x28, 0x30, 0x38):                           # allocated, data, initialized
+                struct.pack_into("<Q", d, a + field, clusters * cluster)
+            break
+    fix(d, mft, record, bps)
+    return d
+
+for name, image in (("crafted-hang", hang()), ("crafted-collision", collision()), ("crafted-overclaim", overclaim()),
+                    ("crafted-overlong", overlong())):
     with lzma.open(name + ".img.xz", "wb", preset=9) as out:
         out.write(image)
