@@ -60,7 +60,10 @@ def attributes(d, at):
         yield kind, off, length
         off += length
 
-def hang():
+def longer(header):
+    """The boot sector claims 2^40 sectors and $MFT's data goes on in a run of
+    2^36 clusters that its sizes cover: header 0x05 a hole, 0x15 allocated
+    (one offset byte of 0: on from the first run's LCN)."""
     d = load()
     bps, cluster, mft, record = geometry(d)
     struct.pack_into("<Q", d, 0x28, 1 << 40)
@@ -77,16 +80,22 @@ def hang():
             d[a + length + grow: a + length + grow + len(tail)] = tail
             struct.pack_into("<I", d, a + 4, length + grow)
             struct.pack_into("<I", d, mft + 0x18, used + grow)
-            hole = 1 << 36
-            runs = first + bytes([0x05]) + hole.to_bytes(5, "little") + b"\0"
+            more = 1 << 36
+            runs = first + bytes([header]) + more.to_bytes(5, "little") + bytes(header >> 4) + b"\0"
             d[pairs: pairs + len(runs)] = runs
-            clusters = (first[1] | first[2] << 8) + hole
+            clusters = (first[1] | first[2] << 8) + more
             struct.pack_into("<Q", d, a + 0x18, clusters - 1)          # last VCN
             for field in (0x28, 0x30, 0x38):                           # allocated, data, initialized
                 struct.pack_into("<Q", d, a + field, clusters * cluster)
             break
     fix(d, mft, record, bps)
     return d
+
+def hang():
+    return longer(0x05)
+
+def overlong():
+    return longer(0x15)
 
 def rename(d, old, new):
     """Makes the record that names `old` claim `new` (of the same length)."""
@@ -147,34 +156,6 @@ def overclaim():
             struct.pack_into("<I", d, mft + 0x18, used + grow)
             d[pairs: pairs + len(runs)] = runs
             clusters = own + volume
-            struct.pack_into("<Q", d, a + 0x18, clusters - 1)          # last VCN
-            for field in (0x28, 0x30, 0x38):                           # allocated, data, initialized
-                struct.pack_into("<Q", d, a + field, clusters * cluster)
-            break
-    fix(d, mft, record, bps)
-    return d
-
-def overlong():
-    d = load()
-    bps, cluster, mft, record = geometry(d)
-    struct.pack_into("<Q", d, 0x28, 1 << 40)
-    unfix(d, mft, record, bps)
-    for kind, off, length in attributes(d, mft):
-        if kind == 0x80:
-            a = mft + off
-            pairs = a + struct.unpack_from("<H", d, a + 0x20)[0]
-            first = bytes(d[pairs: pairs + 1 + (d[pairs] & 15) + (d[pairs] >> 4)])
-            used = struct.unpack_from("<I", d, mft + 0x18)[0]
-            grow = 8
-            tail = bytes(d[a + length: mft + used])
-            d[a + length + grow: a + length + grow + len(tail)] = tail
-            struct.pack_into("<I", d, a + 4, length + grow)
-            struct.pack_into("<I", d, mft + 0x18, used + grow)
-            more = 1 << 36
-            # 5 length bytes, 1 offset byte of 0: on from the first run's LCN.
-            runs = first + bytes([0x15]) + more.to_bytes(5, "little") + b"\0\0"
-            d[pairs: pairs + len(runs)] = runs
-            clusters = (first[1] | first[2] << 8) + more
             struct.pack_into("<Q", d, a + 0x18, clusters - 1)          # last VCN
             for field in (0x28, 0x30, 0x38):                           # allocated, data, initialized
                 struct.pack_into("<Q", d, a + field, clusters * cluster)
