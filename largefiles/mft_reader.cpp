@@ -22,6 +22,10 @@ constexpr size_t kChunkBytes = 1u << 20;
 constexpr size_t kPieceBytes = 256u << 10;
 constexpr size_t kAlignment = 4096;
 constexpr size_t kMaxAttributeList = 0x40000;
+// NTFS keeps at most 1024 hard links to a file, a DOS name beside each at
+// most. Extension records giving a base more are damage: each name more is
+// a path more to list, and KeepListedNames takes time by their square.
+constexpr size_t kMaxNames = 2048;
 
 // A buffer at a 4096-byte boundary, as unbuffered volume reads need.
 class AlignedBuffer {
@@ -305,7 +309,10 @@ public:
             if (found != extensions_.end()) {
                 for (RecordFacts& extension : found->second) {
                     if (!FinderExtensionIsCurrent(extension.baseSequence, facts.sequence)) continue;
-                    for (Name& name : extension.names) facts.names.push_back(std::move(name));
+                    for (Name& name : extension.names) {
+                        if (facts.names.size() >= kMaxNames) break;
+                        facts.names.push_back(std::move(name));
+                    }
                     if (extension.hasSize && !facts.hasSize) {
                         facts.hasSize = true;
                         facts.size = extension.size;
@@ -541,6 +548,10 @@ int32_t ReadMftRecords(VolumeReader read, void* volume, RecordSink* sink, std::v
         mapped += run.length;
     }
     if (mapped < (initialized + g.cluster - 1) / g.cluster) return kScanNotNtfs;
+    // The boot sector's volume size is as crafted as the map: the disk must
+    // hold the last record before the sinks take room for every record.
+    const uint64_t lastCluster = (records * g.record - 1) / g.cluster * g.cluster;
+    if (!reader.Read(mft, lastCluster, g.cluster, scratch.Data())) return kScanNotNtfs;
 
     // $UpCase, for the listing order.
     {
@@ -590,6 +601,9 @@ int32_t ReadMftRecords(VolumeReader read, void* volume, RecordSink* sink, std::v
 }
 
 void DeliverRecords(std::vector<std::pair<uint64_t, RecordFacts>>& records, RecordSink* sink) {
+    uint64_t count = kFirstUserRecord;
+    for (const auto& record : records) count = std::max(count, record.first + 1);
+    sink->Expect(count);
     Deferred deferred(sink);
     for (auto& record : records) deferred.Take(record.first, record.second);
     deferred.Finish();

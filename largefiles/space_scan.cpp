@@ -182,6 +182,7 @@ public:
 
     // A slot per record (8 bytes each), at once rather than grown.
     void Expect(uint64_t records) override {
+        records_ = records;
         if (records > slots_.size()) slots_.resize(static_cast<size_t>(records));
     }
 
@@ -235,6 +236,9 @@ private:
     // The folder a reference names, made when first named; kNoFolder when
     // the record now holds another file than the one the name was written for.
     uint32_t FolderOf(uint64_t number, uint16_t sequence) {
+        // A reference is 48 bits off the disk: one past the MFT's records is
+        // damage, and a slot for it would take memory up to its number.
+        if (number >= records_) return kNoFolder;
         if (number < slots_.size() && slots_[number].folder != kNoFolder) {
             Slot& slot = slots_[number];
             if (number == kRootRecord && !slot.own) return slot.folder;
@@ -283,6 +287,7 @@ private:
     std::vector<Slot> slots_;
     int32_t folders_ = 0, files_ = 0;
     uint64_t lastFile_ = FS_NO_ID;
+    uint64_t records_ = 0;  // in the MFT, as Expect says
 };
 
 }  // namespace

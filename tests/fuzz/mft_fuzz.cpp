@@ -4,10 +4,13 @@
 //                    MFT and beyond: whole small images);
 //   first byte odd:  the second byte picks one of the MFT's first 64 records
 //                    and the rest replaces that record.
+// Both sinks read it: the large-file search and the space tree.
 // Any outcome is fine; reading out of bounds, overflowing or leaking is not,
 // and neither is listing a path no Win32 file can have (a component that is
 // empty, "." or "..", or holds '/', ':' or a control character).
 #include "largefiles/mft.h"
+#include "largefiles/space_scan.h"
+#include "largefiles/space_tree.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -93,5 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (int32_t i = 0; i < count; ++i) CheckListedPath(entries[i].path);
         std::free(entries);
     }
+    // The tree, the reader's other sink, over the same volume.
+    SpaceTree* tree = nullptr;
+    if (ScanSpaceTreeMft(ReadVolume, &overlay, &tree, nullptr, nullptr, nullptr) == 0) delete tree;
     return 0;
 }

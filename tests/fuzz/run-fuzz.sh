@@ -19,6 +19,7 @@ if ! command -v clang++ >/dev/null || ! clang++ "${flags[@]}" "$probe" -o "$work
 fi
 if ! clang++ "${flags[@]}" -pthread -I"$src" "$src/tests/fuzz/mft_fuzz.cpp" "$src/largefiles/mft_record.cpp" \
      "$src/largefiles/mft_reader.cpp" "$src/largefiles/mft.cpp" "$src/largefiles/finder.cpp" \
+     "$src/largefiles/space_scan.cpp" "$src/largefiles/space_tree.cpp" \
      "$src/platform/fs_common.cpp" "$src/platform/fs_posix.cpp" "$src/platform/expand.cpp" \
      "$src/text/wildcard.cpp" "$src/text/text16.cpp" -o "$exe" 2>"$work/build.log"; then
   cat "$work/build.log" >&2; echo "the fuzz target does not build" >&2; exit 1

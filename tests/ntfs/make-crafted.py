@@ -17,6 +17,11 @@ folder; commits the .img.xz it writes):
                             volume again, every run inside the volume, its sizes
                             covering both: more records than the volume has room
                             for. It is no MFT to trust.
+  crafted-overlong.img.xz   the boot sector claims 2^40 sectors and $MFT's data
+                            goes on in an allocated run of 2^36 clusters past
+                            the image's end: records no disk here holds, which
+                            the sinks would take room for before the first
+                            read failed. It is no MFT to trust.
 """
 import lzma
 import struct
@@ -55,7 +60,10 @@ def attributes(d, at):
         yield kind, off, length
         off += length
 
-def hang():
+def longer(header):
+    """The boot sector claims 2^40 sectors and $MFT's data goes on in a run of
+    2^36 clusters that its sizes cover: header 0x05 a hole, 0x15 allocated
+    (one offset byte of 0: on from the first run's LCN)."""
     d = load()
     bps, cluster, mft, record = geometry(d)
     struct.pack_into("<Q", d, 0x28, 1 << 40)
@@ -72,16 +80,22 @@ def hang():
             d[a + length + grow: a + length + grow + len(tail)] = tail
             struct.pack_into("<I", d, a + 4, length + grow)
             struct.pack_into("<I", d, mft + 0x18, used + grow)
-            hole = 1 << 36
-            runs = first + bytes([0x05]) + hole.to_bytes(5, "little") + b"\0"
+            more = 1 << 36
+            runs = first + bytes([header]) + more.to_bytes(5, "little") + bytes(header >> 4) + b"\0"
             d[pairs: pairs + len(runs)] = runs
-            clusters = (first[1] | first[2] << 8) + hole
+            clusters = (first[1] | first[2] << 8) + more
             struct.pack_into("<Q", d, a + 0x18, clusters - 1)          # last VCN
             for field in (0x28, 0x30, 0x38):                           # allocated, data, initialized
                 struct.pack_into("<Q", d, a + field, clusters * cluster)
             break
     fix(d, mft, record, bps)
     return d
+
+def hang():
+    return longer(0x05)
+
+def overlong():
+    return longer(0x15)
 
 def rename(d, old, new):
     """Makes the record that names `old` claim `new` (of the same length)."""
@@ -149,6 +163,7 @@ def overclaim():
     fix(d, mft, record, bps)
     return d
 
-for name, image in (("crafted-hang", hang()), ("crafted-collision", collision()), ("crafted-overclaim", overclaim())):
+for name, image in (("crafted-hang", hang()), ("crafted-collision", collision()), ("crafted-overclaim", overclaim()),
+                    ("crafted-overlong", overlong())):
     with lzma.open(name + ".img.xz", "wb", preset=9) as out:
         out.write(image)

@@ -162,6 +162,43 @@ TEST(FinderRecords, AFolderWithNothingFoundStillClaimsItsName) {
     EXPECT_EQ(shown.paths, (std::vector<std::u16string>{u"C:\\dir\\good.bin"}));
 }
 
+// A parent reference is 48 bits off the disk: one past the MFT's records
+// names no folder, and must not have a sink make room up to it.
+TEST(FinderRecords, AParentPastTheMftIsNoFolder) {
+    auto records = Volume();
+    records.push_back({40, File(1, uint64_t{1} << 40, 1, u"far.bin", 5 * MiB)});
+    records.push_back({41, Folder(1, uint64_t{1} << 44, 1, u"far")});
+    records.push_back({42, File(1, 41, 1, u"below.bin", 6 * MiB)});
+    const Shown shown = Feed(records);
+    EXPECT_EQ(shown.paths, (std::vector<std::u16string>{u"C:\\dir\\good.bin"}));
+    EXPECT_EQ(shown.treeSize, 2 * MiB);
+}
+
+// NTFS keeps at most 1024 links to a file, each with a DOS name at most:
+// extension records giving one base more names than that are damage, and
+// each name more was a path more to list (and a square more of time).
+TEST(FinderRecords, ABaseTakesNoMoreNamesThanAFileCanHave) {
+    auto records = Volume();
+    RecordFacts base = File(4, 0, 0, nullptr, 3 * MiB);
+    base.hasList = true;
+    records.push_back({40, base});
+    for (uint64_t r = 0; r < 300; ++r) {
+        RecordFacts part = File(1, 0, 0, nullptr, 0);
+        part.hasSize = false;
+        part.base = 40;
+        part.baseSequence = 4;
+        for (int n = 0; n < 20; ++n) {
+            const std::string text = "n" + std::to_string(r * 20 + n);
+            part.names.push_back(Name{ntfs::kRootRecord, kRootSequence, 1, std::u16string(text.begin(), text.end())});
+        }
+        records.push_back({41 + r, part});
+    }
+    const Shown shown = Feed(records);
+    EXPECT_EQ(shown.paths.size(), 2049u);
+    EXPECT_EQ(shown.paths.back(), u"C:\\dir\\good.bin");
+    EXPECT_EQ(shown.treeSize, 5 * MiB);
+}
+
 }  // namespace
 
 // The check runs eight units at a time and then one by one: a refused unit

@@ -380,6 +380,25 @@ TEST(MftCrafted, AnMftLargerThanItsVolumeIsNoMftToTrust) {
     EXPECT_TRUE(found.empty());
 }
 
+// Its records lie past the image's end: no sink may take room for them
+// (2^38 records) before a read fails.
+TEST(MftCrafted, AnMftPastTheDisksEndIsNoMftToTrust) {
+    std::vector<Found> found;
+    EXPECT_EQ(ReadCrafted("crafted-overlong", &found), kScanNotNtfs);
+    char image[] = "/tmp/norvale-crafted-XXXXXX";
+    int fd = mkstemp(image);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    const std::string source = std::string(NORVALE_SOURCE_DIR) + "/tests/ntfs/crafted-overlong.img.xz";
+    ASSERT_EQ(std::system(("xz -dc '" + source + "' > '" + image + "'").c_str()), 0);
+    fd = open(image, O_RDONLY);
+    SpaceTree* tree = nullptr;
+    EXPECT_EQ(ScanSpaceTreeMft(ReadImage, &fd, &tree, nullptr, nullptr, nullptr), kScanNotNtfs);
+    delete tree;
+    close(fd);
+    unlink(image);
+}
+
 TEST(MftCrafted, TwoRecordsClaimingOneNameAreNeitherListed) {
     std::vector<Found> found;
     ASSERT_EQ(ReadCrafted("crafted-collision", &found), 0);
