@@ -313,8 +313,9 @@ KeySet Search::ClaimedChildren(const std::vector<Child>& children) {
 }
 
 int32_t Search::Publish(const char16_t* root, const std::vector<uint16_t>& upcase, LargeFileEntry** out, int32_t* count) {
-    if (!Find(kRootRecord)) return kScanNotNtfs;
-    Find(kRootRecord)->marked = true;
+    Folder* top = Find(kRootRecord);
+    if (!top) return kScanNotNtfs;
+    top->marked = true;
     const std::vector<Child> children = LinkChildren();
     const KeySet claimed = ClaimedChildren(children);
     const std::vector<LargeFileEntry> found = ListInWalkOrder(root, children, upcase, claimed);

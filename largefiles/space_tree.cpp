@@ -428,7 +428,8 @@ void SpaceTree::DetachContents(uint32_t folder) {
 
 void SpaceTree::ReplaceContents(uint32_t folder, const SpaceTree& remains) {
     if (folder >= folders_.size() || !finished_ || !remains.finished_) return;
-    const SpaceFolder before = folders_[folder];
+    const SpaceFolder& old = folders_[folder];
+    const Totals before = {old.size, old.space, old.files, old.folders};
     DetachContents(folder);
     // Blocks never move a folder: references stay good while folders are made.
     std::vector<std::pair<uint32_t, uint32_t>> pending = {{0, folder}};  // (in remains, here)
@@ -464,7 +465,7 @@ void SpaceTree::ReplaceContents(uint32_t folder, const SpaceTree& remains) {
             pending.push_back({child, made});
         }
     }
-    ChangeAbove(folder, Totals{before.size, before.space, before.files, before.folders});
+    ChangeAbove(folder, before);
 }
 
 void SpaceTree::ChangeAbove(uint32_t folder, const Totals& before) {
